@@ -1,0 +1,102 @@
+#include <new>
+
+#include "../host/synth_plugin.h"
+#include "sample_rate.h"
+#include "wave_shape.h"
+
+namespace {
+
+// The five shape parameters of each wavetable, in waveShape's argument order.
+struct ShapeParameters {
+    int32_t sineMix, square, symmetry, level, phaseOffset;
+};
+
+constexpr ShapeParameters kShapes[SynthPlugin::kNumWavetables] = {
+    {Osc1Sine, Osc1Width, Osc1Center, Osc1Level, Osc1Shift},
+    {Osc2Sine, Osc2Width, Osc2Center, Osc2Level, Osc2Shift},
+    {Osc3Sine, Osc3Width, Osc3Center, Osc3Level, Osc3Shift},
+};
+
+constexpr int32_t kSpareTableEntries = 30;
+constexpr int32_t kSpareDelayEntries = 10;
+
+void fillWavetable(float* table, int32_t length, int32_t i, const ProgramRecord& program) {
+    const ShapeParameters& s = kShapes[i];
+    const float sineMix = program.valueOf(s.sineMix);
+    const float square = program.valueOf(s.square);
+    const float symmetry = program.valueOf(s.symmetry);
+    const float level = program.valueOf(s.level);
+    const float phaseOffset = program.valueOf(s.phaseOffset);
+    for (int32_t k = 0; k < length; ++k) {
+        const float phase = static_cast<float>(static_cast<double>(k) / static_cast<double>(length));
+        table[k] = waveShape(phase, sineMix, square, symmetry, level, phaseOffset);
+    }
+}
+
+float* allocateZeroed(int32_t count) {
+    float* buffer = new (std::nothrow) float[count];
+    if (buffer)
+        for (int32_t i = 0; i < count; ++i) buffer[i] = 0.0f;
+    return buffer;
+}
+
+}  // namespace
+
+// A snapshot of the current program, each value read whole, so that a store
+// made meanwhile on another thread cannot mix two states within one build.
+static ProgramRecord snapshotOf(const ProgramRecord& program) {
+    ProgramRecord copy;
+    for (int32_t p = 0; p < kNumParameters; ++p) copy.valueOf(p) = SynthPlugin::loadValue(program, p);
+    return copy;
+}
+
+void SynthPlugin::buildWavetable(int32_t i) {
+    if (i < 0 || i >= kNumWavetables || !programs) return;
+    const ProgramRecord program = snapshotOf(currentProgram());
+    if (!wavetables[i] || tableLength <= 0) return;
+    fillWavetable(wavetables[i], tableLength, i, program);
+}
+
+// Everything the new rate needs is allocated and built before the render gate
+// is taken, so a render running meanwhile loses at most the few instructions
+// of the swap (it plays silence then). An unusable rate, or one whose buffers
+// cannot be allocated, leaves the instrument without tables: it stays silent
+// and safe until a usable rate arrives.
+void SynthPlugin::setSampleRate(float rate) {
+    const bool usable = isUsableSampleRate(rate);
+    const int32_t delayLength = usable ? delayLineLengthFor(rate) : 0;
+    const int32_t length = usable ? wavetableLengthFor(rate) : 0;
+
+    float* newDelayBuffers[2] = {nullptr, nullptr};
+    float* newTables[kNumWavetables] = {nullptr, nullptr, nullptr};
+    if (usable) {
+        for (float*& buffer : newDelayBuffers) buffer = allocateZeroed(delayLength + kSpareDelayEntries);
+        if (programs) {
+            const ProgramRecord program = snapshotOf(currentProgram());
+            for (int32_t i = 0; i < kNumWavetables; ++i) {
+                newTables[i] = new (std::nothrow) float[length + kSpareTableEntries];
+                if (newTables[i]) fillWavetable(newTables[i], length, i, program);
+            }
+        }
+    }
+
+    float* oldDelayBuffers[2];
+    float* oldTables[kNumWavetables];
+    {
+        ControlScope scope(renderGate);
+        sampleRate = rate;
+        for (int32_t c = 0; c < 2; ++c) {
+            oldDelayBuffers[c] = delayLines[c].buffer;
+            delayLines[c].buffer = newDelayBuffers[c];
+            delayLines[c].length = newDelayBuffers[c] ? delayLength : 0;
+        }
+        tableLength = length;
+        for (int32_t i = 0; i < kNumWavetables; ++i) {
+            oldTables[i] = wavetables[i];
+            wavetables[i] = newTables[i];
+        }
+        resetVoicesAndDelayLines();
+    }
+    for (float* buffer : oldDelayBuffers) delete[] buffer;
+    for (float* table : oldTables) delete[] table;
+}

@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+// One voice of the pool of 64. Oscillator read positions are indexes into
+// the shared wavetables.
+struct Voice {
+    uint32_t startOrder;
+    float osc1Advance;
+    int32_t osc1Pos;
+    float osc2Advance;
+    int32_t osc2Pos;
+    float osc3Advance;
+    int32_t osc3Pos;
+    float filterAIn2, filterAIn1, filterAOut2, filterAOut1;
+    float filterBIn2, filterBIn1, filterBOut2, filterBOut1;
+    float velocity;
+    uint8_t note;
+    uint8_t active;
+    float ampProgress;
+    int32_t ampStage;
+    float ampLevel;
+    float filterEnvProgress;
+    int32_t filterEnvStage;
+    float filterEnvLevel;
+    float pitch;
+};
+
+constexpr int32_t kNumVoices = 64;

@@ -1,0 +1,6 @@
+#pragma once
+#include "vst2_abi.h"
+
+// Creates one instance for the host; null when the host gives no version or
+// the instance cannot be built.
+extern "C" AEffect* vorzleMain(audioMasterCallback audioMaster);

@@ -1,0 +1,5 @@
+#include "entry.h"
+
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
+    return vorzleMain(audioMaster);
+}

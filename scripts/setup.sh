@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12, once: the 32-bit
+# mingw cross compiler (posix threads), Wine for 32-bit programs, Xvfb, the
+# native test and benchmark libraries and the artwork generator's Python
+# imaging library. Safe to run again: it skips apt when everything is there.
+set -euo pipefail
+
+packages=(cmake make g++ g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-wine
+          googletest libbenchmark-dev python3 python3-pil fonts-dejavu-core amsynth sox)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
+  as_root apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
