@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Standard MIDI File reader for the renderer: formats 0 and 1, metrical
+// (ticks per quarter note) or SMPTE division. It flattens every track into one
+// list of channel messages with their times in seconds; sysex and meta events
+// are skipped, except Set Tempo, which forms the song's tempo map.
+
+struct MidiEvent {
+    double seconds;     // from the start of the song
+    uint8_t bytes[3];   // status, then up to two data bytes; unused bytes are 0
+    uint8_t size;       // 2 (program change, channel pressure) or 3
+};
+
+struct MidiSong {
+    std::vector<MidiEvent> events;   // by time; equal times keep track order, then file order
+    double lengthSeconds = 0.0;      // time of the latest end of track (or last event)
+};
+
+// Parses a whole file image. On failure returns false, leaves `song` empty and
+// puts a one-line reason in `error` (without the file name).
+bool parseMidiFile(const std::vector<uint8_t>& data, MidiSong& song, std::string& error);
+
+// Reads the file and parses it; same contract as parseMidiFile.
+bool readMidiFile(const std::filesystem::path& path, MidiSong& song, std::string& error);

@@ -1,0 +1,77 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+// Streams a stereo WAV file: 32-bit float (format 3, with a fact chunk) or
+// 16/24-bit integer PCM (format 1). The file is written under a temporary name
+// beside the destination ("<name>.partial") and renamed onto the destination by
+// finish(), so the destination never holds a half-written file; abort(), a
+// failed write or destruction before finish() removes the temporary file.
+//
+// Integer output is scaled by 2^(bits−1), optionally TPDF-dithered, rounded to
+// nearest and clamped to the integer range (so +1.0 becomes the largest code).
+// The dither is triangular, ±1 LSB peak, from a fixed-seed generator: the same
+// samples always give the same file. Float output keeps values beyond ±1.0.
+// NaN and infinite samples are written as 0 in every format.
+
+enum class WavSampleFormat { Float32, Pcm16, Pcm24 };
+
+struct WavLevels {
+    uint64_t frames = 0;
+    uint64_t clippedSamples = 0;     // samples (either channel) with |x| > 1.0
+    uint64_t nonFiniteSamples = 0;   // NaN or infinite input samples
+    double peak = 0.0;               // largest |x| of the finite input samples
+    double sumOfSquares = 0.0;       // over both channels, finite samples
+
+    // 20·log10 of the peak and of the RMS of both channels; -inf for silence.
+    // A full-scale sine reads 0 dBFS peak and -3.01 dBFS RMS.
+    double peakDbfs() const;
+    double rmsDbfs() const;
+};
+
+class WavWriter {
+public:
+    WavWriter() = default;
+    ~WavWriter();
+    WavWriter(const WavWriter&) = delete;
+    WavWriter& operator=(const WavWriter&) = delete;
+
+    bool open(const std::filesystem::path& destination, uint32_t sampleRate, WavSampleFormat format,
+              bool dither, std::string& error);
+
+    // Interleaved: left, right, left, right... `frames` pairs.
+    bool writeInterleaved(const float* samples, size_t frames, std::string& error);
+    bool writePlanar(const float* left, const float* right, size_t frames, std::string& error);
+
+    // Patches the sizes, closes and renames onto the destination.
+    bool finish(std::string& error);
+    // Closes and removes the temporary file; the destination is left untouched.
+    void abort();
+
+    const WavLevels& levels() const { return levels_; }
+    const std::filesystem::path& temporaryPath() const { return temporaryPath_; }
+
+private:
+    int32_t bytesPerSample() const;
+    uint32_t headerBytes() const;
+    bool writeHeader(uint32_t dataBytes);
+    void appendSample(float x);
+    bool flushBuffer(std::string& error);
+    float nextDither();
+
+    std::ofstream file_;
+    std::filesystem::path destination_;
+    std::filesystem::path temporaryPath_;
+    WavSampleFormat format_ = WavSampleFormat::Float32;
+    uint32_t sampleRate_ = 0;
+    bool dither_ = false;
+    bool isOpen_ = false;
+    uint64_t dataBytes_ = 0;
+    uint64_t ditherState_ = 0;
+    std::vector<uint8_t> buffer_;
+    WavLevels levels_;
+};
