@@ -30,6 +30,8 @@ public:
 
     // Repaints one display window at once; unknown ids and closed windows do nothing.
     void refreshDisplay(int32_t id);
+    // Drops the window handles once the editor window is gone (closed by us or by the host).
+    void forgetWindows();
 
     void* envelopeDisplay = nullptr;
     void* waveDisplays[3] = {nullptr, nullptr, nullptr};

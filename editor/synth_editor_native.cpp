@@ -29,3 +29,5 @@ void SynthEditor::idle() { EditorBase::idle(); }
 void SynthEditor::update() {}
 
 void SynthEditor::refreshDisplay(int32_t) {}
+
+void SynthEditor::forgetWindows() {}

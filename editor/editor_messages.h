@@ -1,0 +1,33 @@
+#pragma once
+#include <windows.h>
+#include <bit>
+#include <cstdint>
+
+// Private messages from the controls to the editor window. wParam is the
+// parameter index; values travel as the bit pattern of a 32-bit float.
+constexpr UINT MSG_GET_VALUE = WM_USER + 100;   // result: the value
+constexpr UINT MSG_SET_VALUE = WM_USER + 101;   // lParam: the new value; result 1
+
+inline LPARAM valueToMessage(float value) {
+    return static_cast<LPARAM>(std::bit_cast<uint32_t>(value));
+}
+
+inline float valueFromMessage(LRESULT bits) {
+    return std::bit_cast<float>(static_cast<uint32_t>(bits));
+}
+
+// The parameter a control edits, as its window user data holds it.
+inline int32_t controlParameter(HWND control) {
+    return static_cast<int32_t>(GetWindowLongPtrA(control, GWLP_USERDATA));
+}
+
+// What the editor window answers for the control's parameter.
+inline float readControlValue(HWND control) {
+    return valueFromMessage(
+        SendMessageA(GetParent(control), MSG_GET_VALUE, static_cast<WPARAM>(controlParameter(control)), 0));
+}
+
+inline void writeControlValue(HWND control, float value) {
+    SendMessageA(GetParent(control), MSG_SET_VALUE, static_cast<WPARAM>(controlParameter(control)),
+                 valueToMessage(value));
+}
