@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The same song rendered by the native build (vorzle-render + Vorzle.so) and by
+# the Windows build under Wine (vorzle-render.exe + Vorzle.dll) gives the same
+# float samples within 1e-6, at two block sizes and two sample rates.
+set -euo pipefail
+root=$1
+build=$2
+native="$build/../native/bin/vorzle-render"
+[ -x "$native" ] && [ -f "$build/../native/bin/Vorzle.so" ] ||
+  { echo "FAIL: the native build is missing ($native); build both trees (scripts/build.sh)"; exit 1; }
+python3=/usr/bin/python3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+cat > compare.py <<'EOF'
+import struct, sys
+
+def samples(path):
+    data = open(path, "rb").read()
+    pos = 12
+    while pos + 8 <= len(data):
+        tag, size = data[pos:pos + 4], struct.unpack("<I", data[pos + 4:pos + 8])[0]
+        if tag == b"data":
+            return struct.unpack("<%df" % (size // 4), data[pos + 8:pos + 8 + size])
+        pos += 8 + size + (size & 1)
+    raise SystemExit("%s: no data chunk" % path)
+
+a, b = samples(sys.argv[1]), samples(sys.argv[2])
+assert len(a) == len(b), "lengths differ: %d and %d samples" % (len(a), len(b))
+assert max(abs(x) for x in a) > 0.01, "silent render"
+worst = max(range(len(a)), key=lambda i: abs(a[i] - b[i]))
+diff = abs(a[worst] - b[worst])
+assert diff <= 1e-6, "sample %d differs by %g (%r vs %r)" % (worst, diff, a[worst], b[worst])
+print("%d samples, largest difference %g" % (len(a), diff))
+EOF
+
+for options in "--block-size 512" "--block-size 100 --sample-rate 48000"; do
+  # shellcheck disable=SC2086
+  "$native" "$root/examples/demo.mid" -o native.wav --quiet $options
+  # shellcheck disable=SC2086
+  wine "$build/bin/vorzle-render.exe" "$root/examples/demo.mid" -o windows.wav --quiet $options </dev/null
+  printf '%s: ' "$options"
+  "$python3" compare.py native.wav windows.wav
+done

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# vorzle-render.exe under Wine refuses bad input with one line
+# "vorzle-render: <file>: <problem>", a non-zero status and no output file;
+# a plug-in that crashes leaves neither a partial WAV nor a changed old one.
+# Small test plug-ins are compiled here from the source below.
+set -uo pipefail
+root=$1
+build=$2
+exe="$build/bin/vorzle-render.exe"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+cc=$(sed -n 's/^CMAKE_C_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
+[ -x "$cc" ] || cc=$(command -v i686-w64-mingw32-gcc-posix)
+
+cat > test_plugin.c <<'EOF'
+/* MODE 1 crashes in processReplacing, 2 returns null from its entry point,
+   3 is no synth, 4 has no outputs, 5 exports no entry point. */
+#include <stdint.h>
+#include <string.h>
+typedef struct Effect Effect;
+struct Effect {
+    int32_t magic;
+    intptr_t (*dispatcher)(Effect*, int32_t, int32_t, intptr_t, void*, float);
+    void (*process)(Effect*, float**, float**, int32_t);
+    void (*setParameter)(Effect*, int32_t, float);
+    float (*getParameter)(Effect*, int32_t);
+    int32_t numPrograms, numParams, numInputs, numOutputs, flags;
+    intptr_t resvd1, resvd2;
+    int32_t initialDelay, realQualities, offQualities;
+    float ioRatio;
+    void *object, *user;
+    int32_t uniqueID, version;
+    void (*processReplacing)(Effect*, float**, float**, int32_t);
+    char future[60];
+};
+static Effect effect;
+static intptr_t dispatcher(Effect* e, int32_t op, int32_t i, intptr_t v, void* p, float f) {
+    (void)e; (void)op; (void)i; (void)v; (void)p; (void)f;
+    return 0;
+}
+static void crash(Effect* e, float** in, float** out, int32_t n) {
+    (void)e; (void)in; (void)out; (void)n;
+    *(volatile int*)(intptr_t)16 = 1;
+}
+static Effect* create(void) {
+    memset(&effect, 0, sizeof effect);
+    effect.magic = ('V' << 24) | ('s' << 16) | ('t' << 8) | 'P';
+    effect.dispatcher = dispatcher;
+    effect.process = crash;
+    effect.processReplacing = crash;
+    effect.numOutputs = MODE == 4 ? 0 : 2;
+    effect.flags = (MODE == 3 ? 0 : 256) | 16;   /* effFlagsIsSynth, effFlagsCanReplacing */
+    return MODE == 2 ? 0 : &effect;
+}
+#if MODE == 5
+__declspec(dllexport) Effect* somethingElse(void* host) { (void)host; return create(); }
+#else
+__declspec(dllexport) Effect* VSTPluginMain(void* host) { (void)host; return create(); }
+#endif
+EOF
+for mode in 1 2 3 4 5; do
+  "$cc" -O1 -shared -static-libgcc -DMODE=$mode -o mode$mode.dll test_plugin.c || { echo "FAIL: cannot build test plug-in $mode"; exit 1; }
+done
+
+python3=/usr/bin/python3
+"$python3" "$root/examples/smf.py" song.mid --note 69 --beats 2
+printf 'just some text\n' > text.mid
+head -c 40 song.mid > truncated.mid
+mkdir folder.mid
+
+failures=0
+# expect_error "<expected text>" args...: fails unless the run exits non-zero, prints
+# exactly one line holding the text on stderr, nothing on stdout, and leaves no out.wav*.
+expect_error() {
+  local expected=$1; shift
+  rm -f out.wav out.wav.partial
+  wine "$exe" "$@" >stdout.txt 2>stderr.txt </dev/null
+  local status=$?
+  local message
+  message=$(tr -d '\r' < stderr.txt)
+  local problems=""
+  [ "$status" -ne 0 ] || problems+=" exit status 0;"
+  [ "$(printf '%s\n' "$message" | grep -c .)" -eq 1 ] || problems+=" not exactly one line on stderr;"
+  case "$message" in *"$expected"*) ;; *) problems+=" message lacks '$expected';" ;; esac
+  [ ! -s stdout.txt ] || problems+=" output on stdout;"
+  ls out.wav* nowhere >/dev/null 2>&1 && problems+=" an output file was left;"
+  if [ -n "$problems" ]; then
+    echo "FAIL: $*:$problems"; echo "  status $status, stderr: $message"; failures=$((failures + 1))
+  else
+    echo "ok   [$status] $message"
+  fi
+}
+
+# Files.
+expect_error "vorzle-render: missing.mid: no such file" missing.mid -o out.wav
+expect_error "vorzle-render: folder.mid: is a directory" folder.mid -o out.wav
+expect_error "vorzle-render: text.mid: not a MIDI file" text.mid -o out.wav
+expect_error "vorzle-render: truncated.mid: truncated chunk" truncated.mid -o out.wav
+expect_error "vorzle-render: nowhere/out.wav: cannot create the temporary file" song.mid -o nowhere/out.wav
+# Options.
+expect_error "vorzle-render: --block-size: 'abc' is not a whole number" song.mid -o out.wav --block-size abc
+expect_error "vorzle-render: --block-size: 0 is out of range (1 to 8192)" song.mid -o out.wav --block-size 0
+expect_error "vorzle-render: --block-size: 9000 is out of range" song.mid -o out.wav --block-size 9000
+expect_error "vorzle-render: --sample-rate: 100 is out of range" song.mid -o out.wav --sample-rate 100
+expect_error "vorzle-render: --tail: -1 is out of range" song.mid -o out.wav --tail -1
+expect_error "vorzle-render: --tail: 'soon' is not a number of seconds" song.mid -o out.wav --tail soon
+expect_error "vorzle-render: --format: 's8' is not a format" song.mid -o out.wav --format s8
+expect_error "vorzle-render: --program: 128 is out of range (the plug-in has 128 programs)" song.mid -o out.wav --program 128
+expect_error "vorzle-render: --bogus: unknown option" song.mid -o out.wav --bogus
+expect_error "vorzle-render: -o: needs a value" song.mid -o
+expect_error "vorzle-render: no MIDI file given" -o out.wav
+expect_error "vorzle-render: song.mid: no output file given" song.mid
+# Plug-ins.
+expect_error "vorzle-render: missing.dll: no such file" song.mid -o out.wav --plugin missing.dll
+expect_error "vorzle-render: text.mid: cannot load the plug-in" song.mid -o out.wav --plugin text.mid
+expect_error "vorzle-render: mode5.dll: the module has no VST 2 entry point" song.mid -o out.wav --plugin mode5.dll
+expect_error "vorzle-render: mode2.dll: the plug-in's entry point returned no instance" song.mid -o out.wav --plugin mode2.dll
+expect_error "vorzle-render: mode3.dll: not an instrument (the plug-in does not set effFlagsIsSynth)" song.mid -o out.wav --plugin mode3.dll
+expect_error "vorzle-render: mode4.dll: not an instrument (the plug-in has no audio outputs)" song.mid -o out.wav --plugin mode4.dll
+expect_error "vorzle-render: mode1.dll: the plug-in crashed (exception 0xC0000005, access violation)" song.mid -o out.wav --plugin mode1.dll
+
+# A crash must not touch an existing output file either, and must end with status 3.
+printf 'earlier render\n' > keep.wav
+wine "$exe" song.mid -o keep.wav --plugin mode1.dll >/dev/null 2>&1 </dev/null
+status=$?
+if [ "$status" -ne 3 ] || [ "$(cat keep.wav)" != "earlier render" ] || [ -e keep.wav.partial ]; then
+  echo "FAIL: crash with an existing output: status $status, keep.wav: $(head -c 40 keep.wav), $(ls keep.wav*)"
+  failures=$((failures + 1))
+else
+  echo "ok   crash leaves the earlier keep.wav as it was, status 3"
+fi
+
+# --help is not an error.
+if wine "$exe" --help 2>/dev/null </dev/null | tr -d '\r' | grep -q '^Usage: vorzle-render SONG.mid -o OUT.wav'; then
+  echo "ok   --help"
+else
+  echo "FAIL: --help"; failures=$((failures + 1))
+fi
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo "all error cases refused cleanly"

@@ -1,0 +1,91 @@
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "crash_guard.h"
+
+namespace {
+
+// Everything the handler touches is prepared beforehand in fixed buffers:
+// a signal handler may only make async-signal-safe calls (unlink, write, _exit).
+char gTemporaryPath[4096];
+volatile sig_atomic_t gHaveTemporary = 0;
+char gMessage[1024];
+size_t gMessageLength = 0;
+// A plug-in that overflows its stack still gets a handler to run on.
+alignas(16) char gAlternateStack[64 * 1024];
+
+void writeAll(const char* text, size_t length) {
+    while (length > 0) {
+        const ssize_t n = write(STDERR_FILENO, text, length);
+        if (n <= 0) return;
+        text += n;
+        length -= static_cast<size_t>(n);
+    }
+}
+
+const char* signalName(int signal) {
+    switch (signal) {
+    case SIGSEGV: return "SIGSEGV, invalid memory access";
+    case SIGBUS: return "SIGBUS, invalid memory access";
+    case SIGFPE: return "SIGFPE, arithmetic fault";
+    case SIGILL: return "SIGILL, illegal instruction";
+    case SIGABRT: return "SIGABRT, aborted";
+    default: return "fatal signal";
+    }
+}
+
+void removeTemporary() {
+    if (gHaveTemporary) unlink(gTemporaryPath);
+    gHaveTemporary = 0;
+}
+
+void onCrash(int signal) {
+    removeTemporary();
+    writeAll(gMessage, gMessageLength);
+    const char* name = signalName(signal);
+    writeAll(name, std::strlen(name));
+    writeAll("); no output written\n", 21);
+    _exit(kExitPluginCrashed);
+}
+
+void onInterrupt(int signal) {
+    removeTemporary();
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+void setHandler(int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_flags = SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+void installCrashGuard(const std::string& pluginPath) {
+    const std::string message = "vorzle-render: " + pluginPath + ": the plug-in crashed (";
+    gMessageLength = std::min(message.size(), sizeof gMessage);
+    std::memcpy(gMessage, message.data(), gMessageLength);
+
+    stack_t stack{};
+    stack.ss_sp = gAlternateStack;
+    stack.ss_size = sizeof gAlternateStack;
+    sigaltstack(&stack, nullptr);
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) setHandler(signal, onCrash);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) setHandler(signal, onInterrupt);
+}
+
+void guardTemporaryFile(const std::filesystem::path& path) {
+    gHaveTemporary = 0;
+    const std::string text = path.string();
+    if (text.size() >= sizeof gTemporaryPath) return;   // cannot happen with a path the OS accepted
+    std::memcpy(gTemporaryPath, text.c_str(), text.size() + 1);
+    gHaveTemporary = 1;
+}
+
+void releaseTemporaryFile() { gHaveTemporary = 0; }

@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "midi_file.h"
+#include "wav_writer.h"
+
+class PluginInstance;
+struct AEffect;
+
+// Plays a song through an opened plug-in instance into a WAV writer, the way a
+// host does: sample rate, block size and the optional program first, then
+// effMainsChanged 1; for each block the block's events through effProcessEvents
+// (each with its deltaFrames) and one processReplacing (or process, into zeroed
+// buffers, when the plug-in cannot replace); effMainsChanged 0 at the end.
+
+struct RenderSettings {
+    static constexpr double kSilenceDbfs = -100.0;
+    static constexpr double kSilenceSeconds = 1.0;
+    static constexpr double kMaxAutoTailSeconds = 30.0;
+
+    uint32_t sampleRate = 44100;
+    int32_t blockSize = 512;
+    int32_t program = -1;          // -1: leave the plug-in's program alone
+    bool fixedTail = false;        // false: until kSilenceSeconds below kSilenceDbfs, capped
+    double tailSeconds = 0.0;
+    WavSampleFormat format = WavSampleFormat::Float32;
+};
+
+struct RenderProgress {
+    int64_t framesDone = 0;
+    int64_t songFrames = 0;
+    int64_t framesExpected = 0;   // known total, or -1 while the tail's end is open
+};
+
+struct RenderResult {
+    int64_t songFrames = 0;
+    int64_t frames = 0;           // written, song and tail
+};
+
+// Why a plug-in cannot be played as an instrument, or empty when it can.
+std::string instrumentProblem(const AEffect& effect);
+
+// Frames written when the tail has a fixed length; the largest count in auto mode.
+int64_t plannedFrames(int64_t songFrames, const RenderSettings& settings);
+
+// Watches the tail (frames from `tailStart` on) for `quietFrames` frames in a row
+// with both channels below `threshold`; the run may span blocks.
+class SilenceDetector {
+public:
+    SilenceDetector(int64_t tailStart, int64_t quietFrames, float threshold)
+        : tailStart_(tailStart), quietFrames_(quietFrames), threshold_(threshold) {}
+    // Frames in the block after which the tail is over (1..frames), or 0.
+    int32_t scan(int64_t blockStart, const float* left, const float* right, int32_t frames);
+
+private:
+    int64_t tailStart_;
+    int64_t quietFrames_;
+    float threshold_;
+    int64_t quietRun_ = 0;
+};
+
+// On failure returns false with a one-line reason; the writer is then aborted.
+bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettings& settings, WavWriter& writer,
+                const std::function<void(const RenderProgress&)>& progress, RenderResult& result,
+                std::string& error);
