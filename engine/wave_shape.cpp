@@ -9,6 +9,7 @@ constexpr float kHalfPi = 1.570796f;
 // Transcendentals take float arguments, work in double and round to float,
 // so that every build computes the same table.
 float powerOf(float base, float exponent) {
+    if (exponent == 1.0f) return base;   // exact, and the common case of centred peaks
     return static_cast<float>(std::pow(static_cast<double>(base), static_cast<double>(exponent)));
 }
 
@@ -48,7 +49,9 @@ float waveShape(float p, float b, float c, float d, float e, float f) {
     // end once x - 1 == x.
     if (x > 64.0f) x = std::isfinite(x) ? x - std::floor(x) : 0.0f;
     while (x > 1.0f) x = x - 1.0f;
-    const float S = sineLike(x, d);
-    const float P = linear(x, c, d);
+    // A shape with no share of one part skips computing it: its weight would
+    // multiply it to zero anyway.
+    const float S = b != 0.0f ? sineLike(x, d) : 0.0f;
+    const float P = b != 1.0f ? linear(x, c, d) : 0.0f;
     return ((1.0f - b) * P + b * S) * (2.0f * e - 1.0f);
 }

@@ -2,11 +2,29 @@
 
 #include "plugin_module.h"
 
+namespace {
+
+// The system's own words for an error code, on one line.
+std::string describeError(DWORD code) {
+    char text[256] = "";
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                   sizeof(text), nullptr);
+    std::string message(text, n);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    for (char& c : message)
+        if (c == '\n' || c == '\r') c = ' ';
+    if (message.empty()) return "Windows error " + std::to_string(code);
+    return message + " (Windows error " + std::to_string(code) + ")";
+}
+
+}  // namespace
+
 bool PluginModule::load(const std::string& path, std::string& error) {
     unload();
     HMODULE module = LoadLibraryA(path.c_str());
     if (!module) {
-        error = "cannot load the plug-in (Windows error " + std::to_string(GetLastError()) + ")";
+        error = "cannot load the plug-in: " + describeError(GetLastError());
         return false;
     }
     FARPROC proc = GetProcAddress(module, "main");

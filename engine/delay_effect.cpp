@@ -1,0 +1,66 @@
+#include "delay_effect.h"
+
+#include <cmath>
+
+#include "flush.h"
+
+namespace {
+
+constexpr int32_t kMaxWrapSteps = 8;
+
+}  // namespace
+
+DelaySetup delaySetup(int32_t line, float sampleRate) {
+    DelaySetup setup;
+    setup.samplesPerMs = static_cast<float>(0.001 * static_cast<double>(sampleRate));
+    // The product in double: 10 * 44.0999985 is 440, not 441.
+    setup.baseDelay = static_cast<int32_t>(static_cast<double>(10 + 4 * line) * static_cast<double>(setup.samplesPerMs));
+    setup.phaseIncrement = static_cast<float>(line + 1) * 0.5f * kModulatorWrap / sampleRate;
+    return setup;
+}
+
+void runDelayEffect(DelayLine& delayLine, int32_t line, float* samples, int32_t n, float sampleRate) {
+    const int32_t length = delayLine.length;
+    float* buffer = delayLine.buffer;
+    if (!buffer || length <= 0) return;
+    const DelaySetup setup = delaySetup(line, sampleRate);
+    const float span = static_cast<float>(length);
+
+    uint32_t writeIndex = delayLine.writeIndex;
+    float modPhase = delayLine.modPhase;
+    for (int32_t i = 0; i < n; ++i) {
+        const double wave = line == 0 ? std::sin(static_cast<double>(modPhase)) : std::cos(static_cast<double>(modPhase));
+        const float v = std::fabs(static_cast<float>(wave));
+        float p = static_cast<float>(writeIndex) - delayReadDistance(setup, v);
+        // The read distance spans at most a few line lengths, so a step or two
+        // wraps it; only a sample rate far from the one the line was sized
+        // for needs more, and those are folded at once.
+        int32_t steps = 0;
+        while (p < 0.0f) {
+            if (++steps > kMaxWrapSteps) {
+                p = static_cast<float>(std::fmod(static_cast<double>(p), static_cast<double>(span)));
+                if (p < 0.0f) p = p + span;
+                break;
+            }
+            p = p + span;
+        }
+        // A non-finite position (never from a usable rate) reads from the start.
+        if (!(p >= 0.0f && p < 2147483648.0f)) p = 0.0f;
+        int32_t j = static_cast<int32_t>(p);
+        if (j >= length) j = 0;
+        int32_t j2 = j + 1;
+        if (j2 >= length) j2 = 0;
+        float d = buffer[j] + (buffer[j2] - buffer[j]) * (p - static_cast<float>(j));
+        if (writeIndex >= static_cast<uint32_t>(length)) writeIndex = 0;
+        const float x = flush(samples[i]);
+        d = flush(d);
+        samples[i] = x - 0.5f * d;
+        buffer[writeIndex] = x + 0.5f * d;
+        writeIndex += 1;
+        modPhase += setup.phaseIncrement;
+        // Written as "not within" so that a non-finite phase restarts too.
+        if (!(modPhase <= kModulatorWrap)) modPhase = 0.0f;
+    }
+    delayLine.writeIndex = writeIndex;
+    delayLine.modPhase = modPhase;
+}

@@ -1,0 +1,120 @@
+#include <atomic>
+#include <cstddef>
+
+#include "../host/synth_plugin.h"
+#include "voice_allocation.h"
+
+namespace {
+
+// More events than any host delivers for one block; a count beyond it can
+// only be garbage, and the loop stays bounded.
+constexpr int32_t kMaxEventsPerCall = 65536;
+// Hosts fill byteSize either with the whole record (32) or without its two
+// leading words (24); anything smaller cannot hold the MIDI bytes at offset 24.
+constexpr int32_t kMinMidiEventSize = 24;
+
+// The single-precision constants that scale 7- and 14-bit MIDI values.
+constexpr float kControllerScale = 0.007874016f;   // 1/127
+constexpr float kBendScale = 6.103888e-05f;         // 1/16383
+constexpr float kVelocityScale = 0.0078125f;        // 1/128
+
+}  // namespace
+
+int32_t SynthPlugin::processEvents(VstEvents* events) {
+    if (!events) return 1;
+    int32_t count = events->numEvents;
+    if (count <= 0) return 1;
+    if (count > kMaxEventsPerCall) count = kMaxEventsPerCall;
+    for (int32_t i = 0; i < count; ++i) {
+        const VstEvent* event = events->events[i];
+        if (!event || event->type != kVstMidiType || event->byteSize < kMinMidiEventSize) continue;
+        const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);
+        const uint8_t bytes[3] = {static_cast<uint8_t>(midi->midiData[0]), static_cast<uint8_t>(midi->midiData[1]),
+                                  static_cast<uint8_t>(midi->midiData[2])};
+        handleMidiMessage(bytes);
+    }
+    return 1;
+}
+
+void SynthPlugin::handleMidiMessage(const uint8_t bytes[3]) {
+    if (!bytes) return;
+    const uint8_t status = bytes[0] & 0xF0;
+    const uint8_t d1 = bytes[1] & 0x7F;
+    const uint8_t d2 = bytes[2] & 0x7F;
+    switch (status) {
+    case 0x80:
+        noteOff(d1);
+        break;
+    case 0x90:
+        if (d2 == 0) noteOff(d1);
+        else noteOn(d1, d2);
+        break;
+    case 0xB0:
+        controlChange(d1, d2);
+        break;
+    case 0xC0:
+        setProgram(d1 >= kNumPrograms ? kNumPrograms - 1 : d1);
+        break;
+    case 0xE0: {
+        const int32_t bend = d2 * 128 + d1;
+        const float semitones = (static_cast<float>(bend) * kBendScale - 0.5f) * 4.0f;
+        std::atomic_ref<float>(pitchBend).store(semitones, std::memory_order_relaxed);
+        break;
+    }
+    default:
+        break;   // pressure, system messages and stray data bytes
+    }
+}
+
+void SynthPlugin::noteOn(uint8_t note, uint8_t velocity) {
+    if (!programs) return;
+    const int32_t limit = voiceLimit(loadValue(currentProgram(), Polyphony));
+    const VoiceChoice choice = chooseVoice(voices, limit);
+    Voice& voice = voices[choice.index];
+    if (!choice.fresh) {
+        // A steal keeps everything but the stage and the note: the velocity of
+        // the first note, the gliding pitch, the envelopes' progress and levels.
+        voice.ampStage = 0;
+        voice.note = note;
+        return;
+    }
+    voice = Voice{};
+    voice.note = note;
+    voice.pitch = static_cast<float>(note);
+    voice.velocity = static_cast<float>(velocity) * kVelocityScale;
+    voice.osc1Pos = 0;
+    voice.osc2Pos = 0;
+    voice.osc3Pos = 0;
+    voice.startOrder = noteCounter;
+    voice.active = 1;
+    noteCounter += 1;
+}
+
+void SynthPlugin::noteOff(uint8_t note) {
+    // Every voice holding the note, sounding or not, whatever the voice limit.
+    for (Voice& voice : voices) {
+        if (voice.note != note) continue;
+        voice.ampStage = -1;
+        voice.ampProgress = 0.0f;
+    }
+}
+
+void SynthPlugin::controlChange(uint8_t controller, uint8_t value) {
+    const float u = static_cast<float>(value) * kControllerScale;
+    int32_t parameter;
+    switch (controller) {
+    case 1: parameter = LfoRate; break;
+    case 7: parameter = Volume; break;
+    case 10:
+        // Balance only: no parameter, no editor update.
+        std::atomic_ref<float>(outputPan).store(u, std::memory_order_relaxed);
+        return;
+    case 12: parameter = Cutoff; break;
+    case 13: parameter = Resonance; break;
+    case 72: parameter = AmpRelease; break;
+    case 73: parameter = AmpAttack; break;
+    default: return;
+    }
+    storeParameter(parameter, u);
+    if (editor) editor->requestUpdate();
+}

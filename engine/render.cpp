@@ -1,0 +1,244 @@
+#include <algorithm>
+#include <atomic>
+
+#include "../host/synth_plugin.h"
+#include "cutoff_lfo.h"
+#include "delay_effect.h"
+#include "envelope.h"
+#include "flush.h"
+#include "master_stage.h"
+#include "oscillator.h"
+#include "sample_rate.h"
+#include "voice_filter.h"
+
+namespace {
+
+// Leaves the render side of the gate however render returns.
+class RenderScope {
+public:
+    explicit RenderScope(RenderGate& g) : gate(g) {}
+    ~RenderScope() { gate.leaveRender(); }
+    RenderScope(const RenderScope&) = delete;
+    RenderScope& operator=(const RenderScope&) = delete;
+
+private:
+    RenderGate& gate;
+};
+
+// The host's two buffers after the null rules: a host that supplies one
+// buffer gets both channels written into it. Both null when there is none.
+struct OutputPair {
+    float* left;
+    float* right;
+};
+
+OutputPair resolveOutputs(float** outputs) {
+    if (!outputs) return {nullptr, nullptr};
+    float* left = outputs[0];
+    float* right = outputs[1];
+    if (!left) left = right;
+    if (!right) right = left;
+    return {left, right};
+}
+
+// Replacing mode owes the host a full buffer even when nothing can be played.
+void writeSilence(float** outputs, int32_t sampleFrames, bool replacing) {
+    if (!replacing || sampleFrames <= 0) return;
+    const OutputPair out = resolveOutputs(outputs);
+    if (!out.left) return;
+    std::fill(out.left, out.left + sampleFrames, 0.0f);
+    std::fill(out.right, out.right + sampleFrames, 0.0f);
+}
+
+// Everything a voice reads besides its own record during one sub-block.
+struct VoiceContext {
+    const float* tables[SynthPlugin::kNumWavetables];
+    int32_t tableLength;
+    bool oscOn[SynthPlugin::kNumWavetables];
+    const EnvelopeRates* rates;
+    float pitchBend;
+    float lfoPhase;
+    float sampleRate;
+};
+
+// The per-sample part of the voice steps: oscillators, both filter sections,
+// the amplitude envelope and both envelope updates, summed into the mix.
+template <bool On1, bool On2, bool On3>
+void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3], const FilterCoefficients& k,
+                        const EnvelopeStep& ampStep, const EnvelopeStep& filterStep, int32_t n, float* mixLeft,
+                        float* mixRight) {
+    OscillatorState osc1{voice.osc1Advance, voice.osc1Pos};
+    OscillatorState osc2{voice.osc2Advance, voice.osc2Pos};
+    OscillatorState osc3{voice.osc3Advance, voice.osc3Pos};
+    FilterSection a{voice.filterAIn2, voice.filterAIn1, voice.filterAOut2, voice.filterAOut1};
+    FilterSection b{voice.filterBIn2, voice.filterBIn1, voice.filterBOut2, voice.filterBOut1};
+    EnvelopeState amp{voice.ampLevel, voice.ampProgress};
+    EnvelopeState filterEnv{voice.filterEnvLevel, voice.filterEnvProgress};
+    const int32_t length = ctx.tableLength;
+
+    for (int32_t i = 0; i < n; ++i) {
+        float s = 0.0f;
+        if (On1) s = nextOscillatorValue(osc1, ctx.tables[0], length, inc[0]);
+        if (On2) s = s + nextOscillatorValue(osc2, ctx.tables[1], length, inc[1]);
+        if (On3) s = s + nextOscillatorValue(osc3, ctx.tables[2], length, inc[2]);
+        s = flush(s);
+        const float y = filterSample(b, k, filterSample(a, k, s));
+        const float out = y * amp.level;
+        advanceEnvelope(amp, ampStep);
+        advanceEnvelope(filterEnv, filterStep);
+        mixLeft[i] += out;
+        mixRight[i] += out;
+    }
+
+    voice.osc1Advance = osc1.advance;
+    voice.osc1Pos = osc1.position;
+    voice.osc2Advance = osc2.advance;
+    voice.osc2Pos = osc2.position;
+    voice.osc3Advance = osc3.advance;
+    voice.osc3Pos = osc3.position;
+    voice.filterAIn2 = a.in2;
+    voice.filterAIn1 = a.in1;
+    voice.filterAOut2 = a.out2;
+    voice.filterAOut1 = a.out1;
+    voice.filterBIn2 = b.in2;
+    voice.filterBIn1 = b.in1;
+    voice.filterBOut2 = b.out2;
+    voice.filterBOut1 = b.out1;
+    voice.ampLevel = amp.level;
+    voice.ampProgress = amp.progress;
+    voice.filterEnvLevel = filterEnv.level;
+    voice.filterEnvProgress = filterEnv.progress;
+}
+
+using VoiceSampleRenderer = void (*)(Voice&, const VoiceContext&, const float[3], const FilterCoefficients&,
+                                     const EnvelopeStep&, const EnvelopeStep&, int32_t, float*, float*);
+
+// One renderer per combination of oscillator switches, indexed by bits 1, 2, 4.
+constexpr VoiceSampleRenderer kVoiceRenderers[8] = {
+    renderVoiceSamples<false, false, false>, renderVoiceSamples<true, false, false>,
+    renderVoiceSamples<false, true, false>,  renderVoiceSamples<true, true, false>,
+    renderVoiceSamples<false, false, true>,  renderVoiceSamples<true, false, true>,
+    renderVoiceSamples<false, true, true>,   renderVoiceSamples<true, true, true>,
+};
+
+// The voice steps for one sounding voice and one sub-block: control values
+// first (increments, glide, stage checks, coefficients), then the samples.
+void renderVoice(Voice& voice, const ProgramRecord& prog, const VoiceContext& ctx, int32_t n, float* mixLeft,
+                 float* mixRight) {
+    const float octaves = pitchOctaves(voice.pitch, ctx.pitchBend);
+    const float inc[3] = {
+        oscillatorIncrement(octaves, SynthPlugin::loadValue(prog, Osc1Pitch)),
+        oscillatorIncrement(octaves, SynthPlugin::loadValue(prog, Osc2Pitch)),
+        oscillatorIncrement(octaves, SynthPlugin::loadValue(prog, Osc3Pitch)),
+    };
+    voice.pitch = glide(voice.pitch, voice.note, n);
+
+    EnvelopeStep ampStep;
+    if (!checkAmpStage(voice, *ctx.rates, ampStep)) return;
+    const float amount = (SynthPlugin::loadValue(prog, FilterEnvAmount) - 0.5f) * 20.0f;
+    const EnvelopeStep filterStep =
+        checkFilterStage(voice, *ctx.rates, amount, SynthPlugin::loadValue(prog, FilterSustain));
+
+    const FilterCoefficients k =
+        filterCoefficients(SynthPlugin::loadValue(prog, Cutoff), SynthPlugin::loadValue(prog, Resonance),
+                           SynthPlugin::loadValue(prog, LfoAmount), ctx.lfoPhase, voice.filterEnvLevel, ctx.sampleRate);
+
+    const int32_t switches = (ctx.oscOn[0] ? 1 : 0) | (ctx.oscOn[1] ? 2 : 0) | (ctx.oscOn[2] ? 4 : 0);
+    kVoiceRenderers[switches](voice, ctx, inc, k, ampStep, filterStep, n, mixLeft, mixRight);
+}
+
+}  // namespace
+
+void SynthPlugin::render(float** outputs, int32_t sampleFrames, bool replacing) {
+    // A sample-rate change swapping buffers on another thread: play silence
+    // rather than wait for it.
+    if (!renderGate.tryEnterRender()) {
+        writeSilence(outputs, sampleFrames, replacing);
+        return;
+    }
+    RenderScope scope(renderGate);
+
+    const bool tablesPresent = wavetables[0] && wavetables[1] && wavetables[2] && tableLength > 0;
+    if (!tablesPresent || !programs || !isUsableSampleRate(sampleRate)) {
+        writeSilence(outputs, sampleFrames, replacing);
+        return;
+    }
+
+    const OutputPair out = resolveOutputs(outputs);
+    if (!out.left) return;
+    float* left = out.left;
+    float* right = out.right;
+
+    // Bits set meanwhile by another thread stay for the next call.
+    const uint8_t dirty = dirtyFlags.exchange(0);
+    if (dirty & 1) buildWavetable(0);
+    if (dirty & 2) buildWavetable(1);
+    if (dirty & 4) buildWavetable(2);
+
+    const ProgramRecord& prog = currentProgram();
+
+    // Values taken once per call.
+    EnvelopeRates rates;
+    rates.ampAttack = envelopeRate(loadValue(prog, AmpAttack));
+    rates.ampHold = envelopeRate(loadValue(prog, AmpHold));
+    rates.ampDecay = envelopeRate(loadValue(prog, AmpDecay));
+    rates.ampSustain = loadValue(prog, AmpSustain);
+    rates.ampRelease = envelopeRate(loadValue(prog, AmpRelease));
+    rates.filterAttack = envelopeRate(loadValue(prog, FilterAttack));
+    rates.filterHold = envelopeRate(loadValue(prog, FilterHold));
+    rates.filterDecay = envelopeRate(loadValue(prog, FilterDecay));
+
+    VoiceContext ctx;
+    for (int32_t t = 0; t < kNumWavetables; ++t) ctx.tables[t] = wavetables[t];
+    ctx.tableLength = tableLength;
+    ctx.oscOn[0] = loadValue(prog, Osc1On) >= 0.5f;
+    ctx.oscOn[1] = loadValue(prog, Osc2On) >= 0.5f;
+    ctx.oscOn[2] = loadValue(prog, Osc3On) >= 0.5f;
+    ctx.rates = &rates;
+    ctx.sampleRate = sampleRate;
+
+    const float drive = driveGain(loadValue(prog, Drive));
+    const float volume = volumeGain(loadValue(prog, Volume));
+
+    if (sampleFrames <= 0) return;
+
+    int32_t remaining = sampleFrames;
+    while (remaining > 0) {
+        const int32_t n = std::min(remaining, kSubBlockSize);
+        std::fill(mixLeft, mixLeft + kSubBlockSize, 0.0f);
+        std::fill(mixRight, mixRight + kSubBlockSize, 0.0f);
+
+        ctx.pitchBend = std::atomic_ref<float>(pitchBend).load(std::memory_order_relaxed);
+        ctx.lfoPhase = cutoffLfoPhase;
+        for (Voice& voice : voices)
+            if (voice.active) renderVoice(voice, prog, ctx, n, mixLeft, mixRight);
+
+        const bool clip = softClipOn(loadValue(prog, Drive));
+        runMasterStage(mixLeft, n, drive, volume, clip);
+        runMasterStage(mixRight, n, drive, volume, clip);
+
+        if (loadValue(prog, Chorus) >= 0.5f) {
+            runDelayEffect(delayLines[0], 0, mixLeft, n, sampleRate);
+            runDelayEffect(delayLines[1], 1, mixRight, n, sampleRate);
+        }
+
+        cutoffLfoPhase = advanceCutoffLfo(cutoffLfoPhase, n, sampleRate, loadValue(prog, LfoRate));
+
+        const float leftGain = std::atomic_ref<float>(outputPan).load(std::memory_order_relaxed);
+        const float rightGain = 1.0f - leftGain;
+        if (replacing) {
+            for (int32_t i = 0; i < n; ++i) {
+                left[i] = leftGain * mixLeft[i];
+                right[i] = rightGain * mixRight[i];
+            }
+        } else {
+            for (int32_t i = 0; i < n; ++i) {
+                left[i] += leftGain * mixLeft[i];
+                right[i] += rightGain * mixRight[i];
+            }
+        }
+        left += n;
+        right += n;
+        remaining -= n;
+    }
+}

@@ -1,0 +1,76 @@
+#pragma once
+#include <cmath>
+
+#include "flush.h"
+
+// The voice filter: two identical second-order low-pass sections in series,
+// sharing one set of coefficients per voice and sub-block.
+
+struct FilterCoefficients {
+    float b, a1, a2;
+};
+
+// The single-precision 6.28 that turns cutoff / sampleRate into radians.
+constexpr float kFilterTwoPi = 6.28f;
+// Highest angular cutoff; keeps the sections stable near Nyquist.
+constexpr double kMaxFilterAngle = 3.0;
+
+// Cutoff in Hz from Cutoff (p8), LfoAmount (p16), the cutoff LFO's phase and
+// the voice's filter-envelope level in octaves; never below 20 Hz.
+inline double cutoffFrequency(float cutoff, float lfoAmount, float lfoPhase, float envelopeLevel) {
+    const double c = std::cos(static_cast<double>(lfoPhase));
+    const double e = 10.0 * static_cast<double>(cutoff) + 4.0 * (static_cast<double>(lfoAmount) - 0.5) * c +
+                     static_cast<double>(envelopeLevel);
+    const double fc = 20.0 * std::pow(2.0, e);
+    return fc < 20.0 ? 20.0 : fc;
+}
+
+// Angular cutoff in radians per sample, held at 3.0.
+inline double cutoffAngle(double fc, float sampleRate) {
+    const double w = fc / static_cast<double>(sampleRate) * static_cast<double>(kFilterTwoPi);
+    return w > kMaxFilterAngle ? kMaxFilterAngle : w;
+}
+
+// Section coefficients for angle w and Resonance (p9), in double: Q runs from
+// 1 to 12. The feed-forward gain uses s / (2Q), the feedback s / Q, so the
+// gain at 0 Hz is above 1 and is left so.
+struct ExactCoefficients {
+    double b, a1, a2;
+};
+
+inline ExactCoefficients exactSectionCoefficients(double w, float resonance) {
+    const double q = 1.0 + 11.0 * static_cast<double>(resonance);
+    const double s = std::sin(w);
+    const double k = std::cos(w);
+    return {(1.0 - k) / (2.0 + s / q), -2.0 * q * k / (q + s), (q - s) / (q + s)};
+}
+
+// The same rounded to float and flushed, as the sections use them.
+inline FilterCoefficients sectionCoefficients(double w, float resonance) {
+    const ExactCoefficients c = exactSectionCoefficients(w, resonance);
+    return {flush(static_cast<float>(c.b)), flush(static_cast<float>(c.a1)), flush(static_cast<float>(c.a2))};
+}
+
+// The coefficients of one voice for one sub-block, worked in double; only the
+// three results are rounded to float.
+inline FilterCoefficients filterCoefficients(float cutoff, float resonance, float lfoAmount, float lfoPhase,
+                                             float envelopeLevel, float sampleRate) {
+    const double fc = cutoffFrequency(cutoff, lfoAmount, lfoPhase, envelopeLevel);
+    return sectionCoefficients(cutoffAngle(fc, sampleRate), resonance);
+}
+
+// History of one section: inputs and outputs one and two samples back.
+struct FilterSection {
+    float in2, in1, out2, out1;
+};
+
+// One sample through one section.
+inline float filterSample(FilterSection& section, const FilterCoefficients& k, float x) {
+    float y = k.b * (x + 2.0f * section.in1 + section.in2) - k.a1 * section.out1 - k.a2 * section.out2;
+    y = flush(y);
+    section.in2 = section.in1;
+    section.in1 = x;
+    section.out2 = section.out1;
+    section.out1 = y;
+    return y;
+}

@@ -1,0 +1,26 @@
+#pragma once
+#include <cstdint>
+
+// The test program replaces the global operator new and delete (every form)
+// with versions that count allocations and can be told to fail one.
+
+// Allocations made through any operator new since the program started.
+uint64_t allocationCount();
+
+// Makes the nth allocation from now fail (1 = the next one): the throwing
+// forms throw std::bad_alloc, the nothrow forms return null. 0 disarms.
+void failNthAllocationFromNow(uint64_t n);
+void stopFailingAllocations();
+
+// Allocations that failed because they were told to.
+uint64_t injectedFailureCount();
+
+// Counts the allocations made while it lives.
+class AllocationCounter {
+public:
+    AllocationCounter() : start(allocationCount()) {}
+    uint64_t count() const { return allocationCount() - start; }
+
+private:
+    uint64_t start;
+};
