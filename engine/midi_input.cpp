@@ -25,15 +25,26 @@ int32_t SynthPlugin::processEvents(VstEvents* events) {
     int32_t count = events->numEvents;
     if (count <= 0) return 1;
     if (count > kMaxEventsPerCall) count = kMaxEventsPerCall;
+    // The list ends in as many event pointers as it counts.
+    VstEvent* const* list = events->events;
+
+    const bool holdingGate = renderGate.tryEnterRender();
+    if (holdingGate) playPendingMidi();
     for (int32_t i = 0; i < count; ++i) {
-        const VstEvent* event = events->events[i];
+        const VstEvent* event = list[i];
         if (!event || event->type != kVstMidiType || event->byteSize < kMinMidiEventSize) continue;
         const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);
         const uint8_t bytes[3] = {static_cast<uint8_t>(midi->midiData[0]), static_cast<uint8_t>(midi->midiData[1]),
                                   static_cast<uint8_t>(midi->midiData[2])};
-        handleMidiMessage(bytes);
+        if (holdingGate) handleMidiMessage(bytes);
+        else pendingMidi.push(bytes);
     }
+    if (holdingGate) renderGate.leaveRender();
     return 1;
+}
+
+void SynthPlugin::playPendingMidi() {
+    pendingMidi.drain([this](const uint8_t bytes[3]) { handleMidiMessage(bytes); });
 }
 
 void SynthPlugin::handleMidiMessage(const uint8_t bytes[3]) {
@@ -53,7 +64,7 @@ void SynthPlugin::handleMidiMessage(const uint8_t bytes[3]) {
         controlChange(d1, d2);
         break;
     case 0xC0:
-        setProgram(d1 >= kNumPrograms ? kNumPrograms - 1 : d1);
+        selectProgram(d1 >= kNumPrograms ? kNumPrograms - 1 : d1);
         break;
     case 0xE0: {
         const int32_t bend = d2 * 128 + d1;

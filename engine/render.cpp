@@ -169,6 +169,9 @@ void SynthPlugin::render(float** outputs, int32_t sampleFrames, bool replacing) 
     float* left = out.left;
     float* right = out.right;
 
+    // MIDI that came while another thread held the gate plays now.
+    playPendingMidi();
+
     // Bits set meanwhile by another thread stay for the next call.
     const uint8_t dirty = dirtyFlags.exchange(0);
     if (dirty & 1) buildWavetable(0);

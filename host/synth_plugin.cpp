@@ -88,9 +88,15 @@ void SynthPlugin::processReplacing(float**, float** outputs, int32_t sampleFrame
 
 void SynthPlugin::setProgram(int32_t program) {
     if (program < 0 || program >= numPrograms) return;
+    ControlScope scope(renderGate);
+    selectProgram(program);
+}
+
+void SynthPlugin::selectProgram(int32_t program) {
+    if (program < 0 || program >= numPrograms) return;
     std::atomic_ref<int32_t>(curProgram).store(program);
     dirtyFlags.store(255);
-    suspend();
+    resetVoicesAndDelayLines();
     if (editor) editor->requestUpdate();
 }
 

@@ -5,6 +5,7 @@
 
 #include "effect_base_x.h"
 #include "../engine/delay_line.h"
+#include "../engine/pending_midi.h"
 #include "../engine/render_gate.h"
 #include "../engine/voice.h"
 #include "../programs/program_record.h"
@@ -16,7 +17,10 @@ class SynthEditor;
 //
 // Threads: the host renders on its audio thread, delivers MIDI on a thread of
 // its choosing (usually the audio thread, right before a render) and drives
-// the editor on its user-interface thread. Program values are plain floats
+// the editor on its user-interface thread. MIDI is handled at once while the
+// render gate is free and otherwise queued for the next block, so a host that
+// overlaps MIDI, renders and sample-rate changes on several threads never has
+// two of them change the voices at once. Program values are plain floats
 // read and written through std::atomic_ref, so a value is never torn;
 // dirtyFlags is an atomic byte that writers OR into and the render loop
 // exchanges with 0, so a rebuild bit is never lost. Each store carries its
@@ -104,9 +108,12 @@ public:
     uint32_t noteCounter = 0;
 
     RenderGate renderGate;
+    PendingMidi pendingMidi;
 
 private:
     void resetVoicesAndDelayLines();   // the body of suspend, without the gate
+    void selectProgram(int32_t program);   // setProgram, for a holder of the gate
+    void playPendingMidi();                // for a holder of the gate
     void noteOn(uint8_t note, uint8_t velocity);
     void noteOff(uint8_t note);
     void controlChange(uint8_t controller, uint8_t value);
