@@ -1,13 +1,7 @@
 // The whole editor as the host shows it with program 0: the background
 // bitmap wherever no control sits, and optionally a PNG of it for the docs.
-// docs/editor.png is regenerated from the repository root with
-//
-//   B=build/win32; export WINEPREFIX=$PWD/$B/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-//   VORZLE_EDITOR_SCREENSHOT=$PWD/docs/editor.png xvfb-run -a -s "-screen 0 1280x1024x24" bash -c
-//     "scripts/wine-prefix.sh start $WINEPREFIX && wine $B/bin/wine_tests.exe --gtest_filter=*Screenshot*;
-//      scripts/wine-prefix.sh stop $WINEPREFIX"
-//
-// (one shell line after the first; the PNG is byte-identical from run to run)
+// scripts/screenshot.sh regenerates docs/editor.png through this test (the
+// PNG is byte-identical from run to run).
 #include "editor_test_support.h"
 
 #include <algorithm>
