@@ -42,18 +42,25 @@ def sweep(track, start, end, first, last, steps_per_beat=8):
         track.control(start + (end - start) * i / steps, CUTOFF, round(value))
 
 
-def chord_section(chords, bass, first_bar, bars):
+def chord_section(chords, bass, first_bar, bars, rest_before_change=False):
+    """Chord stabs over a walking bass. A program change cuts every voice and
+    the chorus at once, so a section that ends in one leaves its last beat
+    silent for the sound to die away first."""
     for bar in range(bars):
         name, notes, root = PROGRESSION[bar % len(PROGRESSION)]
         start = (first_bar + bar) * BEATS_PER_BAR
+        last_beat = 3.0 if rest_before_change and bar == bars - 1 else BEATS_PER_BAR
         for beat, length, velocity in STABS:
+            if beat >= last_beat:
+                continue
             for n in notes:
-                chords.note(start + beat, length, n, velocity, channel=0)
+                chords.note(start + beat, min(length, last_beat - 0.25 - beat), n, velocity, channel=0)
         # Walking bass: root, fifth, octave, a passing note towards the next chord.
         next_root = PROGRESSION[(bar + 1) % len(PROGRESSION)][2]
         walk = [root, root + 7, root + 12, next_root + (1 if next_root < root else -1)]
         for i, n in enumerate(walk):
-            bass.note(start + i, 0.9, n, 48 if i == 0 else 40, channel=1)
+            if i < last_beat:
+                bass.note(start + i, 0.9 if i + 1 < last_beat else 0.75, n, 48 if i == 0 else 40, channel=1)
 
 
 def make_song():
@@ -67,7 +74,7 @@ def make_song():
     control.program(0, 0)
     control.control(0, RESONANCE, 40)
     sweep(control, 0, 16, 40, 96)
-    chord_section(chords, bass, 0, 4)
+    chord_section(chords, bass, 0, 4, rest_before_change=True)
 
     # Bars 5-8: Rave bass riff with bends and a swept, more resonant filter.
     control.program(16, 1)
@@ -80,9 +87,14 @@ def make_song():
     roots = [45, 45, 41, 43]
     for bar in range(4):
         start = 16 + bar * BEATS_PER_BAR
+        last_bar = bar == 3
         for i, step in enumerate(riff):
+            if last_bar and i >= 12:
+                break   # a beat of rest before the program change
             velocity = 60 if i % 4 == 0 else 44
             bass.note(start + i * 0.25, 0.22, roots[bar] + step + 12, velocity, channel=1)
+        if last_bar:
+            continue
         # A bend up and back on the last beat of every bar.
         for k in range(9):
             bass.bend(start + 3 + k / 8, 0.5 * (1 - abs(k - 4) / 4), channel=1)
