@@ -6,6 +6,7 @@
 struct KnobDragState {
     bool dragging = false;
     POINT anchor = {0, 0};   // screen position of the press; the hidden cursor stays here
+    HWND knob = nullptr;     // the dragged knob, so that its destruction can end the drag
 };
 
 extern KnobDragState knobDrag;

@@ -73,15 +73,22 @@ void startDrag(HWND window) {
     // elsewhere) must not hide the cursor a second time.
     if (!knobDrag.dragging) ShowCursor(FALSE);
     knobDrag.dragging = true;
+    knobDrag.knob = window;
     GetCursorPos(&knobDrag.anchor);
+}
+
+// The cursor comes back on the anchor and is shown again.
+void finishDrag() {
+    if (!knobDrag.dragging) return;
+    SetCursorPos(knobDrag.anchor.x, knobDrag.anchor.y);
+    knobDrag.dragging = false;
+    knobDrag.knob = nullptr;
+    ShowCursor(TRUE);
 }
 
 void endDrag() {
     ReleaseCapture();
-    if (!knobDrag.dragging) return;
-    SetCursorPos(knobDrag.anchor.x, knobDrag.anchor.y);
-    knobDrag.dragging = false;
-    ShowCursor(TRUE);
+    finishDrag();
 }
 
 // The hidden cursor is put back on the anchor after every move, so each move
@@ -119,6 +126,19 @@ LRESULT CALLBACK knobWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             break;
         case WM_MOUSEMOVE:
             if (knobDrag.dragging) dragStep(window, wParam);
+            break;
+        case WM_CAPTURECHANGED:
+            // Another window took the mouse (a dialog, a switch to another
+            // program) or the knob is going away: the drag ends here, so the
+            // host's cursor is never left hidden.
+            finishDrag();
+            break;
+        case WM_DESTROY:
+            // The editor closes in the middle of a drag.
+            if (knobDrag.dragging && knobDrag.knob == window) {
+                ReleaseCapture();
+                finishDrag();
+            }
             break;
         default:
             break;

@@ -155,6 +155,45 @@ TEST_F(EditorTest, KnobPressAndReleaseWithoutMovingRestoresTheCursor) {
     EXPECT_EQ(e.value(7), 0.25f);
 }
 
+TEST_F(EditorTest, KnobDragEndsWhenAnotherWindowTakesTheMouse) {
+    OpenEditor e(module);
+    ASSERT_TRUE(e.ready());
+    HWND volume = e.control(kKnobClass, kVolume);
+    HWND other = e.control(kKnobClass, 7);
+    e.setValue(kVolume, 0.5f);
+    KnobDrag drag(e, volume);
+    drag.move(-10);
+    EXPECT_EQ(e.display(kVolume), "51.00 %");
+    EXPECT_FALSE(cursorShowing());
+    SetCapture(other);   // as a dialog or another program would
+    EXPECT_TRUE(cursorShowing());
+    EXPECT_TRUE(samePoint(cursor(), drag.anchor));
+    ReleaseCapture();
+    // Moves after the loss drag nothing, and a late release changes nothing.
+    SetCursorPos(drag.anchor.x, drag.anchor.y - 40);
+    SendMessageA(volume, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    EXPECT_EQ(e.display(kVolume), "51.00 %");
+    drag.release();
+    EXPECT_TRUE(cursorShowing());
+    // A new drag works as before.
+    KnobDrag again(e, volume);
+    again.move(-10);
+    EXPECT_EQ(e.display(kVolume), "52.00 %");
+    again.release();
+    EXPECT_TRUE(cursorShowing());
+}
+
+TEST_F(EditorTest, ClosingTheEditorDuringADragShowsTheCursor) {
+    {
+        OpenEditor e(module);
+        ASSERT_TRUE(e.ready());
+        KnobDrag drag(e, e.control(kKnobClass, kVolume));
+        drag.move(-5);
+        EXPECT_FALSE(cursorShowing());
+    }   // the editor closes with the button still down
+    EXPECT_TRUE(cursorShowing());
+}
+
 TEST_F(EditorTest, KnobDoubleClickStartsNoDrag) {
     OpenEditor e(module);
     ASSERT_TRUE(e.ready());
