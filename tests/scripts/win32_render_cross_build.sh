@@ -13,20 +13,12 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
+cp "$root/tests/scripts/float_wav.py" .
 cat > compare.py <<'EOF'
-import struct, sys
+import sys
+from float_wav import read_float_wav
 
-def samples(path):
-    data = open(path, "rb").read()
-    pos = 12
-    while pos + 8 <= len(data):
-        tag, size = data[pos:pos + 4], struct.unpack("<I", data[pos + 4:pos + 8])[0]
-        if tag == b"data":
-            return struct.unpack("<%df" % (size // 4), data[pos + 8:pos + 8 + size])
-        pos += 8 + size + (size & 1)
-    raise SystemExit("%s: no data chunk" % path)
-
-a, b = samples(sys.argv[1]), samples(sys.argv[2])
+a, b = read_float_wav(sys.argv[1])[1], read_float_wav(sys.argv[2])[1]
 assert len(a) == len(b), "lengths differ: %d and %d samples" % (len(a), len(b))
 assert max(abs(x) for x in a) > 0.01, "silent render"
 worst = max(range(len(a)), key=lambda i: abs(a[i] - b[i]))

@@ -12,23 +12,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
+cp "$root/tests/scripts/float_wav.py" .
 cat > check.py <<'EOF'
-import math, struct, sys
-
-def read_wav(path):
-    data = open(path, "rb").read()
-    assert data[:4] == b"RIFF" and data[8:12] == b"WAVE", "not a WAV file"
-    pos, fmt = 12, None
-    while pos + 8 <= len(data):
-        tag, size = data[pos:pos + 4], struct.unpack("<I", data[pos + 4:pos + 8])[0]
-        body = data[pos + 8:pos + 8 + size]
-        if tag == b"fmt ":
-            fmt = struct.unpack("<HHIIHH", body[:16])
-        elif tag == b"data":
-            assert fmt[0] == 3 and fmt[1] == 2 and fmt[5] == 32, "expected stereo 32-bit float"
-            return fmt[2], struct.unpack("<%df" % (len(body) // 4), body)
-        pos += 8 + size + (size & 1)
-    raise SystemExit("no data chunk")
+import math, sys
+from float_wav import read_float_wav
 
 def pitch(samples, rate, start):
     """Autocorrelation over 60..1000 Hz; the shortest lag within 0.9 of the best
@@ -49,7 +36,7 @@ def pitch(samples, rate, start):
     return rate / (lag + shift)
 
 mode, path = sys.argv[1], sys.argv[2]
-rate, s = read_wav(path)
+rate, s = read_float_wav(path)
 left, right = s[0::2], s[1::2]
 frames = len(left)
 peak = max(abs(x) for x in s)
