@@ -14,4 +14,6 @@ struct KnobHitEntry {
 constexpr int32_t kKnobHitTableSize = 39;
 constexpr int32_t kFreeHitEntry = -100;
 
-extern KnobHitEntry knobHitTable[kKnobHitTableSize];
+using KnobHitTable = KnobHitEntry[kKnobHitTableSize];
+
+extern KnobHitTable knobHitTable;

@@ -10,7 +10,7 @@
 #include "../host/synth_plugin.h"
 
 // Module-wide: every editor has the same size and the same knob layout.
-KnobHitEntry knobHitTable[kKnobHitTableSize];
+KnobHitTable knobHitTable;
 
 namespace {
 
