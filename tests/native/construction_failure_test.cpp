@@ -5,13 +5,10 @@
 
 #include "../../host/entry.h"
 #include "../../host/synth_plugin.h"
+#include "engine_test_support.h"
 #include "allocation_hooks.h"
 
 namespace {
-
-intptr_t versionHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
 
 size_t bytesInUse() { return mallinfo2().uordblks; }
 
@@ -22,7 +19,7 @@ void closeInstance(AEffect* effect) { effect->dispatcher(effect, effClose, 0, 0,
 TEST(ConstructionFailure, EveryAllocationFailureGivesNullWithoutLeaks) {
     // Count the allocations one construction makes.
     AllocationCounter counter;
-    AEffect* effect = vorzleMain(versionHost);
+    AEffect* effect = vorzleMain(engine_test::hostCallback);
     ASSERT_NE(effect, nullptr);
     const uint64_t allocations = counter.count();
     closeInstance(effect);
@@ -31,7 +28,7 @@ TEST(ConstructionFailure, EveryAllocationFailureGivesNullWithoutLeaks) {
     for (uint64_t n = 1; n <= allocations; ++n) {
         const size_t before = bytesInUse();
         failNthAllocationFromNow(n);
-        AEffect* failed = vorzleMain(versionHost);
+        AEffect* failed = vorzleMain(engine_test::hostCallback);
         stopFailingAllocations();
         EXPECT_EQ(failed, nullptr) << "allocation " << n;
         if (failed) closeInstance(failed);

@@ -9,12 +9,9 @@
 #include <vector>
 
 #include "../../host/synth_plugin.h"
+#include "engine_test_support.h"
 
 namespace {
-
-intptr_t versionHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
 
 using Bytes = std::vector<uint8_t>;
 
@@ -72,7 +69,7 @@ struct BankBuilder {
 class BankParser : public ::testing::Test {
 protected:
     void SetUp() override {
-        plugin = std::make_unique<SynthPlugin>(versionHost);
+        plugin = std::make_unique<SynthPlugin>(engine_test::hostCallback);
         for (int32_t p = 0; p < 128; ++p) plugin->programs[p] = ProgramRecord();
     }
     bool parse(const Bytes& bytes) { return plugin->parseBank(bytes.data(), bytes.size()); }
@@ -113,7 +110,7 @@ TEST_F(BankParser, RealBankLoadsEveryProgram) {
 }
 
 TEST_F(BankParser, TheInstrumentStartsOnTheFactoryBank) {
-    SynthPlugin fresh(versionHost);
+    SynthPlugin fresh(engine_test::hostCallback);
     EXPECT_EQ(fresh.curProgram, 0);
     EXPECT_STREQ(fresh.programs[0].name, "Classiq");
     EXPECT_EQ(fresh.dirtyFlags.load(), 255);

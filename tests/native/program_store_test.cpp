@@ -7,17 +7,14 @@
 #include <string>
 
 #include "../../host/synth_plugin.h"
+#include "engine_test_support.h"
 
 namespace {
-
-intptr_t versionHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
 
 class ProgramStore : public ::testing::Test {
 protected:
     void SetUp() override {
-        plugin = std::make_unique<SynthPlugin>(versionHost);
+        plugin = std::make_unique<SynthPlugin>(engine_test::hostCallback);
         // Start from a default record so the texts don't depend on the bank.
         plugin->programs[0] = ProgramRecord();
         plugin->setProgram(0);
