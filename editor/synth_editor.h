@@ -19,6 +19,9 @@ constexpr int32_t kEditorHeight = 441;
 // build has no windows and its editor only reports its size.
 class SynthEditor : public EditorBase {
 public:
+    // False in a build without a window system for the panel.
+    static bool hasPanel();
+
     explicit SynthEditor(EffectBase* owner);
     ~SynthEditor() override;
 

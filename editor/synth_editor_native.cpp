@@ -1,20 +1,18 @@
 #include "synth_editor.h"
 
-// The native build has no window system: its editor reports the panel's
-// size, refuses to open and keeps the update flag like any editor.
+// The native build has no panel yet: the plug-in claims no editor, and the
+// editor answers the host's editor requests as "no editor" while keeping the
+// update flag like any editor.
 
-namespace {
-ERect editorRect = {0, 0, 0, 0};
-}
+bool SynthEditor::hasPanel() { return false; }
 
 SynthEditor::SynthEditor(EffectBase* owner) : EditorBase(owner) {}
 
 SynthEditor::~SynthEditor() {}
 
 intptr_t SynthEditor::getRect(ERect** rect) {
-    editorRect = ERect{0, 0, static_cast<int16_t>(kEditorHeight), static_cast<int16_t>(kEditorWidth)};
-    if (rect) *rect = &editorRect;
-    return 1;
+    if (rect) *rect = nullptr;
+    return 0;
 }
 
 intptr_t SynthEditor::open(void* parent) {

@@ -100,6 +100,8 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+bool SynthEditor::hasPanel() { return true; }
+
 SynthEditor::SynthEditor(EffectBase* owner) : EditorBase(owner) {}
 
 SynthEditor::~SynthEditor() {

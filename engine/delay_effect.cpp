@@ -47,10 +47,17 @@ void runDelayEffect(DelayLine& delayLine, int32_t line, float* samples, int32_t 
         // A non-finite position (never from a usable rate) reads from the start.
         if (!(p >= 0.0f && p < 2147483648.0f)) p = 0.0f;
         int32_t j = static_cast<int32_t>(p);
-        if (j >= length) j = 0;
+        float fraction = p - static_cast<float>(j);
+        // p + length can round up to exactly length: the read wraps to the
+        // start, and so must the fraction, or the line would extrapolate by
+        // thousands of times the step between two samples.
+        if (j >= length) {
+            j = 0;
+            fraction = p - span;
+        }
         int32_t j2 = j + 1;
         if (j2 >= length) j2 = 0;
-        float d = buffer[j] + (buffer[j2] - buffer[j]) * (p - static_cast<float>(j));
+        float d = buffer[j] + (buffer[j2] - buffer[j]) * fraction;
         if (writeIndex >= static_cast<uint32_t>(length)) writeIndex = 0;
         const float x = flush(samples[i]);
         d = flush(d);

@@ -87,6 +87,7 @@ void SynthPlugin::noteOn(uint8_t note, uint8_t velocity) {
         // the first note, the gliding pitch, the envelopes' progress and levels.
         voice.ampStage = 0;
         voice.note = note;
+        voice.heldByPedal = 0;   // the new note is held by its key
         return;
     }
     voice = Voice{};
@@ -101,16 +102,72 @@ void SynthPlugin::noteOn(uint8_t note, uint8_t velocity) {
     noteCounter += 1;
 }
 
+namespace {
+
+void releaseVoice(Voice& voice) {
+    voice.ampStage = -1;
+    voice.ampProgress = 0.0f;
+}
+
+bool keyHeld(const Voice& voice) { return voice.active && voice.ampStage != -1; }
+
+}  // namespace
+
 void SynthPlugin::noteOff(uint8_t note) {
     // Every voice holding the note, sounding or not, whatever the voice limit.
+    // With the pedal down, a voice still held by its key is held by the pedal instead.
     for (Voice& voice : voices) {
         if (voice.note != note) continue;
-        voice.ampStage = -1;
-        voice.ampProgress = 0.0f;
+        if (sustainPedalDown && keyHeld(voice)) voice.heldByPedal = 1;
+        else releaseVoice(voice);
+    }
+}
+
+void SynthPlugin::releaseSustainPedal() {
+    if (!sustainPedalDown) return;
+    sustainPedalDown = false;
+    for (Voice& voice : voices) {
+        if (!voice.heldByPedal) continue;
+        voice.heldByPedal = 0;
+        releaseVoice(voice);
+    }
+}
+
+void SynthPlugin::allNotesOff() {
+    for (Voice& voice : voices) {
+        if (!keyHeld(voice)) continue;
+        if (sustainPedalDown) voice.heldByPedal = 1;
+        else releaseVoice(voice);
+    }
+}
+
+bool SynthPlugin::channelModeMessage(uint8_t controller, uint8_t value) {
+    switch (controller) {
+    case 64:
+        if (value >= 64) sustainPedalDown = true;
+        else releaseSustainPedal();
+        return true;
+    case 120:   // all sound off
+        for (Voice& voice : voices) {
+            voice.active = 0;
+            voice.heldByPedal = 0;
+        }
+        return true;
+    case 121:   // reset all controllers: the bend and the pedal
+        std::atomic_ref<float>(pitchBend).store(0.0f, std::memory_order_relaxed);
+        releaseSustainPedal();
+        return true;
+    case 123: case 124: case 125: case 126: case 127:   // all notes off, and the modes that imply it
+        allNotesOff();
+        return true;
+    default:
+        return false;
     }
 }
 
 void SynthPlugin::controlChange(uint8_t controller, uint8_t value) {
+    // The pedal and the panic messages play on the voices, never on a parameter.
+    if (channelModeMessage(controller, value)) return;
     const float u = static_cast<float>(value) * kControllerScale;
     int32_t parameter;
     switch (controller) {

@@ -36,11 +36,14 @@ public:
         }
     }
 
-    // Hands every waiting message, oldest first, to handle. Only the holder
-    // of the render gate may call it.
+    // Hands the messages waiting when it starts, oldest first, to handle;
+    // what other threads add meanwhile waits for the next call, so a flood
+    // cannot hold the audio thread. Only the holder of the render gate may
+    // call it.
     template <typename Handler>
     void drain(Handler&& handle) {
-        for (;;) {
+        const uint32_t end = enqueuePosition.load(std::memory_order_acquire);
+        while (dequeuePosition != end) {
             Slot& slot = slots[dequeuePosition % kCapacity];
             if (slot.sequence.load(std::memory_order_acquire) != dequeuePosition + 1) return;
             const uint8_t bytes[3] = {slot.bytes[0], slot.bytes[1], slot.bytes[2]};

@@ -227,8 +227,9 @@ void SynthPlugin::render(float** outputs, int32_t sampleFrames, bool replacing) 
 
         cutoffLfoPhase = advanceCutoffLfo(cutoffLfoPhase, n, sampleRate, loadValue(prog, LfoRate));
 
-        const float leftGain = std::atomic_ref<float>(outputPan).load(std::memory_order_relaxed);
-        const float rightGain = 1.0f - leftGain;
+        // Balance as every MIDI source means it: 0 hard left, 1 hard right.
+        const float rightGain = std::atomic_ref<float>(outputPan).load(std::memory_order_relaxed);
+        const float leftGain = 1.0f - rightGain;
         if (replacing) {
             for (int32_t i = 0; i < n; ++i) {
                 left[i] = leftGain * mixLeft[i];

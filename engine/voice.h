@@ -16,6 +16,7 @@ struct Voice {
     float velocity;
     uint8_t note;
     uint8_t active;
+    uint8_t heldByPedal;   // its key is up, the sustain pedal keeps it sounding
     float ampProgress;
     int32_t ampStage;
     float ampLevel;

@@ -1,5 +1,6 @@
 #include "effect_base.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -111,7 +112,8 @@ intptr_t EffectBase::dispatcher(int32_t opcode, int32_t index, intptr_t value, v
 
 void EffectBase::open() {}
 void EffectBase::close() {}
-int32_t EffectBase::getProgram() { return curProgram; }
+// A MIDI program change writes the number on the audio thread.
+int32_t EffectBase::getProgram() { return std::atomic_ref<int32_t>(curProgram).load(); }
 void EffectBase::setProgram(int32_t program) { curProgram = program; }
 void EffectBase::setProgramName(char* text) { writeEmpty(text); }
 void EffectBase::getProgramName(char* text) { writeEmpty(text); }

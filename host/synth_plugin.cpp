@@ -34,7 +34,7 @@ SynthPlugin::SynthPlugin(audioMasterCallback master)
     if (synthEditor) {
         synthEditor->effect = this;
         synthEditor->synth = this;
-        aeffect.flags |= effFlagsHasEditor;
+        if (SynthEditor::hasPanel()) aeffect.flags |= effFlagsHasEditor;
         editor = synthEditor;
     } else {
         allocationFailed = true;
@@ -112,6 +112,13 @@ void SynthPlugin::getProgramName(char* text) {
 
 void SynthPlugin::getParamLabel(int32_t, char* text) { copyText(text, "---"); }
 void SynthPlugin::getParamName(int32_t, char* text) { copyText(text, "---"); }
+
+// Hosts that announce both at once expect exactly what the two separate
+// requests do: the rate goes through the same rebuild and hand-over.
+void SynthPlugin::setBlockSizeAndSampleRate(int32_t size, float rate) {
+    setBlockSize(size);
+    setSampleRate(rate);
+}
 
 void SynthPlugin::suspend() {
     ControlScope scope(renderGate);

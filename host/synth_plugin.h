@@ -49,6 +49,7 @@ public:
     void getParamDisplay(int32_t index, char* text) override;
     void getParamName(int32_t index, char* text) override;
     void setSampleRate(float rate) override;
+    void setBlockSizeAndSampleRate(int32_t size, float rate) override;
     void suspend() override;
     void resume() override;
     int32_t processEvents(VstEvents* events) override;
@@ -117,6 +118,13 @@ private:
     void noteOn(uint8_t note, uint8_t velocity);
     void noteOff(uint8_t note);
     void controlChange(uint8_t controller, uint8_t value);
+    // The sustain pedal (64) and controllers 120, 121 and 123 to 127; false for any other.
+    bool channelModeMessage(uint8_t controller, uint8_t value);
+    void releaseSustainPedal();
+    void allNotesOff();
+
+    // Changed only by controllers 64 and 121; program changes and resets keep it.
+    bool sustainPedalDown = false;
 
     bool allocationFailed = false;
 };

@@ -107,7 +107,12 @@ TEST(ParameterStoreRace, SampleRateChangesWhileRendering) {
         }
     });
     const float rates[] = {44100.0f, 96000.0f, 0.0f, 22050.0f, -1.0f, 48000.0f};
-    for (int i = 0; i < 60; ++i) plugin.setSampleRate(rates[i % 6]);
+    AEffect* effect = plugin.getAEffect();
+    for (int i = 0; i < 60; ++i) {
+        // Both requests that carry a rate go through the same hand-over.
+        if (i % 2) plugin.setSampleRate(rates[i % 6]);
+        else effect->dispatcher(effect, effSetBlockSizeAndSampleRate, 0, 256, nullptr, rates[i % 6]);
+    }
     plugin.setSampleRate(44100.0f);
     stop.store(true);
     audio.join();
@@ -150,6 +155,26 @@ TEST(ParameterStoreRace, MidiFromAnotherThreadIsNeverLost) {
     EXPECT_EQ(plugin.noteCounter, 40u);
 }
 
+// The host reads the program number on its user-interface thread while
+// program changes arrive as MIDI on the audio thread.
+TEST(ParameterStoreRace, ProgramNumberReadWhileMidiChangesIt) {
+    SynthPlugin plugin(quietHost);
+    AEffect* effect = plugin.getAEffect();
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        for (uint8_t program = 0; !stop.load(); program = (program + 1) & 0x7F) {
+            const uint8_t change[3] = {0xC0, program, 0};
+            plugin.handleMidiMessage(change);
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        const intptr_t program = effect->dispatcher(effect, effGetProgram, 0, 0, nullptr, 0.0f);
+        ASSERT_TRUE(program >= 0 && program < 128) << program;
+    }
+    stop.store(true);
+    audio.join();
+}
+
 TEST(PendingMidiQueue, KeepsOrderAndRefusesWhenFull) {
     static PendingMidi queue;   // large: keep it off the stack
     for (uint32_t i = 0; i < PendingMidi::kCapacity; ++i) {
@@ -166,4 +191,21 @@ TEST(PendingMidiQueue, KeepsOrderAndRefusesWhenFull) {
     EXPECT_EQ(seen, PendingMidi::kCapacity);
     EXPECT_TRUE(queue.push(extra));   // room again, and the positions wrap correctly
     queue.drain([&](const uint8_t bytes[3]) { EXPECT_EQ(bytes[0], 0x80); });
+}
+
+TEST(PendingMidiQueue, DrainStopsAtWhatWaitedWhenItBegan) {
+    // Producers that keep adding while the audio thread drains must not keep
+    // it draining: what arrives meanwhile waits for the next block.
+    static PendingMidi queue;
+    const uint8_t note[3] = {0x90, 60, 100};
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(queue.push(note));
+    int handled = 0;
+    queue.drain([&](const uint8_t*) {
+        ++handled;
+        queue.push(note);
+    });
+    EXPECT_EQ(handled, 10);
+    handled = 0;
+    queue.drain([&](const uint8_t*) { ++handled; });
+    EXPECT_EQ(handled, 10);
 }

@@ -5,6 +5,7 @@
 
 #include "../../engine/delay_effect.h"
 #include "../../engine/master_stage.h"
+#include "../../engine/sample_rate.h"
 #include "engine_test_support.h"
 
 using namespace engine_test;
@@ -162,4 +163,85 @@ TEST(EngineDelayEffect, RateFarFromTheLineSizeStaysInside) {
     EXPECT_TRUE(allFinite(out));
     EXPECT_LT(tiny.line.writeIndex, 2u);
     EXPECT_TRUE(std::isfinite(tiny.line.modPhase));
+}
+
+TEST(EngineDelayEffect, ReadRoundedUpToTheLengthInterpolatesFromTheStart) {
+    // p + length can round to exactly length, so j wraps to 0; the fraction
+    // must wrap with it. Search the modulator phases, float by float, for one
+    // whose read position rounds up that way one sample after a write index.
+    const float rate = 44100.0f;
+    const int32_t length = delayLineLengthFor(rate);
+    const float span = static_cast<float>(length);
+    const DelaySetup setup = delaySetup(0, rate);
+    bool found = false;
+    for (uint32_t writeIndex = 445; writeIndex < 528 && !found; ++writeIndex) {
+        // Where |sin| puts the read distance right at the write index.
+        const float v = (static_cast<float>(writeIndex) - static_cast<float>(setup.baseDelay)) / (2.0f * setup.samplesPerMs);
+        float phase = static_cast<float>(std::asin(static_cast<double>(v)));
+        for (int step = 0; step < 4000 && !found; ++step, phase = std::nextafter(phase, 10.0f)) {
+            const float wave = std::fabs(static_cast<float>(std::sin(static_cast<double>(phase))));
+            const float p = static_cast<float>(writeIndex) - delayReadDistance(setup, wave);
+            if (!(p < 0.0f && p + span == span)) continue;
+            found = true;
+            OwnedLine owned(length);
+            owned.storage[0] = -0.25f;
+            owned.storage[1] = 0.75f;
+            owned.line.writeIndex = writeIndex;
+            owned.line.modPhase = phase;
+            float x[1] = {0.0f};
+            runDelayEffect(owned.line, 0, x, 1, rate);
+            // The output is -d/2 with d between its two neighbours.
+            EXPECT_GE(x[0], -0.375f) << "phase " << phase << " write index " << writeIndex;
+            EXPECT_LE(x[0], 0.125f) << "phase " << phase << " write index " << writeIndex;
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(EngineDelayEffect, LongRandomSongStaysWithinWhatTheLineCanAdd) {
+    // The line holds x + d/2 and reads back an interpolation of it, so |d| can
+    // never pass twice the loudest dry sample, nor the output |x - d/2| either.
+    // A read that extrapolates breaks that bound with a single sample.
+    // At 48 kHz the right line's read first rounds up to its length after
+    // 241.9 s (sample 11612917), so the song runs a little longer.
+    auto wet = makePlugin();
+    auto dry = makePlugin();
+    for (SynthPlugin* p : {wet.get(), dry.get()}) {
+        p->setSampleRate(48000.0f);
+        // Bright, held and few: a wrapped read is loud when neighbours differ.
+        p->storeParameter(Cutoff, 0.9f);
+        p->storeParameter(Resonance, 0.0f);
+        p->storeParameter(AmpSustain, 1.0f);
+        p->storeParameter(Polyphony, 3.0f / 63.0f);
+    }
+    wet->storeParameter(Chorus, 1.0f);
+    dry->storeParameter(Chorus, 0.0f);
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    float dryPeak = 0.0f, wetPeak = 0.0f;
+    int64_t frameCount = 0;
+    while (frameCount < 48000 * 245) {
+        const uint8_t messages[][3] = {
+            {0x90, static_cast<uint8_t>(70 + next(40)), static_cast<uint8_t>(1 + next(127))},
+            {0x80, static_cast<uint8_t>(70 + next(40)), 0},
+            {0xE0, 0, static_cast<uint8_t>(next(128))},
+            {0xB0, 1, static_cast<uint8_t>(next(128))},
+        };
+        for (const auto& m : messages) {
+            if (next(3) != 0) continue;
+            midi(*wet, m[0], m[1], m[2]);
+            midi(*dry, m[0], m[1], m[2]);
+        }
+        const int32_t frames = 1 + static_cast<int32_t>(next(16000));
+        frameCount += frames;
+        const Stereo w = renderReplacing(*wet, frames);
+        const Stereo d = renderReplacing(*dry, frames);
+        dryPeak = std::fmax(dryPeak, std::fmax(peak(d.left), peak(d.right)));
+        wetPeak = std::fmax(wetPeak, std::fmax(peak(w.left), peak(w.right)));
+    }
+    ASSERT_GT(dryPeak, 0.01f);
+    EXPECT_LE(wetPeak, 2.0f * dryPeak);
 }

@@ -240,6 +240,17 @@ TEST(EngineControllers, PanSetsBalanceOnly) {
     EXPECT_EQ(std::memcmp(&before, &plugin->currentProgram(), sizeof before), 0);
 }
 
+TEST(EngineControllers, PanZeroIsHardLeftAndFullIsHardRight) {
+    for (uint8_t pan : {0, 127}) {
+        auto plugin = makePlugin();
+        midi(*plugin, 0xB0, 10, pan);
+        noteOn(*plugin, 60);
+        const Stereo out = renderReplacing(*plugin, 2000);
+        EXPECT_EQ(peak(pan == 0 ? out.right : out.left), 0.0f) << int(pan);
+        EXPECT_GT(peak(pan == 0 ? out.left : out.right), 0.01f) << int(pan);
+    }
+}
+
 TEST(EngineControllers, OtherControllersChangeNothing) {
     auto plugin = makePlugin();
     const ProgramRecord before = plugin->currentProgram();

@@ -82,3 +82,21 @@ TEST(EngineWavetable, TuneStoreMarksTheTableAndRebuildsTheSameContents) {
     plugin->storeParameter(Osc2On, 1.0f);
     EXPECT_EQ(plugin->dirtyFlags.load(), 0);
 }
+
+TEST(EngineSampleRate, BlockSizeAndRateTogetherActLikeTheTwoRequests) {
+    for (float rate : {8000.0f, 96000.0f}) {
+        auto together = makePlugin();
+        auto apart = makePlugin();
+        AEffect* t = together->getAEffect();
+        AEffect* a = apart->getAEffect();
+        EXPECT_EQ(t->dispatcher(t, effSetBlockSizeAndSampleRate, 0, 300, nullptr, rate), 1);
+        a->dispatcher(a, effSetBlockSize, 0, 300, nullptr, 0.0f);
+        a->dispatcher(a, effSetSampleRate, 0, 0, nullptr, rate);
+        EXPECT_EQ(together->getBlockSize(), 300);
+        EXPECT_EQ(together->tableLength, wavetableLengthFor(rate));
+        EXPECT_EQ(together->delayLines[1].length, delayLineLengthFor(rate));
+        noteOn(*together, 69);
+        noteOn(*apart, 69);
+        EXPECT_EQ(renderReplacing(*together, 3000).left, renderReplacing(*apart, 3000).left) << rate;
+    }
+}

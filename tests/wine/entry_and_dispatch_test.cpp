@@ -183,15 +183,15 @@ TEST_F(EntryAndDispatch, MainsChangedAsksForMidiOnlyWhenSwitchedOn) {
     }
 }
 
-TEST_F(EntryAndDispatch, BlockSizeAndSampleRateStoresWithoutRebuilding) {
+TEST_F(EntryAndDispatch, BlockSizeAndSampleRateRebuildsLikeARateChange) {
     auto plugin = createVorzle();
     ASSERT_TRUE(plugin);
     plugin->sendMidi({{0x90, 60, 100}});
     ASSERT_FALSE(allZero(renderBlock(*plugin, 256)));
-    // Opcode 43 only stores: the note sounds on.
-    EXPECT_EQ(plugin->dispatch(effSetBlockSizeAndSampleRate, 0, 256, nullptr, 44100.0f), 1);
-    EXPECT_FALSE(allZero(renderBlock(*plugin, 256)));
-    // A real sample-rate change rebuilds and resets: voices and delay lines fall silent.
-    plugin->dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    // Opcode 43 changes the rate as effSetSampleRate does: rebuilt buffers,
+    // and voices and delay lines fall silent.
+    EXPECT_EQ(plugin->dispatch(effSetBlockSizeAndSampleRate, 0, 256, nullptr, 48000.0f), 1);
     EXPECT_TRUE(allZero(renderBlock(*plugin, 256)));
+    plugin->sendMidi({{0x90, 60, 100}});
+    EXPECT_FALSE(allZero(renderBlock(*plugin, 256)));
 }
