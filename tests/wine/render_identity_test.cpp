@@ -1,0 +1,10 @@
+#include <gtest/gtest.h>
+
+#include "tests/shared/render_identity.h"
+#include "vorzle_dll.h"
+
+// The DLL renders what was recorded.
+TEST(RenderIdentity, DllRendersTheRecordedSamples) {
+    render_identity::expectRecordedRenders("win32", createVorzle,
+                                           std::string("Z:") + VORZLE_SOURCE_DIR + "/examples/demo.mid");
+}
