@@ -3,7 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "../host/synth_plugin.h"
+#include "engine/engine.h"
+#include "programs/program_bank.h"
 
 // Engine costs at 44.1 kHz in blocks of 512 frames. Counters:
 //   per_voice_sample / per_sample  CPU time per unit of work
@@ -14,34 +15,39 @@ namespace {
 constexpr int32_t kBlock = 512;
 constexpr double kRate = 44100.0;
 
-intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) { return opcode == 1 ? 2400 : 0; }
+// An engine on the factory programs, as the plug-in holds it.
+struct Synth {
+    ProgramBank bank;
+    Engine engine{bank};
+};
 
-std::unique_ptr<SynthPlugin> makeSustainingPlugin(bool chorus) {
-    auto plugin = std::make_unique<SynthPlugin>(hostCallback);
-    plugin->setSampleRate(static_cast<float>(kRate));
-    plugin->storeParameter(Polyphony, 1.0f);
-    plugin->storeParameter(AmpSustain, 1.0f);   // voices sound for the whole run
-    plugin->storeParameter(Chorus, chorus ? 1.0f : 0.0f);
-    for (int32_t p : {Osc1On, Osc2On, Osc3On}) plugin->storeParameter(p, 1.0f);
-    return plugin;
+std::unique_ptr<Synth> makeSustainingSynth(bool chorus) {
+    auto synth = std::make_unique<Synth>();
+    synth->bank.loadFactoryBank();
+    synth->engine.setSampleRate(static_cast<float>(kRate));
+    ProgramBank& bank = synth->bank;
+    bank.storeParameter(Polyphony, 1.0f);
+    bank.storeParameter(AmpSustain, 1.0f);   // voices sound for the whole run
+    bank.storeParameter(Chorus, chorus ? 1.0f : 0.0f);
+    for (int32_t p : {Osc1On, Osc2On, Osc3On}) bank.storeParameter(p, 1.0f);
+    return synth;
 }
 
-void startVoices(SynthPlugin& plugin, int32_t count) {
+void startVoices(Synth& synth, int32_t count) {
     for (int32_t n = 0; n < count; ++n) {
         const uint8_t bytes[3] = {0x90, static_cast<uint8_t>(30 + n), 100};
-        plugin.handleMidiMessage(bytes);
+        synth.engine.handleMidiMessage(bytes);
     }
 }
 
 void BM_Voices(benchmark::State& state) {
     const int32_t voices = static_cast<int32_t>(state.range(0));
-    auto plugin = makeSustainingPlugin(false);
-    startVoices(*plugin, voices);
+    auto synth = makeSustainingSynth(false);
+    startVoices(*synth, voices);
     std::vector<float> left(kBlock), right(kBlock);
-    float* outputs[2] = {left.data(), right.data()};
-    plugin->processReplacing(nullptr, outputs, kBlock);   // the pending rebuild
+    synth->engine.render(left.data(), right.data(), kBlock, true);   // the pending rebuild
     for (auto _ : state) {
-        plugin->processReplacing(nullptr, outputs, kBlock);
+        synth->engine.render(left.data(), right.data(), kBlock, true);
         benchmark::DoNotOptimize(left.data());
     }
     using benchmark::Counter;
@@ -53,12 +59,11 @@ BENCHMARK(BM_Voices)->Arg(1)->Arg(16)->Arg(64);
 
 // Drive, volume and both delay lines with no voice sounding.
 void BM_MasterAndChorus(benchmark::State& state) {
-    auto plugin = makeSustainingPlugin(true);
+    auto synth = makeSustainingSynth(true);
     std::vector<float> left(kBlock), right(kBlock);
-    float* outputs[2] = {left.data(), right.data()};
-    plugin->processReplacing(nullptr, outputs, kBlock);
+    synth->engine.render(left.data(), right.data(), kBlock, true);
     for (auto _ : state) {
-        plugin->processReplacing(nullptr, outputs, kBlock);
+        synth->engine.render(left.data(), right.data(), kBlock, true);
         benchmark::DoNotOptimize(left.data());
     }
     using benchmark::Counter;
@@ -68,10 +73,10 @@ void BM_MasterAndChorus(benchmark::State& state) {
 BENCHMARK(BM_MasterAndChorus);
 
 // All three wavetables rebuilt, as after a program change (10787 entries each).
-void timeRebuilds(benchmark::State& state, SynthPlugin& plugin) {
+void timeRebuilds(benchmark::State& state, Engine& engine) {
     for (auto _ : state) {
-        for (int32_t i = 0; i < SynthPlugin::kNumWavetables; ++i) plugin.buildWavetable(i);
-        benchmark::DoNotOptimize(plugin.wavetables[2][17]);
+        for (int32_t i = 0; i < Engine::kNumWavetables; ++i) engine.buildWavetable(i);
+        benchmark::DoNotOptimize(engine.wavetables[2][17]);
     }
     using benchmark::Counter;
     // Share of one 512-frame block's duration (11.6 ms) spent on a rebuild.
@@ -79,20 +84,20 @@ void timeRebuilds(benchmark::State& state, SynthPlugin& plugin) {
 }
 
 void BM_RebuildWavetables(benchmark::State& state) {
-    auto plugin = makeSustainingPlugin(false);
-    timeRebuilds(state, *plugin);
+    auto synth = makeSustainingSynth(false);
+    timeRebuilds(state, synth->engine);
 }
 BENCHMARK(BM_RebuildWavetables)->Unit(benchmark::kMicrosecond);
 
 // The dearest shapes: every oscillator blends linear and sine-like parts with
 // off-centre peaks, so each entry takes a power and a sine.
 void BM_RebuildBlendedWavetables(benchmark::State& state) {
-    auto plugin = makeSustainingPlugin(false);
+    auto synth = makeSustainingSynth(false);
     for (int32_t osc = 0; osc < 3; ++osc) {
-        plugin->storeParameter(Osc1Sine + 7 * osc, 0.5f);
-        plugin->storeParameter(Osc1Center + 7 * osc, 0.3f);
+        synth->bank.storeParameter(Osc1Sine + 7 * osc, 0.5f);
+        synth->bank.storeParameter(Osc1Center + 7 * osc, 0.3f);
     }
-    timeRebuilds(state, *plugin);
+    timeRebuilds(state, synth->engine);
 }
 BENCHMARK(BM_RebuildBlendedWavetables)->Unit(benchmark::kMicrosecond);
 

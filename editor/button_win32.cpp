@@ -1,9 +1,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "editor_messages.h"
-#include "gui_resources.h"
-#include "window_classes.h"
+#include "editor/editor_messages.h"
+#include "editor/gui_resources.h"
+#include "editor/window_classes.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 
 #include <cstring>
 
-#include "gui_resources.h"
-#include "synth_editor.h"
-#include "window_classes.h"
-#include "../engine/wave_shape.h"
-#include "../host/synth_plugin.h"
+#include "editor/gui_resources.h"
+#include "editor/synth_editor.h"
+#include "editor/window_classes.h"
+#include "engine/wave_shape.h"
+#include "programs/parameter_table.h"
 
 // The envelope display, the three waveform displays and the value readout.
 // Everything is drawn in the erase handler into an off-screen bitmap that is
@@ -32,12 +32,12 @@ void line(HDC dc, int x0, int y0, int x1, int y1) {
 
 // Attack, hold, decay and release each take up to a quarter of the width;
 // sustain is a level only.
-void drawEnvelope(HDC dc, const RECT& inner, SynthPlugin& plugin) {
-    const float attack = plugin.readParameter(AmpAttack);
-    const float hold = plugin.readParameter(AmpHold);
-    const float decay = plugin.readParameter(AmpDecay);
-    const float sustain = plugin.readParameter(AmpSustain);
-    const float release = plugin.readParameter(AmpRelease);
+void drawEnvelope(HDC dc, const RECT& inner, PanelClient& client) {
+    const float attack = client.parameterValue(AmpAttack);
+    const float hold = client.parameterValue(AmpHold);
+    const float decay = client.parameterValue(AmpDecay);
+    const float sustain = client.parameterValue(AmpSustain);
+    const float release = client.parameterValue(AmpRelease);
 
     const int quarter = (inner.right - inner.left) / 4;
     const int height = inner.bottom - inner.top;
@@ -62,14 +62,13 @@ void drawEnvelope(HDC dc, const RECT& inner, SynthPlugin& plugin) {
 
 // One period of oscillator k's table, computed the way the wavetable builder
 // computes it: the area under the curve, the zero line, then the curve.
-void drawWaveform(HDC dc, const RECT& inner, SynthPlugin& plugin, int oscillator) {
-    const ProgramRecord program = plugin.currentProgram();
+void drawWaveform(HDC dc, const RECT& inner, PanelClient& client, int oscillator) {
     const int base = Osc1Level + 7 * oscillator;
-    const float sineMix = SynthPlugin::loadValue(program, base + 2);
-    const float square = SynthPlugin::loadValue(program, base + 4);
-    const float symmetry = SynthPlugin::loadValue(program, base + 3);
-    const float level = SynthPlugin::loadValue(program, base);
-    const float phaseOffset = SynthPlugin::loadValue(program, base + 5);
+    const float sineMix = client.parameterValue(base + Osc1Sine - Osc1Level);
+    const float square = client.parameterValue(base + Osc1Width - Osc1Level);
+    const float symmetry = client.parameterValue(base + Osc1Center - Osc1Level);
+    const float level = client.parameterValue(base);
+    const float phaseOffset = client.parameterValue(base + Osc1Shift - Osc1Level);
 
     const int width = inner.right - inner.left;
     const int half = (inner.bottom - inner.top) / 2;
@@ -93,10 +92,9 @@ void drawWaveform(HDC dc, const RECT& inner, SynthPlugin& plugin, int oscillator
 }
 
 // The display text of the knob under the mouse, centred and framed.
-void drawReadout(HDC dc, const RECT& full, SynthPlugin& plugin) {
+void drawReadout(HDC dc, const RECT& full, const SynthEditor& editor) {
     char text[kReadoutTextSize] = {};
-    const SynthEditor* editor = static_cast<const SynthEditor*>(plugin.editor);
-    if (editor) plugin.getParamDisplay(editor->hoveredParameter, text);
+    editor.client->parameterDisplay(editor.hoveredParameter, text);
     text[kReadoutTextSize - 1] = '\0';
 
     HGDIOBJ oldFont = SelectObject(dc, guiResources.readoutFont);
@@ -133,14 +131,15 @@ void draw(HWND window, HDC target) {
     inner.right -= 1;
     inner.bottom -= 1;
 
-    SynthPlugin* plugin = reinterpret_cast<SynthPlugin*>(GetWindowLongPtrA(GetParent(window), GWLP_USERDATA));
-    if (plugin) {
-        switch (GetWindowLongPtrA(window, GWLP_USERDATA)) {
-            case DISPLAY_ENVELOPE: drawEnvelope(memory, inner, *plugin); break;
-            case DISPLAY_WAVE_1: drawWaveform(memory, inner, *plugin, 0); break;
-            case DISPLAY_WAVE_2: drawWaveform(memory, inner, *plugin, 1); break;
-            case DISPLAY_WAVE_3: drawWaveform(memory, inner, *plugin, 2); break;
-            case DISPLAY_READOUT: drawReadout(memory, full, *plugin); break;
+    const SynthEditor* editor = editorOfWindow(GetParent(window));
+    if (editor && editor->client) {
+        PanelClient& client = *editor->client;
+        switch (static_cast<DisplayId>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+            case DisplayId::Envelope: drawEnvelope(memory, inner, client); break;
+            case DisplayId::Wave1: drawWaveform(memory, inner, client, 0); break;
+            case DisplayId::Wave2: drawWaveform(memory, inner, client, 1); break;
+            case DisplayId::Wave3: drawWaveform(memory, inner, client, 2); break;
+            case DisplayId::Readout: drawReadout(memory, full, *editor); break;
             default: break;   // background only
         }
     }

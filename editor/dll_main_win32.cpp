@@ -1,8 +1,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "gui_resources.h"
-#include "window_classes.h"
+#include "editor/gui_resources.h"
+#include "editor/window_classes.h"
 
 // The module's load-time entry: the editor's window classes and graphics are
 // made once per process attach and serve every editor of every instance.

@@ -5,8 +5,10 @@
 
 // Private messages from the controls to the editor window. wParam is the
 // parameter index; values travel as the bit pattern of a 32-bit float.
-constexpr UINT MSG_GET_VALUE = WM_USER + 100;   // result: the value
-constexpr UINT MSG_SET_VALUE = WM_USER + 101;   // lParam: the new value; result 1
+namespace EditorMessage {
+constexpr UINT GetValue = WM_USER + 100;   // result: the value
+constexpr UINT SetValue = WM_USER + 101;   // lParam: the new value; result 1
+}  // namespace EditorMessage
 
 inline LPARAM valueToMessage(float value) {
     return static_cast<LPARAM>(std::bit_cast<uint32_t>(value));
@@ -24,10 +26,10 @@ inline int32_t controlParameter(HWND control) {
 // What the editor window answers for the control's parameter.
 inline float readControlValue(HWND control) {
     return valueFromMessage(
-        SendMessageA(GetParent(control), MSG_GET_VALUE, static_cast<WPARAM>(controlParameter(control)), 0));
+        SendMessageA(GetParent(control), EditorMessage::GetValue, static_cast<WPARAM>(controlParameter(control)), 0));
 }
 
 inline void writeControlValue(HWND control, float value) {
-    SendMessageA(GetParent(control), MSG_SET_VALUE, static_cast<WPARAM>(controlParameter(control)),
+    SendMessageA(GetParent(control), EditorMessage::SetValue, static_cast<WPARAM>(controlParameter(control)),
                  valueToMessage(value));
 }

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "gui_resources.h"
+#include "editor/gui_resources.h"
 
 GuiResources guiResources;
 

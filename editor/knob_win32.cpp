@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "editor_messages.h"
-#include "gui_resources.h"
-#include "knob_drag.h"
-#include "window_classes.h"
-#include "../programs/parameter_table.h"
+#include "editor/editor_messages.h"
+#include "editor/gui_resources.h"
+#include "editor/knob_drag.h"
+#include "editor/window_classes.h"
+#include "programs/parameter_table.h"
 
 KnobDragState knobDrag;
 

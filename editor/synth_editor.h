@@ -1,15 +1,11 @@
 #pragma once
 #include <cstdint>
 
-#include "../host/editor_base.h"
+#include "host/editor_base.h"
+#include "host/panel_client.h"
 
-class SynthPlugin;
-
-constexpr int32_t DISPLAY_ENVELOPE = 1;
-constexpr int32_t DISPLAY_WAVE_1 = 3;
-constexpr int32_t DISPLAY_WAVE_2 = 4;
-constexpr int32_t DISPLAY_WAVE_3 = 5;
-constexpr int32_t DISPLAY_READOUT = 200;
+// The display windows of the panel, as their window user data holds them.
+enum class DisplayId : int32_t { Envelope = 1, Wave1 = 3, Wave2 = 4, Wave3 = 5, Readout = 200 };
 
 constexpr int32_t kEditorWidth = 664;
 constexpr int32_t kEditorHeight = 441;
@@ -22,7 +18,7 @@ public:
     // False in a build without a window system for the panel.
     static bool hasPanel();
 
-    explicit SynthEditor(EffectBase* owner);
+    SynthEditor(EffectBase* owner, PanelClient& client);
     ~SynthEditor() override;
 
     intptr_t getRect(ERect** rect) override;
@@ -31,16 +27,20 @@ public:
     void idle() override;
     void update() override;
 
-    // Repaints one display window at once; unknown ids and closed windows do nothing.
-    void refreshDisplay(int32_t id);
+    // A control moved: stores the value and repaints at once the displays
+    // that show it and the readout.
+    void setParameterFromPanel(int32_t index, float value);
+    // Repaints one display window at once; closed windows do nothing.
+    void refreshDisplay(DisplayId id);
     // Drops the window handles once the editor window is gone (closed by us or by the host).
     void forgetWindows();
 
     void* envelopeDisplay = nullptr;
     void* waveDisplays[3] = {nullptr, nullptr, nullptr};
-    SynthPlugin* synth = nullptr;
+    PanelClient* client = nullptr;
     void* editorWindow = nullptr;
     void* readoutWindow = nullptr;
     int32_t hoveredParameter = 0;   // -1 once the mouse rests on no knob
     int32_t knobCount = 0;
 };
+

@@ -1,4 +1,4 @@
-#include "synth_editor.h"
+#include "editor/synth_editor.h"
 
 // The native build has no panel yet: the plug-in claims no editor, and the
 // editor answers the host's editor requests as "no editor" while keeping the
@@ -6,7 +6,7 @@
 
 bool SynthEditor::hasPanel() { return false; }
 
-SynthEditor::SynthEditor(EffectBase* owner) : EditorBase(owner) {}
+SynthEditor::SynthEditor(EffectBase* owner, PanelClient& panelClient) : EditorBase(owner), client(&panelClient) {}
 
 SynthEditor::~SynthEditor() {}
 
@@ -26,6 +26,6 @@ void SynthEditor::idle() { EditorBase::idle(); }
 
 void SynthEditor::update() {}
 
-void SynthEditor::refreshDisplay(int32_t) {}
+void SynthEditor::refreshDisplay(DisplayId) {}
 
 void SynthEditor::forgetWindows() {}

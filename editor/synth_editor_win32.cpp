@@ -1,13 +1,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "editor_messages.h"
-#include "gui_resources.h"
-#include "knob_drag.h"
-#include "knob_hit_table.h"
-#include "synth_editor.h"
-#include "window_classes.h"
-#include "../host/synth_plugin.h"
+#include "editor/editor_messages.h"
+#include "editor/gui_resources.h"
+#include "editor/knob_drag.h"
+#include "editor/knob_hit_table.h"
+#include "editor/synth_editor.h"
+#include "editor/window_classes.h"
+#include "host/effect_base.h"
+#include "programs/parameter_table.h"
 
 // Module-wide: every editor has the same size and the same knob layout.
 KnobHitTable knobHitTable;
@@ -65,9 +66,9 @@ HWND addButton(HWND editor, int x, int y, int32_t parameter) {
     return button;
 }
 
-HWND addDisplay(HWND editor, int x, int y, int width, int height, int32_t id, DWORD style = kControlStyle) {
+HWND addDisplay(HWND editor, int x, int y, int width, int height, DisplayId id, DWORD style = kControlStyle) {
     HWND display = createChild(kDisplayClassName, editor, x, y, width, height, style);
-    if (display) setUserData(display, id);
+    if (display) setUserData(display, static_cast<LONG_PTR>(id));
     return display;
 }
 
@@ -84,25 +85,32 @@ BOOL CALLBACK repaintChild(HWND child, LPARAM) {
 // The window every control talks to: it answers value reads and forwards
 // value changes to the instrument's parameter store.
 LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    SynthPlugin* plugin = reinterpret_cast<SynthPlugin*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (message == MSG_GET_VALUE || message == MSG_SET_VALUE) {
+    SynthEditor* editor = editorOfWindow(window);
+    if (message == EditorMessage::GetValue || message == EditorMessage::SetValue) {
         const int32_t parameter = static_cast<int32_t>(wParam);
-        if (message == MSG_GET_VALUE) return plugin ? valueToMessage(plugin->readParameter(parameter)) : 0;
-        if (plugin) plugin->editorSetParameter(valueFromMessage(lParam), parameter);
+        if (message == EditorMessage::GetValue)
+            return editor && editor->client ? valueToMessage(editor->client->parameterValue(parameter)) : 0;
+        if (editor) editor->setParameterFromPanel(parameter, valueFromMessage(lParam));
         return 1;
     }
-    if (message == WM_NCDESTROY && plugin) {
+    if (message == WM_NCDESTROY && editor) {
         // The window may go down with the host's window, without effEditClose:
         // the editor must then not keep handles that the system may reuse.
-        SynthEditor* editor = static_cast<SynthEditor*>(plugin->editor);
-        if (editor && editor->editorWindow == window) editor->forgetWindows();
+        if (editor->editorWindow == window) editor->forgetWindows();
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// The editor window carries the instance, as the object behind the host's
+// record; the instance leads to its editor.
+SynthEditor* editorOfWindow(HWND editorWindow) {
+    EffectBase* owner = reinterpret_cast<EffectBase*>(GetWindowLongPtrA(editorWindow, GWLP_USERDATA));
+    return owner ? static_cast<SynthEditor*>(owner->editor) : nullptr;
+}
+
 bool SynthEditor::hasPanel() { return true; }
 
-SynthEditor::SynthEditor(EffectBase* owner) : EditorBase(owner) {}
+SynthEditor::SynthEditor(EffectBase* owner, PanelClient& panelClient) : EditorBase(owner), client(&panelClient) {}
 
 SynthEditor::~SynthEditor() {
     // The instrument behind the window is already gone: detach it first so
@@ -132,10 +140,10 @@ intptr_t SynthEditor::open(void* parent) {
                                   guiResources.instance, nullptr);
     if (!editor) return 0;
     editorWindow = editor;
-    setUserData(editor, reinterpret_cast<LONG_PTR>(static_cast<SynthPlugin*>(effect)));
+    setUserData(editor, reinterpret_cast<LONG_PTR>(effect));
 
     // Created first, the readout stays above every control it may cover.
-    readoutWindow = addDisplay(editor, 0, 0, 0, 0, DISPLAY_READOUT, kControlStyle & ~WS_VISIBLE);
+    readoutWindow = addDisplay(editor, 0, 0, 0, 0, DisplayId::Readout, kControlStyle & ~WS_VISIBLE);
 
     addButton(editor, 530, 383, Chorus);
     if (HWND counter = createChild(kKnobClassName, editor, 621, 383, 0, 0, kControlStyle)) {
@@ -148,7 +156,7 @@ intptr_t SynthEditor::open(void* parent) {
     addKnob(editor, 76, 43, Drive, knobCount);
     const int32_t ampKnobs[5] = {AmpAttack, AmpHold, AmpDecay, AmpSustain, AmpRelease};
     for (int i = 0; i < 5; ++i) addKnob(editor, 175 + 43 * i, 43, ampKnobs[i], knobCount);
-    envelopeDisplay = addDisplay(editor, 417, 38, 206, 48, DISPLAY_ENVELOPE);
+    envelopeDisplay = addDisplay(editor, 417, 38, 206, 48, DisplayId::Envelope);
 
     struct KnobPoint {
         int x;
@@ -159,7 +167,7 @@ intptr_t SynthEditor::open(void* parent) {
                                       {405, FilterSustain}, {507, LfoRate},    {550, LfoAmount}};
     for (const KnobPoint& knob : filterKnobs) addKnob(editor, knob.x, 114, knob.parameter, knobCount);
 
-    const int32_t waveIds[3] = {DISPLAY_WAVE_1, DISPLAY_WAVE_2, DISPLAY_WAVE_3};
+    const DisplayId waveIds[3] = {DisplayId::Wave1, DisplayId::Wave2, DisplayId::Wave3};
     for (int row = 0; row < 3; ++row) {
         const int32_t firstParameter = Osc1Level + 7 * row;
         for (int i = 0; i < 6; ++i) addKnob(editor, kOscillatorKnobX[i], 213 + 79 * row, firstParameter + i, knobCount);
@@ -206,7 +214,7 @@ void SynthEditor::idle() {
         }
         if (hoveredParameter < 0) {
             if (!knobDrag.dragging) ShowWindow(readout, SW_HIDE);
-        } else if ((!IsWindowVisible(readout) || hoveredParameter != previous) && synth) {
+        } else if ((!IsWindowVisible(readout) || hoveredParameter != previous) && client) {
             // While the cursor stays on one knob the readout stays where it appeared.
             SetWindowPos(readout, nullptr, p.x + kReadoutOffsetX, p.y + kReadoutOffsetY, kReadoutWidth,
                          kReadoutHeight, SWP_SHOWWINDOW | SWP_NOZORDER);
@@ -218,20 +226,19 @@ void SynthEditor::idle() {
 }
 
 void SynthEditor::update() {
-    if (!synth || !editorWindow) return;
+    if (!client || !editorWindow) return;
     EnumChildWindows(asWindow(editorWindow), repaintChild, 0);
 }
 
-void SynthEditor::refreshDisplay(int32_t id) {
-    if (!synth) return;
+void SynthEditor::refreshDisplay(DisplayId id) {
+    if (!client) return;
     void* display = nullptr;
     switch (id) {
-        case DISPLAY_ENVELOPE: display = envelopeDisplay; break;
-        case DISPLAY_WAVE_1: display = waveDisplays[0]; break;
-        case DISPLAY_WAVE_2: display = waveDisplays[1]; break;
-        case DISPLAY_WAVE_3: display = waveDisplays[2]; break;
-        case DISPLAY_READOUT: display = readoutWindow; break;
-        default: return;
+        case DisplayId::Envelope: display = envelopeDisplay; break;
+        case DisplayId::Wave1: display = waveDisplays[0]; break;
+        case DisplayId::Wave2: display = waveDisplays[1]; break;
+        case DisplayId::Wave3: display = waveDisplays[2]; break;
+        case DisplayId::Readout: display = readoutWindow; break;
     }
     if (!display) return;
     // Displays draw in their erase handler, so erasing must be asked for.

@@ -11,3 +11,7 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 LRESULT CALLBACK knobWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK displayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK buttonWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+class SynthEditor;
+// The editor behind an editor window, through the instance its user data holds.
+SynthEditor* editorOfWindow(HWND editorWindow);

@@ -1,8 +1,8 @@
-#include "delay_effect.h"
+#include "engine/delay_effect.h"
 
 #include <cmath>
 
-#include "flush.h"
+#include "engine/flush.h"
 
 namespace {
 

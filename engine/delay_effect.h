@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "delay_line.h"
+#include "engine/delay_line.h"
 
 // The stereo delay effect (the chorus): each channel runs through its own
 // delay line whose delay time a slow modulator sweeps; the delayed signal is

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "../engine/voice.h"
+#include "engine/voice.h"
 
 // Amplitude and filter envelopes. Within a stage a level moves toward the
 // stage's target along a one-pole curve, and a progress value runs the same

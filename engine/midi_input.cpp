@@ -1,17 +1,10 @@
 #include <atomic>
 #include <cstddef>
 
-#include "../host/synth_plugin.h"
-#include "voice_allocation.h"
+#include "engine/engine.h"
+#include "engine/voice_allocation.h"
 
 namespace {
-
-// More events than any host delivers for one block; a count beyond it can
-// only be garbage, and the loop stays bounded.
-constexpr int32_t kMaxEventsPerCall = 65536;
-// Hosts fill byteSize either with the whole record (32) or without its two
-// leading words (24); anything smaller cannot hold the MIDI bytes at offset 24.
-constexpr int32_t kMinMidiEventSize = 24;
 
 // The single-precision constants that scale 7- and 14-bit MIDI values.
 constexpr float kControllerScale = 0.007874016f;   // 1/127
@@ -20,34 +13,11 @@ constexpr float kVelocityScale = 0.0078125f;        // 1/128
 
 }  // namespace
 
-int32_t SynthPlugin::processEvents(VstEvents* events) {
-    if (!events) return 1;
-    int32_t count = events->numEvents;
-    if (count <= 0) return 1;
-    if (count > kMaxEventsPerCall) count = kMaxEventsPerCall;
-    // The list ends in as many event pointers as it counts.
-    VstEvent* const* list = events->events;
-
-    const bool holdingGate = renderGate.tryEnterRender();
-    if (holdingGate) playPendingMidi();
-    for (int32_t i = 0; i < count; ++i) {
-        const VstEvent* event = list[i];
-        if (!event || event->type != kVstMidiType || event->byteSize < kMinMidiEventSize) continue;
-        const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);
-        const uint8_t bytes[3] = {static_cast<uint8_t>(midi->midiData[0]), static_cast<uint8_t>(midi->midiData[1]),
-                                  static_cast<uint8_t>(midi->midiData[2])};
-        if (holdingGate) handleMidiMessage(bytes);
-        else pendingMidi.push(bytes);
-    }
-    if (holdingGate) renderGate.leaveRender();
-    return 1;
-}
-
-void SynthPlugin::playPendingMidi() {
+void Engine::playPendingMidi() {
     pendingMidi.drain([this](const uint8_t bytes[3]) { handleMidiMessage(bytes); });
 }
 
-void SynthPlugin::handleMidiMessage(const uint8_t bytes[3]) {
+void Engine::handleMidiMessage(const uint8_t bytes[3]) {
     if (!bytes) return;
     const uint8_t status = bytes[0] & 0xF0;
     const uint8_t d1 = bytes[1] & 0x7F;
@@ -64,7 +34,7 @@ void SynthPlugin::handleMidiMessage(const uint8_t bytes[3]) {
         controlChange(d1, d2);
         break;
     case 0xC0:
-        selectProgram(d1 >= kNumPrograms ? kNumPrograms - 1 : d1);
+        selectProgramHoldingGate(d1 >= ProgramBank::kNumPrograms ? ProgramBank::kNumPrograms - 1 : d1);
         break;
     case 0xE0: {
         const int32_t bend = d2 * 128 + d1;
@@ -77,9 +47,9 @@ void SynthPlugin::handleMidiMessage(const uint8_t bytes[3]) {
     }
 }
 
-void SynthPlugin::noteOn(uint8_t note, uint8_t velocity) {
-    if (!programs) return;
-    const int32_t limit = voiceLimit(loadValue(currentProgram(), Polyphony));
+void Engine::noteOn(uint8_t note, uint8_t velocity) {
+    if (!bank.programs) return;
+    const int32_t limit = voiceLimit(ProgramBank::loadValue(bank.currentProgram(), Polyphony));
     const VoiceChoice choice = chooseVoice(voices, limit);
     Voice& voice = voices[choice.index];
     if (!choice.fresh) {
@@ -113,7 +83,7 @@ bool keyHeld(const Voice& voice) { return voice.active && voice.ampStage != -1; 
 
 }  // namespace
 
-void SynthPlugin::noteOff(uint8_t note) {
+void Engine::noteOff(uint8_t note) {
     // Every voice holding the note, sounding or not, whatever the voice limit.
     // With the pedal down, a voice still held by its key is held by the pedal instead.
     for (Voice& voice : voices) {
@@ -123,7 +93,7 @@ void SynthPlugin::noteOff(uint8_t note) {
     }
 }
 
-void SynthPlugin::releaseSustainPedal() {
+void Engine::releaseSustainPedal() {
     if (!sustainPedalDown) return;
     sustainPedalDown = false;
     for (Voice& voice : voices) {
@@ -133,7 +103,7 @@ void SynthPlugin::releaseSustainPedal() {
     }
 }
 
-void SynthPlugin::allNotesOff() {
+void Engine::allNotesOff() {
     for (Voice& voice : voices) {
         if (!keyHeld(voice)) continue;
         if (sustainPedalDown) voice.heldByPedal = 1;
@@ -141,7 +111,7 @@ void SynthPlugin::allNotesOff() {
     }
 }
 
-bool SynthPlugin::channelModeMessage(uint8_t controller, uint8_t value) {
+bool Engine::channelModeMessage(uint8_t controller, uint8_t value) {
     switch (controller) {
     case 64:
         if (value >= 64) sustainPedalDown = true;
@@ -165,7 +135,7 @@ bool SynthPlugin::channelModeMessage(uint8_t controller, uint8_t value) {
     }
 }
 
-void SynthPlugin::controlChange(uint8_t controller, uint8_t value) {
+void Engine::controlChange(uint8_t controller, uint8_t value) {
     // The pedal and the panic messages play on the voices, never on a parameter.
     if (channelModeMessage(controller, value)) return;
     const float u = static_cast<float>(value) * kControllerScale;
@@ -183,6 +153,6 @@ void SynthPlugin::controlChange(uint8_t controller, uint8_t value) {
     case 73: parameter = AmpAttack; break;
     default: return;
     }
-    storeParameter(parameter, u);
-    if (editor) editor->requestUpdate();
+    bank.storeParameter(parameter, u);
+    if (listener) listener->programValuesChanged();
 }

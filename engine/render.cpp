@@ -1,15 +1,15 @@
 #include <algorithm>
 #include <atomic>
 
-#include "../host/synth_plugin.h"
-#include "cutoff_lfo.h"
-#include "delay_effect.h"
-#include "envelope.h"
-#include "flush.h"
-#include "master_stage.h"
-#include "oscillator.h"
-#include "sample_rate.h"
-#include "voice_filter.h"
+#include "engine/cutoff_lfo.h"
+#include "engine/delay_effect.h"
+#include "engine/engine.h"
+#include "engine/envelope.h"
+#include "engine/flush.h"
+#include "engine/master_stage.h"
+#include "engine/oscillator.h"
+#include "engine/sample_rate.h"
+#include "engine/voice_filter.h"
 
 namespace {
 
@@ -25,36 +25,18 @@ private:
     RenderGate& gate;
 };
 
-// The host's two buffers after the null rules: a host that supplies one
-// buffer gets both channels written into it. Both null when there is none.
-struct OutputPair {
-    float* left;
-    float* right;
-};
-
-OutputPair resolveOutputs(float** outputs) {
-    if (!outputs) return {nullptr, nullptr};
-    float* left = outputs[0];
-    float* right = outputs[1];
-    if (!left) left = right;
-    if (!right) right = left;
-    return {left, right};
-}
-
 // Replacing mode owes the host a full buffer even when nothing can be played.
-void writeSilence(float** outputs, int32_t sampleFrames, bool replacing) {
-    if (!replacing || sampleFrames <= 0) return;
-    const OutputPair out = resolveOutputs(outputs);
-    if (!out.left) return;
-    std::fill(out.left, out.left + sampleFrames, 0.0f);
-    std::fill(out.right, out.right + sampleFrames, 0.0f);
+void writeSilence(float* left, float* right, int32_t sampleFrames, bool replacing) {
+    if (!replacing || sampleFrames <= 0 || !left) return;
+    std::fill(left, left + sampleFrames, 0.0f);
+    std::fill(right, right + sampleFrames, 0.0f);
 }
 
 // Everything a voice reads besides its own record during one sub-block.
 struct VoiceContext {
-    const float* tables[SynthPlugin::kNumWavetables];
+    const float* tables[Engine::kNumWavetables];
     int32_t tableLength;
-    bool oscOn[SynthPlugin::kNumWavetables];
+    bool oscOn[Engine::kNumWavetables];
     const EnvelopeRates* rates;
     float pitchBend;
     float lfoPhase;
@@ -127,21 +109,21 @@ void renderVoice(Voice& voice, const ProgramRecord& prog, const VoiceContext& ct
                  float* mixRight) {
     const float octaves = pitchOctaves(voice.pitch, ctx.pitchBend);
     const float inc[3] = {
-        oscillatorIncrement(octaves, SynthPlugin::loadValue(prog, Osc1Pitch)),
-        oscillatorIncrement(octaves, SynthPlugin::loadValue(prog, Osc2Pitch)),
-        oscillatorIncrement(octaves, SynthPlugin::loadValue(prog, Osc3Pitch)),
+        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Osc1Pitch)),
+        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Osc2Pitch)),
+        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Osc3Pitch)),
     };
     voice.pitch = glide(voice.pitch, voice.note, n);
 
     EnvelopeStep ampStep;
     if (!checkAmpStage(voice, *ctx.rates, ampStep)) return;
-    const float amount = (SynthPlugin::loadValue(prog, FilterEnvAmount) - 0.5f) * 20.0f;
+    const float amount = (ProgramBank::loadValue(prog, FilterEnvAmount) - 0.5f) * 20.0f;
     const EnvelopeStep filterStep =
-        checkFilterStage(voice, *ctx.rates, amount, SynthPlugin::loadValue(prog, FilterSustain));
+        checkFilterStage(voice, *ctx.rates, amount, ProgramBank::loadValue(prog, FilterSustain));
 
     const FilterCoefficients k =
-        filterCoefficients(SynthPlugin::loadValue(prog, Cutoff), SynthPlugin::loadValue(prog, Resonance),
-                           SynthPlugin::loadValue(prog, LfoAmount), ctx.lfoPhase, voice.filterEnvLevel, ctx.sampleRate);
+        filterCoefficients(ProgramBank::loadValue(prog, Cutoff), ProgramBank::loadValue(prog, Resonance),
+                           ProgramBank::loadValue(prog, LfoAmount), ctx.lfoPhase, voice.filterEnvLevel, ctx.sampleRate);
 
     const int32_t switches = (ctx.oscOn[0] ? 1 : 0) | (ctx.oscOn[1] ? 2 : 0) | (ctx.oscOn[2] ? 4 : 0);
     kVoiceRenderers[switches](voice, ctx, inc, k, ampStep, filterStep, n, mixLeft, mixRight);
@@ -149,59 +131,61 @@ void renderVoice(Voice& voice, const ProgramRecord& prog, const VoiceContext& ct
 
 }  // namespace
 
-void SynthPlugin::render(float** outputs, int32_t sampleFrames, bool replacing) {
+void Engine::rebuildDirtyWavetables() {
+    // Bits set meanwhile by another thread stay for the next call.
+    const uint8_t dirty = bank.takeDirtyFlags();
+    if (dirty & 1) buildWavetable(0);
+    if (dirty & 2) buildWavetable(1);
+    if (dirty & 4) buildWavetable(2);
+}
+
+void Engine::render(float* left, float* right, int32_t sampleFrames, bool replacing) {
+    if (!left) left = right;
+    if (!right) right = left;
     // A sample-rate change swapping buffers on another thread: play silence
     // rather than wait for it.
     if (!renderGate.tryEnterRender()) {
-        writeSilence(outputs, sampleFrames, replacing);
+        writeSilence(left, right, sampleFrames, replacing);
         return;
     }
     RenderScope scope(renderGate);
 
     const bool tablesPresent = wavetables[0] && wavetables[1] && wavetables[2] && tableLength > 0;
-    if (!tablesPresent || !programs || !isUsableSampleRate(sampleRate)) {
-        writeSilence(outputs, sampleFrames, replacing);
+    const float sampleRate = currentRate;
+    if (!tablesPresent || !bank.programs || !isUsableSampleRate(sampleRate)) {
+        writeSilence(left, right, sampleFrames, replacing);
         return;
     }
-
-    const OutputPair out = resolveOutputs(outputs);
-    if (!out.left) return;
-    float* left = out.left;
-    float* right = out.right;
+    if (!left) return;
 
     // MIDI that came while another thread held the gate plays now.
     playPendingMidi();
+    rebuildDirtyWavetables();
 
-    // Bits set meanwhile by another thread stay for the next call.
-    const uint8_t dirty = dirtyFlags.exchange(0);
-    if (dirty & 1) buildWavetable(0);
-    if (dirty & 2) buildWavetable(1);
-    if (dirty & 4) buildWavetable(2);
-
-    const ProgramRecord& prog = currentProgram();
+    const ProgramRecord& prog = bank.currentProgram();
 
     // Values taken once per call.
     EnvelopeRates rates;
-    rates.ampAttack = envelopeRate(loadValue(prog, AmpAttack));
-    rates.ampHold = envelopeRate(loadValue(prog, AmpHold));
-    rates.ampDecay = envelopeRate(loadValue(prog, AmpDecay));
-    rates.ampSustain = loadValue(prog, AmpSustain);
-    rates.ampRelease = envelopeRate(loadValue(prog, AmpRelease));
-    rates.filterAttack = envelopeRate(loadValue(prog, FilterAttack));
-    rates.filterHold = envelopeRate(loadValue(prog, FilterHold));
-    rates.filterDecay = envelopeRate(loadValue(prog, FilterDecay));
+    rates.ampAttack = envelopeRate(ProgramBank::loadValue(prog, AmpAttack));
+    rates.ampHold = envelopeRate(ProgramBank::loadValue(prog, AmpHold));
+    rates.ampDecay = envelopeRate(ProgramBank::loadValue(prog, AmpDecay));
+    rates.ampSustain = ProgramBank::loadValue(prog, AmpSustain);
+    rates.ampRelease = envelopeRate(ProgramBank::loadValue(prog, AmpRelease));
+    rates.filterAttack = envelopeRate(ProgramBank::loadValue(prog, FilterAttack));
+    rates.filterHold = envelopeRate(ProgramBank::loadValue(prog, FilterHold));
+    rates.filterDecay = envelopeRate(ProgramBank::loadValue(prog, FilterDecay));
 
     VoiceContext ctx;
     for (int32_t t = 0; t < kNumWavetables; ++t) ctx.tables[t] = wavetables[t];
     ctx.tableLength = tableLength;
-    ctx.oscOn[0] = loadValue(prog, Osc1On) >= 0.5f;
-    ctx.oscOn[1] = loadValue(prog, Osc2On) >= 0.5f;
-    ctx.oscOn[2] = loadValue(prog, Osc3On) >= 0.5f;
+    ctx.oscOn[0] = ProgramBank::loadValue(prog, Osc1On) >= 0.5f;
+    ctx.oscOn[1] = ProgramBank::loadValue(prog, Osc2On) >= 0.5f;
+    ctx.oscOn[2] = ProgramBank::loadValue(prog, Osc3On) >= 0.5f;
     ctx.rates = &rates;
     ctx.sampleRate = sampleRate;
 
-    const float drive = driveGain(loadValue(prog, Drive));
-    const float volume = volumeGain(loadValue(prog, Volume));
+    const float drive = driveGain(ProgramBank::loadValue(prog, Drive));
+    const float volume = volumeGain(ProgramBank::loadValue(prog, Volume));
 
     if (sampleFrames <= 0) return;
 
@@ -216,16 +200,16 @@ void SynthPlugin::render(float** outputs, int32_t sampleFrames, bool replacing) 
         for (Voice& voice : voices)
             if (voice.active) renderVoice(voice, prog, ctx, n, mixLeft, mixRight);
 
-        const bool clip = softClipOn(loadValue(prog, Drive));
+        const bool clip = softClipOn(ProgramBank::loadValue(prog, Drive));
         runMasterStage(mixLeft, n, drive, volume, clip);
         runMasterStage(mixRight, n, drive, volume, clip);
 
-        if (loadValue(prog, Chorus) >= 0.5f) {
+        if (ProgramBank::loadValue(prog, Chorus) >= 0.5f) {
             runDelayEffect(delayLines[0], 0, mixLeft, n, sampleRate);
             runDelayEffect(delayLines[1], 1, mixRight, n, sampleRate);
         }
 
-        cutoffLfoPhase = advanceCutoffLfo(cutoffLfoPhase, n, sampleRate, loadValue(prog, LfoRate));
+        cutoffLfoPhase = advanceCutoffLfo(cutoffLfoPhase, n, sampleRate, ProgramBank::loadValue(prog, LfoRate));
 
         // Balance as every MIDI source means it: 0 hard left, 1 hard right.
         const float rightGain = std::atomic_ref<float>(outputPan).load(std::memory_order_relaxed);

@@ -1,8 +1,8 @@
 #include <new>
 
-#include "../host/synth_plugin.h"
-#include "sample_rate.h"
-#include "wave_shape.h"
+#include "engine/engine.h"
+#include "engine/sample_rate.h"
+#include "engine/wave_shape.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ struct ShapeParameters {
     int32_t sineMix, square, symmetry, level, phaseOffset;
 };
 
-constexpr ShapeParameters kShapes[SynthPlugin::kNumWavetables] = {
+constexpr ShapeParameters kShapes[Engine::kNumWavetables] = {
     {Osc1Sine, Osc1Width, Osc1Center, Osc1Level, Osc1Shift},
     {Osc2Sine, Osc2Width, Osc2Center, Osc2Level, Osc2Shift},
     {Osc3Sine, Osc3Width, Osc3Center, Osc3Level, Osc3Shift},
@@ -46,13 +46,13 @@ float* allocateZeroed(int32_t count) {
 // made meanwhile on another thread cannot mix two states within one build.
 static ProgramRecord snapshotOf(const ProgramRecord& program) {
     ProgramRecord copy;
-    for (int32_t p = 0; p < kNumParameters; ++p) copy.valueOf(p) = SynthPlugin::loadValue(program, p);
+    for (int32_t p = 0; p < kNumParameters; ++p) copy.valueOf(p) = ProgramBank::loadValue(program, p);
     return copy;
 }
 
-void SynthPlugin::buildWavetable(int32_t i) {
-    if (i < 0 || i >= kNumWavetables || !programs) return;
-    const ProgramRecord program = snapshotOf(currentProgram());
+void Engine::buildWavetable(int32_t i) {
+    if (i < 0 || i >= kNumWavetables || !bank.programs) return;
+    const ProgramRecord program = snapshotOf(bank.currentProgram());
     if (!wavetables[i] || tableLength <= 0) return;
     fillWavetable(wavetables[i], tableLength, i, program);
 }
@@ -62,7 +62,7 @@ void SynthPlugin::buildWavetable(int32_t i) {
 // of the swap (it plays silence then). An unusable rate, or one whose buffers
 // cannot be allocated, leaves the instrument without tables: it stays silent
 // and safe until a usable rate arrives.
-void SynthPlugin::setSampleRate(float rate) {
+void Engine::setSampleRate(float rate) {
     const bool usable = isUsableSampleRate(rate);
     const int32_t delayLength = usable ? delayLineLengthFor(rate) : 0;
     const int32_t length = usable ? wavetableLengthFor(rate) : 0;
@@ -71,8 +71,8 @@ void SynthPlugin::setSampleRate(float rate) {
     float* newTables[kNumWavetables] = {nullptr, nullptr, nullptr};
     if (usable) {
         for (float*& buffer : newDelayBuffers) buffer = allocateZeroed(delayLength + kSpareDelayEntries);
-        if (programs) {
-            const ProgramRecord program = snapshotOf(currentProgram());
+        if (bank.programs) {
+            const ProgramRecord program = snapshotOf(bank.currentProgram());
             for (int32_t i = 0; i < kNumWavetables; ++i) {
                 newTables[i] = new (std::nothrow) float[length + kSpareTableEntries];
                 if (newTables[i]) fillWavetable(newTables[i], length, i, program);
@@ -84,7 +84,7 @@ void SynthPlugin::setSampleRate(float rate) {
     float* oldTables[kNumWavetables];
     {
         ControlScope scope(renderGate);
-        sampleRate = rate;
+        currentRate = rate;
         for (int32_t c = 0; c < 2; ++c) {
             oldDelayBuffers[c] = delayLines[c].buffer;
             delayLines[c].buffer = newDelayBuffers[c];

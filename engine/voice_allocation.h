@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "voice.h"
+#include "engine/voice.h"
 
 // Which voice a note-on takes: the first free one among the first `limit`
 // voices, otherwise the most recently started of them (stolen).

@@ -1,7 +1,7 @@
 #pragma once
 #include <cmath>
 
-#include "flush.h"
+#include "engine/flush.h"
 
 // The voice filter: two identical second-order low-pass sections in series,
 // sharing one set of coefficients per voice and sub-block.

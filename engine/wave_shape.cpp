@@ -1,4 +1,4 @@
-#include "wave_shape.h"
+#include "engine/wave_shape.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include "vst2_abi.h"
+#include "host/vst2_abi.h"
 
 class EffectBase;
 

@@ -1,4 +1,4 @@
-#include "effect_base.h"
+#include "host/effect_base.h"
 
 #include <atomic>
 #include <cmath>

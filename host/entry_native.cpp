@@ -1,4 +1,4 @@
-#include "entry.h"
+#include "host/entry.h"
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
     return vorzleMain(audioMaster);

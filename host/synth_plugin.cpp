@@ -1,10 +1,11 @@
-#include "synth_plugin.h"
+#include "host/synth_plugin.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <new>
 
-#include "../editor/synth_editor.h"
+#include "host/plugin_editor.h"
+#include "programs/parameter_display.h"
 
 namespace {
 
@@ -18,39 +19,24 @@ void copyText(char* text, const char* source) {
 
 SynthPlugin::SynthPlugin(audioMasterCallback master)
     : EffectBaseX(master, kNumPrograms, kNumParameters) {
-    pitchBend = 0.0f;
-    outputPan = 0.5f;
-    dirtyFlags.store(0);
-    cutoffLfoPhase = 0.0f;
-    tableLength = 0;
+    if (bank.allocationFailed()) allocationFailed = true;
 
-    programs = new (std::nothrow) ProgramRecord[kNumPrograms];
-    if (!programs) allocationFailed = true;
-
-    delayLines[0] = DelayLine{};
-    delayLines[1] = DelayLine{};
-
-    SynthEditor* synthEditor = new (std::nothrow) SynthEditor(this);
-    if (synthEditor) {
-        synthEditor->effect = this;
-        synthEditor->synth = this;
-        if (SynthEditor::hasPanel()) aeffect.flags |= effFlagsHasEditor;
-        editor = synthEditor;
+    editor = createPluginEditor(this, *this);
+    if (editor) {
+        if (pluginEditorHasPanel()) aeffect.flags |= effFlagsHasEditor;
     } else {
         allocationFailed = true;
     }
 
     setSampleRate(44100.0f);
-    for (float* table : wavetables)
-        if (!table) allocationFailed = true;
-    for (const DelayLine& line : delayLines)
-        if (!line.buffer) allocationFailed = true;
+    if (!engine.buffersPresent()) allocationFailed = true;
 
-    if (programs) loadFactoryBank();
+    if (!bank.allocationFailed()) bank.loadFactoryBank();
 
-    curProgram = 0;
-    dirtyFlags.store(255);
+    bank.curProgram = 0;
+    bank.markAllDirty();
     suspend();
+    engine.setProgramListener(this);
     if (editor) editor->requestUpdate();
 
     if (audioMaster) {
@@ -66,16 +52,18 @@ SynthPlugin::SynthPlugin(audioMasterCallback master)
 }
 
 SynthPlugin::~SynthPlugin() {
-    for (DelayLine& line : delayLines) {
-        delete[] line.buffer;
-        line.buffer = nullptr;
-    }
-    for (float*& table : wavetables) {
-        delete[] table;
-        table = nullptr;
-    }
-    delete[] programs;
-    programs = nullptr;
+    engine.setProgramListener(nullptr);
+    // The editor goes first, while the instrument it shows is still whole.
+    delete editor;
+    editor = nullptr;
+}
+
+// The host's two buffers; a host that supplies one buffer gets both channels
+// written into it.
+void SynthPlugin::render(float** outputs, int32_t sampleFrames, bool replacing) {
+    float* left = outputs ? outputs[0] : nullptr;
+    float* right = outputs ? outputs[1] : nullptr;
+    engine.render(left, right, sampleFrames, replacing);
 }
 
 void SynthPlugin::process(float**, float** outputs, int32_t sampleFrames) {
@@ -86,28 +74,29 @@ void SynthPlugin::processReplacing(float**, float** outputs, int32_t sampleFrame
     render(outputs, sampleFrames, true);
 }
 
-void SynthPlugin::setProgram(int32_t program) {
-    if (program < 0 || program >= numPrograms) return;
-    ControlScope scope(renderGate);
-    selectProgram(program);
-}
+int32_t SynthPlugin::getProgram() { return std::atomic_ref<int32_t>(bank.curProgram).load(); }
 
-void SynthPlugin::selectProgram(int32_t program) {
-    if (program < 0 || program >= numPrograms) return;
-    std::atomic_ref<int32_t>(curProgram).store(program);
-    dirtyFlags.store(255);
-    resetVoicesAndDelayLines();
+void SynthPlugin::setProgram(int32_t program) { engine.selectProgram(program); }
+
+void SynthPlugin::programValuesChanged() {
     if (editor) editor->requestUpdate();
 }
 
 void SynthPlugin::setProgramName(char* text) {
-    if (text && programs) currentProgram().setName(text);
+    if (text && bank.programs) bank.currentProgram().setName(text);
 }
 
 void SynthPlugin::getProgramName(char* text) {
     if (!text) return;
-    if (programs) copyText(text, currentProgram().name);
+    if (bank.programs) copyText(text, bank.currentProgram().name);
     else text[0] = '\0';
+}
+
+void SynthPlugin::getParamDisplay(int32_t index, char* text) {
+    if (!text) return;
+    text[0] = '\0';
+    if (!bank.programs || index < 0 || index >= kNumParameters) return;
+    formatParameterDisplay(index, bank.readParameter(index), engine.sampleRate(), text);
 }
 
 void SynthPlugin::getParamLabel(int32_t, char* text) { copyText(text, "---"); }
@@ -120,38 +109,54 @@ void SynthPlugin::setBlockSizeAndSampleRate(int32_t size, float rate) {
     setSampleRate(rate);
 }
 
-void SynthPlugin::suspend() {
-    ControlScope scope(renderGate);
-    resetVoicesAndDelayLines();
+void SynthPlugin::setSampleRate(float rate) {
+    engine.setSampleRate(rate);
+    sampleRate = rate;
 }
 
-void SynthPlugin::resetVoicesAndDelayLines() {
-    std::memset(static_cast<void*>(voices), 0, sizeof(voices));
-    noteCounter = 0;
-    for (DelayLine& line : delayLines) {
-        if (!line.buffer) continue;
-        for (int32_t i = 0; i < line.length; ++i) line.buffer[i] = 0.0f;
-    }
-}
+void SynthPlugin::suspend() { engine.reset(); }
 
 void SynthPlugin::resume() { hostWantMidi(1); }
 
 int32_t SynthPlugin::getNumProgramCategories() { return 1; }
 
 bool SynthPlugin::getProgramNameIndexed(int32_t, int32_t index, char* text) {
-    if (!text || !programs || index < 0 || index >= kNumPrograms) return false;
-    copyText(text, programs[index].name);
+    if (!text || !bank.programs || index < 0 || index >= kNumPrograms) return false;
+    copyText(text, bank.programs[index].name);
     return true;
 }
 
-bool SynthPlugin::copyProgram(int32_t destination) {
-    if (!programs || destination < 0 || destination >= kNumPrograms) return false;
-    const ProgramRecord& source = currentProgram();
-    ProgramRecord& target = programs[destination];
-    if (&source == &target) return true;
-    for (int32_t p = 0; p < kNumParameters; ++p) writeValue(target, p, loadValue(source, p));
-    std::memcpy(target.name, source.name, ProgramRecord::kNameSize);
-    return true;
+bool SynthPlugin::copyProgram(int32_t destination) { return bank.copyProgram(destination); }
+
+namespace {
+
+// More events than any host delivers for one block; a count beyond it can
+// only be garbage, and the loop stays bounded.
+constexpr int32_t kMaxEventsPerCall = 65536;
+// Hosts fill byteSize either with the whole record (32) or without its two
+// leading words (24); anything smaller cannot hold the MIDI bytes at offset 24.
+constexpr int32_t kMinMidiEventSize = 24;
+
+}  // namespace
+
+int32_t SynthPlugin::processEvents(VstEvents* events) {
+    if (!events) return 1;
+    int32_t count = events->numEvents;
+    if (count <= 0) return 1;
+    if (count > kMaxEventsPerCall) count = kMaxEventsPerCall;
+    // The list ends in as many event pointers as it counts.
+    VstEvent* const* list = events->events;
+
+    Engine::MidiDelivery delivery(engine);
+    for (int32_t i = 0; i < count; ++i) {
+        const VstEvent* event = list[i];
+        if (!event || event->type != kVstMidiType || event->byteSize < kMinMidiEventSize) continue;
+        const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);
+        const uint8_t bytes[3] = {static_cast<uint8_t>(midi->midiData[0]), static_cast<uint8_t>(midi->midiData[1]),
+                                  static_cast<uint8_t>(midi->midiData[2])};
+        delivery.add(bytes);
+    }
+    return 1;
 }
 
 bool SynthPlugin::getOutputProperties(int32_t index, VstPinProperties* properties) {
@@ -186,3 +191,9 @@ int32_t SynthPlugin::canDo(char* text) {
         return 1;
     return -1;
 }
+
+float SynthPlugin::parameterValue(int32_t index) { return bank.readParameter(index); }
+
+void SynthPlugin::setParameterFromPanel(int32_t index, float value) { bank.storeParameter(index, value); }
+
+void SynthPlugin::parameterDisplay(int32_t index, char* text) { getParamDisplay(index, text); }

@@ -1,18 +1,22 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../host/synth_plugin.h"
+#include "programs/program_bank.h"
 
 namespace {
 
-constexpr uint32_t code(const char (&c)[5]) { return static_cast<uint32_t>(fourCharCode(c)); }
+// A four-character code as a big-endian word: the first character in the top byte.
+constexpr uint32_t code(const char (&c)[5]) {
+    return (static_cast<uint32_t>(static_cast<uint8_t>(c[0])) << 24) | (static_cast<uint32_t>(static_cast<uint8_t>(c[1])) << 16) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(c[2])) << 8) | static_cast<uint32_t>(static_cast<uint8_t>(c[3]));
+}
 
 constexpr size_t kBankReservedBytes = 128;
 constexpr size_t kProgramNameField = 28;
 
 }  // namespace
 
-uint32_t SynthPlugin::readBigEndian32(const uint8_t*& cursor, const uint8_t* end) {
+uint32_t ProgramBank::readBigEndian32(const uint8_t*& cursor, const uint8_t* end) {
     if (cursor > end || end - cursor < 4) return 0;
     const uint32_t word = (static_cast<uint32_t>(cursor[0]) << 24) | (static_cast<uint32_t>(cursor[1]) << 16) |
                           (static_cast<uint32_t>(cursor[2]) << 8) | static_cast<uint32_t>(cursor[3]);
@@ -20,7 +24,7 @@ uint32_t SynthPlugin::readBigEndian32(const uint8_t*& cursor, const uint8_t* end
     return word;
 }
 
-void SynthPlugin::loadFactoryBank() {
+void ProgramBank::loadFactoryBank() {
     curProgram = 0;
     FactoryBankBytes bank;
     if (!openFactoryBank(bank)) return;
@@ -32,7 +36,7 @@ void SynthPlugin::loadFactoryBank() {
 // never writes past a name or the program array: names are cut to 23
 // characters (also when their NUL is missing), and a bank of more than 128
 // programs loads its first 128.
-bool SynthPlugin::parseBank(const uint8_t* data, size_t size) {
+bool ProgramBank::parseBank(const uint8_t* data, size_t size) {
     if (!data || !programs) return false;
     const uint8_t* cursor = data;
     const uint8_t* const end = data + size;

@@ -1,4 +1,4 @@
-#include "../host/synth_plugin.h"
+#include "programs/program_bank.h"
 
 // The build embeds resources/factory_bank.bin as these bytes.
 extern const unsigned char kFactoryBankBytes[];

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "../host/synth_plugin.h"
+#include "programs/program_bank.h"
 
 namespace {
 

@@ -2,7 +2,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../host/synth_plugin.h"
+#include "programs/parameter_display.h"
+#include "programs/parameter_table.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -20,13 +23,10 @@ float cutoffHertz(float x, float sampleRate) {
 
 }  // namespace
 
-void SynthPlugin::getParamDisplay(int32_t index, char* text) {
+void formatParameterDisplay(int32_t index, float x, float sampleRate, char* text) {
     if (!text) return;
     text[0] = '\0';
-    if (!programs) return;
-    const ProgramRecord& program = currentProgram();
     if (index < 0 || index >= kNumParameters) return;
-    const float x = loadValue(program, index);
 
     char formatted[64] = "";
     switch (kParameters[index].display) {

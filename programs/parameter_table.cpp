@@ -1,4 +1,4 @@
-#include "parameter_table.h"
+#include "programs/parameter_table.h"
 
 using DK = DisplayKind;
 

@@ -1,4 +1,4 @@
-#include "program_record.h"
+#include "programs/program_record.h"
 
 ProgramRecord::ProgramRecord() {
     for (int32_t i = 0; i < kNumParameters; ++i) valueOf(i) = kParameters[i].defaultValue;

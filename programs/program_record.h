@@ -1,6 +1,6 @@
 #pragma once
 #include <cstdint>
-#include "parameter_table.h"
+#include "programs/parameter_table.h"
 
 // One program: 39 values in field order (not parameter order), then the name.
 struct ProgramRecord {

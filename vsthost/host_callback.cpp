@@ -1,4 +1,4 @@
-#include "host_callback.h"
+#include "vsthost/host_callback.h"
 
 #include <cstring>
 

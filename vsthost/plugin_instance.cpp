@@ -1,8 +1,8 @@
-#include "plugin_instance.h"
+#include "vsthost/plugin_instance.h"
 
 #include <cstring>
 
-#include "host_callback.h"
+#include "vsthost/host_callback.h"
 
 std::unique_ptr<PluginInstance> PluginInstance::create(VstEntry entry, std::string& error) {
     if (!entry) {

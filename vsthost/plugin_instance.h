@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_module.h"
+#include "vsthost/plugin_module.h"
 
 // One MIDI message for a plug-in, at an offset inside the next block.
 struct MidiMessage {

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "plugin_module.h"
+#include "vsthost/plugin_module.h"
 
 bool PluginModule::load(const std::string& path, std::string& error) {
     unload();

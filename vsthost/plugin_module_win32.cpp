@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "plugin_module.h"
+#include "vsthost/plugin_module.h"
 
 namespace {
 

@@ -7,21 +7,18 @@
 #include <thread>
 #include <vector>
 
-#include "../../engine/wave_shape.h"
-#include "../../host/synth_plugin.h"
+#include "engine/wave_shape.h"
+#include "host/synth_plugin.h"
+#include "tests/shared/version_only_host.h"
 
 namespace {
-
-intptr_t quietHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
 
 constexpr int kStores = 20000;
 
 }  // namespace
 
 TEST(ParameterStoreRace, ConcurrentStoresKeepTheirOwnIndexAndValue) {
-    SynthPlugin plugin(quietHost);
+    SynthPlugin plugin(versionOnlyHost);
     std::atomic<bool> stop{false};
     std::thread audio([&] {
         std::vector<float> left(64), right(64);
@@ -31,24 +28,24 @@ TEST(ParameterStoreRace, ConcurrentStoresKeepTheirOwnIndexAndValue) {
     // The editor's thread writes the volume, the MIDI thread oscillator 1's
     // level, each with values the other never uses.
     std::thread editorThread([&] {
-        for (int i = 0; i < kStores; ++i) plugin.storeParameter(Volume, 0.25f + (i % 100) * 0.001f);
-        plugin.storeParameter(Volume, 0.125f);
+        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Volume, 0.25f + (i % 100) * 0.001f);
+        plugin.bank.storeParameter(Volume, 0.125f);
     });
     std::thread midiThread([&] {
-        for (int i = 0; i < kStores; ++i) plugin.storeParameter(Osc1Level, 0.75f + (i % 100) * 0.001f);
-        plugin.storeParameter(Osc1Level, 0.875f);
+        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Osc1Level, 0.75f + (i % 100) * 0.001f);
+        plugin.bank.storeParameter(Osc1Level, 0.875f);
     });
     editorThread.join();
     midiThread.join();
     stop.store(true);
     audio.join();
 
-    EXPECT_EQ(plugin.readParameter(Volume), 0.125f);
-    EXPECT_EQ(plugin.readParameter(Osc1Level), 0.875f);
+    EXPECT_EQ(plugin.bank.readParameter(Volume), 0.125f);
+    EXPECT_EQ(plugin.bank.readParameter(Osc1Level), 0.875f);
 }
 
 TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
-    SynthPlugin plugin(quietHost);
+    SynthPlugin plugin(versionOnlyHost);
     std::atomic<bool> stop{false};
     std::thread audio([&] {
         std::vector<float> left(128), right(128);
@@ -56,8 +53,8 @@ TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
         while (!stop.load()) plugin.processReplacing(nullptr, outputs, 128);
     });
     std::thread editorThread([&] {
-        for (int i = 0; i < kStores; ++i) plugin.storeParameter(Osc1Sine, (i % 2) ? 1.0f : 0.0f);
-        plugin.storeParameter(Osc1Sine, 1.0f);
+        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Osc1Sine, (i % 2) ? 1.0f : 0.0f);
+        plugin.bank.storeParameter(Osc1Sine, 1.0f);
     });
     editorThread.join();
     stop.store(true);
@@ -69,13 +66,13 @@ TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
     std::vector<float> left(16), right(16);
     float* outputs[2] = {left.data(), right.data()};
     plugin.processReplacing(nullptr, outputs, 16);
-    const ProgramRecord& program = plugin.currentProgram();
-    const int32_t n = plugin.tableLength;
+    const ProgramRecord& program = plugin.bank.currentProgram();
+    const int32_t n = plugin.engine.tableLength;
     for (int32_t k : {1, n / 8, n / 3, n / 2 + 5, n - 2}) {
         const float phase = static_cast<float>(static_cast<double>(k) / n);
         const float expected = waveShape(phase, 1.0f, program.valueOf(Osc1Width), program.valueOf(Osc1Center),
                                          program.valueOf(Osc1Level), program.valueOf(Osc1Shift));
-        EXPECT_EQ(plugin.wavetables[0][k], expected) << k;
+        EXPECT_EQ(plugin.engine.wavetables[0][k], expected) << k;
     }
 }
 
@@ -83,7 +80,7 @@ TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
 // instrument: the render plays silence during the swap, MIDI waits for the
 // next block.
 TEST(ParameterStoreRace, SampleRateChangesWhileRendering) {
-    SynthPlugin plugin(quietHost);
+    SynthPlugin plugin(versionOnlyHost);
     std::atomic<bool> stop{false};
     std::atomic<long> blocks{0};
     std::thread audio([&] {
@@ -117,15 +114,15 @@ TEST(ParameterStoreRace, SampleRateChangesWhileRendering) {
     stop.store(true);
     audio.join();
     EXPECT_GT(blocks.load(), 0);
-    EXPECT_EQ(plugin.tableLength, 10787);
+    EXPECT_EQ(plugin.engine.tableLength, 10787);
 }
 
 // MIDI from a thread of its own while the audio thread renders: every note
 // is either played at once or queued for the next block, never lost.
 TEST(ParameterStoreRace, MidiFromAnotherThreadIsNeverLost) {
-    SynthPlugin plugin(quietHost);
-    plugin.storeParameter(Polyphony, 1.0f);
-    plugin.storeParameter(AmpSustain, 1.0f);
+    SynthPlugin plugin(versionOnlyHost);
+    plugin.bank.storeParameter(Polyphony, 1.0f);
+    plugin.bank.storeParameter(AmpSustain, 1.0f);
     std::atomic<bool> stop{false};
     std::thread audio([&] {
         std::vector<float> left(64), right(64);
@@ -150,21 +147,21 @@ TEST(ParameterStoreRace, MidiFromAnotherThreadIsNeverLost) {
     float* outputs[2] = {left.data(), right.data()};
     plugin.processReplacing(nullptr, outputs, 64);   // plays whatever still waits
     int sounding = 0;
-    for (const Voice& v : plugin.voices) sounding += v.active;
+    for (const Voice& v : plugin.engine.voices) sounding += v.active;
     EXPECT_EQ(sounding, 40);
-    EXPECT_EQ(plugin.noteCounter, 40u);
+    EXPECT_EQ(plugin.engine.noteCounter, 40u);
 }
 
 // The host reads the program number on its user-interface thread while
 // program changes arrive as MIDI on the audio thread.
 TEST(ParameterStoreRace, ProgramNumberReadWhileMidiChangesIt) {
-    SynthPlugin plugin(quietHost);
+    SynthPlugin plugin(versionOnlyHost);
     AEffect* effect = plugin.getAEffect();
     std::atomic<bool> stop{false};
     std::thread audio([&] {
         for (uint8_t program = 0; !stop.load(); program = (program + 1) & 0x7F) {
             const uint8_t change[3] = {0xC0, program, 0};
-            plugin.handleMidiMessage(change);
+            plugin.engine.handleMidiMessage(change);
         }
     });
     for (int i = 0; i < 2000; ++i) {

@@ -1,4 +1,4 @@
-#include "allocation_hooks.h"
+#include "tests/native/allocation_hooks.h"
 
 #include <atomic>
 #include <cstdlib>

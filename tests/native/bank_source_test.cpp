@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/bankgen/bank_source.h"
+#include "tools/bankgen/bank_source.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
-#include "../../host/entry.h"
-#include "../../host/synth_plugin.h"
-#include "engine_test_support.h"
-#include "allocation_hooks.h"
+#include "host/entry.h"
+#include "host/synth_plugin.h"
+#include "tests/shared/version_only_host.h"
+#include "tests/native/allocation_hooks.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ void closeInstance(AEffect* effect) { effect->dispatcher(effect, effClose, 0, 0,
 TEST(ConstructionFailure, EveryAllocationFailureGivesNullWithoutLeaks) {
     // Count the allocations one construction makes.
     AllocationCounter counter;
-    AEffect* effect = vorzleMain(engine_test::hostCallback);
+    AEffect* effect = vorzleMain(versionOnlyHost);
     ASSERT_NE(effect, nullptr);
     const uint64_t allocations = counter.count();
     closeInstance(effect);
@@ -28,7 +28,7 @@ TEST(ConstructionFailure, EveryAllocationFailureGivesNullWithoutLeaks) {
     for (uint64_t n = 1; n <= allocations; ++n) {
         const size_t before = bytesInUse();
         failNthAllocationFromNow(n);
-        AEffect* failed = vorzleMain(engine_test::hostCallback);
+        AEffect* failed = vorzleMain(versionOnlyHost);
         stopFailingAllocations();
         EXPECT_EQ(failed, nullptr) << "allocation " << n;
         if (failed) closeInstance(failed);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "minimal_effect.h"
+#include "tests/native/minimal_effect.h"
 
 namespace {
 

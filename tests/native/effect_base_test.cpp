@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "minimal_effect.h"
+#include "tests/native/minimal_effect.h"
 
 std::vector<RecordedCall>& recordedCalls() {
     static std::vector<RecordedCall> calls;

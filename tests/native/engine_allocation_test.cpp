@@ -3,28 +3,28 @@
 #include <new>
 #include <vector>
 
-#include "allocation_hooks.h"
-#include "engine_test_support.h"
+#include "tests/native/allocation_hooks.h"
+#include "tests/native/engine_test_support.h"
 
 using namespace engine_test;
 
 TEST(EngineAllocation, RenderingSixtyFourVoicesWithTheEffectAllocatesNothing) {
     auto plugin = makePlugin();
-    plugin->storeParameter(Chorus, 1.0f);
-    plugin->storeParameter(Polyphony, 1.0f);
+    plugin->bank.storeParameter(Chorus, 1.0f);
+    plugin->bank.storeParameter(Polyphony, 1.0f);
     std::vector<float> left(512), right(512);
     float* outputs[2] = {left.data(), right.data()};
 
     const AllocationCounter counter;
     for (int n = 0; n < 64; ++n) noteOn(*plugin, static_cast<uint8_t>(30 + n), 100);
-    plugin->storeParameter(Osc1Sine, 0.4f);   // a rebuild inside the first call
-    plugin->processReplacing(nullptr, outputs, 512);
-    for (int call = 0; call < 20; ++call) plugin->processReplacing(nullptr, outputs, 512);
-    plugin->process(nullptr, outputs, 333);
+    plugin->bank.storeParameter(Osc1Sine, 0.4f);   // a rebuild inside the first call
+    plugin->processReplacing(outputs, 512);
+    for (int call = 0; call < 20; ++call) plugin->processReplacing(outputs, 512);
+    plugin->process(outputs, 333);
     midi(*plugin, 0xB0, 7, 100);
     midi(*plugin, 0xE0, 0x10, 0x50);
     noteOff(*plugin, 40);
-    plugin->processReplacing(nullptr, outputs, 512);
+    plugin->processReplacing(outputs, 512);
     EXPECT_EQ(counter.count(), 0u);
     EXPECT_EQ(activeVoices(*plugin), 64);
 }

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "../../engine/cutoff_lfo.h"
-#include "../../engine/flush.h"
-#include "../../engine/voice_filter.h"
-#include "engine_test_support.h"
+#include "engine/cutoff_lfo.h"
+#include "engine/flush.h"
+#include "engine/voice_filter.h"
+#include "tests/native/engine_test_support.h"
 
 using namespace engine_test;
 
@@ -132,17 +132,17 @@ TEST(EngineCutoffLfo, AbsurdPhasesAndRatesTerminate) {
 
 TEST(EngineCutoffLfo, RenderAdvancesOncePerSubBlock) {
     auto plugin = makePlugin();
-    plugin->storeParameter(LfoRate, 0.7f);
-    plugin->cutoffLfoPhase = 0.0f;
+    plugin->bank.storeParameter(LfoRate, 0.7f);
+    plugin->engine.cutoffLfoPhase = 0.0f;
     renderReplacing(*plugin, 100);
     float expected = 0.0f;
     for (int32_t n : {44, 44, 12}) expected = advanceCutoffLfo(expected, n, 44100.0f, 0.7f);
-    EXPECT_EQ(plugin->cutoffLfoPhase, expected);
+    EXPECT_EQ(plugin->engine.cutoffLfoPhase, expected);
 
     // An absurd rate stored mid-way neither hangs nor poisons the phase for good.
-    plugin->storeParameter(LfoRate, INFINITY);
+    plugin->bank.storeParameter(LfoRate, INFINITY);
     renderReplacing(*plugin, 88);
-    plugin->storeParameter(LfoRate, 0.1f);
+    plugin->bank.storeParameter(LfoRate, 0.1f);
     renderReplacing(*plugin, 88);
-    EXPECT_TRUE(std::isfinite(plugin->cutoffLfoPhase));
+    EXPECT_TRUE(std::isfinite(plugin->engine.cutoffLfoPhase));
 }

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <vector>
 
-#include "../../engine/delay_effect.h"
-#include "../../engine/master_stage.h"
-#include "../../engine/sample_rate.h"
-#include "engine_test_support.h"
+#include "engine/delay_effect.h"
+#include "engine/master_stage.h"
+#include "engine/sample_rate.h"
+#include "tests/native/engine_test_support.h"
 
 using namespace engine_test;
 
@@ -206,16 +206,16 @@ TEST(EngineDelayEffect, LongRandomSongStaysWithinWhatTheLineCanAdd) {
     // 241.9 s (sample 11612917), so the song runs a little longer.
     auto wet = makePlugin();
     auto dry = makePlugin();
-    for (SynthPlugin* p : {wet.get(), dry.get()}) {
-        p->setSampleRate(48000.0f);
+    for (Synth* p : {wet.get(), dry.get()}) {
+        p->engine.setSampleRate(48000.0f);
         // Bright, held and few: a wrapped read is loud when neighbours differ.
-        p->storeParameter(Cutoff, 0.9f);
-        p->storeParameter(Resonance, 0.0f);
-        p->storeParameter(AmpSustain, 1.0f);
-        p->storeParameter(Polyphony, 3.0f / 63.0f);
+        p->bank.storeParameter(Cutoff, 0.9f);
+        p->bank.storeParameter(Resonance, 0.0f);
+        p->bank.storeParameter(AmpSustain, 1.0f);
+        p->bank.storeParameter(Polyphony, 3.0f / 63.0f);
     }
-    wet->storeParameter(Chorus, 1.0f);
-    dry->storeParameter(Chorus, 0.0f);
+    wet->bank.storeParameter(Chorus, 1.0f);
+    dry->bank.storeParameter(Chorus, 0.0f);
     uint32_t seed = 12345;
     auto next = [&seed](uint32_t range) {
         seed = seed * 1664525u + 1013904223u;

@@ -2,44 +2,25 @@
 
 #include <cstring>
 
-#include "../../engine/voice_allocation.h"
-#include "engine_test_support.h"
+#include "engine/voice_allocation.h"
+#include "tests/native/engine_test_support.h"
 
 using namespace engine_test;
 
 namespace {
 
-// A VstEvents list with room for eight pointers (the record declares two).
-struct EventList {
-    int32_t numEvents = 0;
-    intptr_t reserved = 0;
-    VstEvent* events[8] = {};
-    VstEvents* get() { return reinterpret_cast<VstEvents*>(this); }
-};
-
-VstMidiEvent midiEvent(uint8_t status, uint8_t d1, uint8_t d2, int32_t deltaFrames = 0) {
-    VstMidiEvent event{};
-    event.type = kVstMidiType;
-    event.byteSize = sizeof(VstMidiEvent);
-    event.deltaFrames = deltaFrames;
-    event.midiData[0] = static_cast<char>(status);
-    event.midiData[1] = static_cast<char>(d1);
-    event.midiData[2] = static_cast<char>(d2);
-    return event;
+bool sameVoices(const Synth& a, const Voice (&snapshot)[kNumVoices]) {
+    return std::memcmp(a.engine.voices, snapshot, sizeof snapshot) == 0;
 }
 
-bool sameVoices(const SynthPlugin& a, const Voice (&snapshot)[kNumVoices]) {
-    return std::memcmp(a.voices, snapshot, sizeof snapshot) == 0;
-}
-
-float parameter(SynthPlugin& plugin, int32_t index) { return SynthPlugin::loadValue(plugin.currentProgram(), index); }
+float parameter(Synth& plugin, int32_t index) { return ProgramBank::loadValue(plugin.bank.currentProgram(), index); }
 
 }  // namespace
 
 TEST(EngineNoteOn, FreshStartSetsNotePitchVelocityAndOrder) {
     auto plugin = makePlugin();
     noteOn(*plugin, 60, 100);
-    const Voice& v = plugin->voices[0];
+    const Voice& v = plugin->engine.voices[0];
     EXPECT_EQ(v.active, 1);
     EXPECT_EQ(v.note, 60);
     EXPECT_EQ(v.pitch, 60.0f);
@@ -47,30 +28,30 @@ TEST(EngineNoteOn, FreshStartSetsNotePitchVelocityAndOrder) {
     EXPECT_EQ(v.startOrder, 0u);
     EXPECT_EQ(v.ampStage, 0);
     EXPECT_EQ(v.osc1Pos, 0);
-    EXPECT_EQ(plugin->noteCounter, 1u);
+    EXPECT_EQ(plugin->engine.noteCounter, 1u);
 
     noteOn(*plugin, 61, 127);
-    EXPECT_EQ(plugin->voices[1].velocity, 0.9921875f);
-    EXPECT_EQ(plugin->voices[1].startOrder, 1u);
+    EXPECT_EQ(plugin->engine.voices[1].velocity, 0.9921875f);
+    EXPECT_EQ(plugin->engine.voices[1].startOrder, 1u);
     noteOn(*plugin, 62, 1);
-    EXPECT_EQ(plugin->voices[2].velocity, 0.0078125f);
-    EXPECT_EQ(plugin->noteCounter, 3u);
+    EXPECT_EQ(plugin->engine.voices[2].velocity, 0.0078125f);
+    EXPECT_EQ(plugin->engine.noteCounter, 3u);
 }
 
 TEST(EngineNoteOn, RepeatedNoteTakesAnotherVoiceAndChannelIsIgnored) {
     auto plugin = makePlugin();
     midi(*plugin, 0x90, 64, 90);
     midi(*plugin, 0x9F, 64, 90);
-    EXPECT_EQ(plugin->voices[0].note, 64);
-    EXPECT_EQ(plugin->voices[1].note, 64);
+    EXPECT_EQ(plugin->engine.voices[0].note, 64);
+    EXPECT_EQ(plugin->engine.voices[1].note, 64);
     EXPECT_EQ(activeVoices(*plugin), 2);
 }
 
 TEST(EngineNoteOn, DataBytesAreMaskedToSevenBits) {
     auto plugin = makePlugin();
     midi(*plugin, 0x90, 60 | 0x80, 100 | 0x80);
-    EXPECT_EQ(plugin->voices[0].note, 60);
-    EXPECT_EQ(plugin->voices[0].velocity, 100 * 0.0078125f);
+    EXPECT_EQ(plugin->engine.voices[0].note, 60);
+    EXPECT_EQ(plugin->engine.voices[0].velocity, 100 * 0.0078125f);
 }
 
 TEST(EngineNoteOff, ReleasesEveryVoiceHoldingTheNoteAndOnlyThose) {
@@ -80,19 +61,19 @@ TEST(EngineNoteOff, ReleasesEveryVoiceHoldingTheNoteAndOnlyThose) {
     noteOn(*plugin, 62);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 100);
-    ASSERT_GT(plugin->voices[0].ampProgress, 0.0f);
+    ASSERT_GT(plugin->engine.voices[0].ampProgress, 0.0f);
 
     noteOff(*plugin, 60);
     for (int i : {0, 1, 3}) {
-        EXPECT_EQ(plugin->voices[i].ampStage, -1) << i;
-        EXPECT_EQ(plugin->voices[i].ampProgress, 0.0f) << i;
-        EXPECT_EQ(plugin->voices[i].active, 1) << i;
+        EXPECT_EQ(plugin->engine.voices[i].ampStage, -1) << i;
+        EXPECT_EQ(plugin->engine.voices[i].ampProgress, 0.0f) << i;
+        EXPECT_EQ(plugin->engine.voices[i].active, 1) << i;
     }
-    EXPECT_EQ(plugin->voices[2].ampStage, 0);
-    EXPECT_GT(plugin->voices[2].ampProgress, 0.0f);
+    EXPECT_EQ(plugin->engine.voices[2].ampStage, 0);
+    EXPECT_GT(plugin->engine.voices[2].ampProgress, 0.0f);
 
     Voice before[kNumVoices];
-    std::memcpy(before, plugin->voices, sizeof before);
+    std::memcpy(before, plugin->engine.voices, sizeof before);
     noteOff(*plugin, 70);
     EXPECT_TRUE(sameVoices(*plugin, before));
 }
@@ -102,8 +83,8 @@ TEST(EngineNoteOff, VelocityZeroNoteOnReleases) {
     noteOn(*plugin, 48);
     renderReplacing(*plugin, 44);
     midi(*plugin, 0x93, 48, 0);
-    EXPECT_EQ(plugin->voices[0].ampStage, -1);
-    EXPECT_EQ(plugin->voices[0].ampProgress, 0.0f);
+    EXPECT_EQ(plugin->engine.voices[0].ampStage, -1);
+    EXPECT_EQ(plugin->engine.voices[0].ampProgress, 0.0f);
     EXPECT_EQ(activeVoices(*plugin), 1);
 }
 
@@ -123,14 +104,14 @@ TEST(EngineVoiceLimit, FollowsPolyphonyParameter) {
 
 TEST(EngineStealing, MonophonicStealKeepsVelocityLevelsAndGlidesPitch) {
     auto plugin = makePlugin();
-    plugin->storeParameter(Polyphony, 0.0f);
+    plugin->bank.storeParameter(Polyphony, 0.0f);
     noteOn(*plugin, 60, 100);
     renderReplacing(*plugin, 88);
-    const Voice before = plugin->voices[0];
+    const Voice before = plugin->engine.voices[0];
     ASSERT_GT(before.ampLevel, 0.0f);
 
     noteOn(*plugin, 72, 20);
-    const Voice& v = plugin->voices[0];
+    const Voice& v = plugin->engine.voices[0];
     EXPECT_EQ(v.note, 72);
     EXPECT_EQ(v.ampStage, 0);
     EXPECT_EQ(v.velocity, 0.78125f);
@@ -140,74 +121,74 @@ TEST(EngineStealing, MonophonicStealKeepsVelocityLevelsAndGlidesPitch) {
     EXPECT_EQ(v.filterEnvLevel, before.filterEnvLevel);
     EXPECT_EQ(v.osc1Pos, before.osc1Pos);
     EXPECT_EQ(v.startOrder, before.startOrder);
-    EXPECT_EQ(plugin->noteCounter, 1u);
+    EXPECT_EQ(plugin->engine.noteCounter, 1u);
     EXPECT_EQ(activeVoices(*plugin), 1);
 
     renderReplacing(*plugin, 44);
     // A 12-semitone gap closes by 1 - 0.998^44 in one sub-block.
-    EXPECT_NEAR(72.0f - plugin->voices[0].pitch, 10.99f, 0.005f);
+    EXPECT_NEAR(72.0f - plugin->engine.voices[0].pitch, 10.99f, 0.005f);
 }
 
 TEST(EngineStealing, HalfPolyphonyUsesOnlyTheFirstThirtyTwoVoices) {
     auto plugin = makePlugin();
-    plugin->storeParameter(Polyphony, 0.5f);
+    plugin->bank.storeParameter(Polyphony, 0.5f);
     for (int n = 0; n < 32; ++n) noteOn(*plugin, static_cast<uint8_t>(30 + n));
-    for (int i = 0; i < 32; ++i) EXPECT_EQ(plugin->voices[i].active, 1);
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(plugin->engine.voices[i].active, 1);
     noteOn(*plugin, 100);
-    EXPECT_EQ(plugin->voices[31].note, 100);
-    for (int i = 32; i < kNumVoices; ++i) EXPECT_EQ(plugin->voices[i].active, 0) << i;
-    EXPECT_EQ(plugin->noteCounter, 32u);
+    EXPECT_EQ(plugin->engine.voices[31].note, 100);
+    for (int i = 32; i < kNumVoices; ++i) EXPECT_EQ(plugin->engine.voices[i].active, 0) << i;
+    EXPECT_EQ(plugin->engine.noteCounter, 32u);
 }
 
 TEST(EngineStealing, FullPolyphonyStealsTheMostRecentVoiceAgainAndAgain) {
     auto plugin = makePlugin();
-    plugin->storeParameter(Polyphony, 1.0f);
+    plugin->bank.storeParameter(Polyphony, 1.0f);
     for (int n = 0; n < 64; ++n) noteOn(*plugin, static_cast<uint8_t>(n));
     EXPECT_EQ(activeVoices(*plugin), 64);
     noteOn(*plugin, 100);
-    EXPECT_EQ(plugin->voices[63].note, 100);
+    EXPECT_EQ(plugin->engine.voices[63].note, 100);
     noteOn(*plugin, 101);
-    EXPECT_EQ(plugin->voices[63].note, 101);
-    EXPECT_EQ(plugin->voices[62].note, 62);
-    EXPECT_EQ(plugin->voices[63].startOrder, 63u);
-    EXPECT_EQ(plugin->noteCounter, 64u);
+    EXPECT_EQ(plugin->engine.voices[63].note, 101);
+    EXPECT_EQ(plugin->engine.voices[62].note, 62);
+    EXPECT_EQ(plugin->engine.voices[63].startOrder, 63u);
+    EXPECT_EQ(plugin->engine.noteCounter, 64u);
 }
 
 TEST(EngineStealing, FreedVoiceBelowTheLimitIsReusedFirst) {
     auto plugin = makePlugin();
     for (int n = 0; n < 5; ++n) noteOn(*plugin, static_cast<uint8_t>(40 + n));
-    plugin->voices[2].active = 0;
+    plugin->engine.voices[2].active = 0;
     noteOn(*plugin, 90, 64);
-    EXPECT_EQ(plugin->voices[2].note, 90);
-    EXPECT_EQ(plugin->voices[2].startOrder, 5u);
-    EXPECT_EQ(plugin->voices[2].velocity, 0.5f);
+    EXPECT_EQ(plugin->engine.voices[2].note, 90);
+    EXPECT_EQ(plugin->engine.voices[2].startOrder, 5u);
+    EXPECT_EQ(plugin->engine.voices[2].velocity, 0.5f);
 }
 
 TEST(EngineStealing, NegativePolyphonyUsesVoiceZero) {
     auto plugin = makePlugin();
-    plugin->storeParameter(Polyphony, -1.0f);
+    plugin->bank.storeParameter(Polyphony, -1.0f);
     noteOn(*plugin, 50, 64);
-    EXPECT_EQ(plugin->voices[0].active, 1);
-    EXPECT_EQ(plugin->voices[0].note, 50);
+    EXPECT_EQ(plugin->engine.voices[0].active, 1);
+    EXPECT_EQ(plugin->engine.voices[0].note, 50);
     noteOn(*plugin, 55, 100);
-    EXPECT_EQ(plugin->voices[0].note, 55);
-    EXPECT_EQ(plugin->voices[0].velocity, 0.5f);   // stolen, not restarted
+    EXPECT_EQ(plugin->engine.voices[0].note, 55);
+    EXPECT_EQ(plugin->engine.voices[0].velocity, 0.5f);   // stolen, not restarted
     EXPECT_EQ(activeVoices(*plugin), 1);
 
-    plugin->storeParameter(Polyphony, NAN);
+    plugin->bank.storeParameter(Polyphony, NAN);
     noteOn(*plugin, 57, 100);
     EXPECT_EQ(activeVoices(*plugin), 1);
-    EXPECT_EQ(plugin->voices[0].note, 57);
+    EXPECT_EQ(plugin->engine.voices[0].note, 57);
 }
 
 TEST(EngineStealing, StoringPolyphonySilencesAndRestartsTheCount) {
     auto plugin = makePlugin();
     noteOn(*plugin, 60);
     noteOn(*plugin, 61);
-    plugin->storeParameter(Polyphony, 1.0f);
+    plugin->bank.storeParameter(Polyphony, 1.0f);
     EXPECT_EQ(activeVoices(*plugin), 0);
     noteOn(*plugin, 62);
-    EXPECT_EQ(plugin->voices[0].startOrder, 0u);
+    EXPECT_EQ(plugin->engine.voices[0].startOrder, 0u);
 }
 
 TEST(EngineControllers, ScaleAndStoreTheSixParameters) {
@@ -217,10 +198,10 @@ TEST(EngineControllers, ScaleAndStoreTheSixParameters) {
         int32_t parameter;
     } map[] = {{1, LfoRate}, {7, Volume}, {12, Cutoff}, {13, Resonance}, {72, AmpRelease}, {73, AmpAttack}};
     for (const auto& entry : map) {
-        plugin->editor->updatePending = 0;
+        plugin->programValueChanges = 0;
         midi(*plugin, 0xB5, entry.controller, 127);
         EXPECT_EQ(parameter(*plugin, entry.parameter), 1.0f) << int(entry.controller);
-        EXPECT_EQ(plugin->editor->updatePending, 1) << int(entry.controller);
+        EXPECT_EQ(plugin->programValueChanges, 1) << int(entry.controller);
         midi(*plugin, 0xB0, entry.controller, 64);
         EXPECT_NEAR(parameter(*plugin, entry.parameter), 0.503937f, 5e-7f);
         midi(*plugin, 0xB0, entry.controller, 0);
@@ -230,14 +211,14 @@ TEST(EngineControllers, ScaleAndStoreTheSixParameters) {
 
 TEST(EngineControllers, PanSetsBalanceOnly) {
     auto plugin = makePlugin();
-    const ProgramRecord before = plugin->currentProgram();
-    plugin->editor->updatePending = 0;
+    const ProgramRecord before = plugin->bank.currentProgram();
+    plugin->programValueChanges = 0;
     midi(*plugin, 0xB0, 10, 0);
-    EXPECT_EQ(plugin->outputPan, 0.0f);
+    EXPECT_EQ(plugin->engine.outputPan, 0.0f);
     midi(*plugin, 0xB0, 10, 127);
-    EXPECT_EQ(plugin->outputPan, 1.0f);
-    EXPECT_EQ(plugin->editor->updatePending, 0);
-    EXPECT_EQ(std::memcmp(&before, &plugin->currentProgram(), sizeof before), 0);
+    EXPECT_EQ(plugin->engine.outputPan, 1.0f);
+    EXPECT_EQ(plugin->programValueChanges, 0);
+    EXPECT_EQ(std::memcmp(&before, &plugin->bank.currentProgram(), sizeof before), 0);
 }
 
 TEST(EngineControllers, PanZeroIsHardLeftAndFullIsHardRight) {
@@ -253,23 +234,23 @@ TEST(EngineControllers, PanZeroIsHardLeftAndFullIsHardRight) {
 
 TEST(EngineControllers, OtherControllersChangeNothing) {
     auto plugin = makePlugin();
-    const ProgramRecord before = plugin->currentProgram();
-    plugin->editor->updatePending = 0;
+    const ProgramRecord before = plugin->bank.currentProgram();
+    plugin->programValueChanges = 0;
     for (uint8_t c : {0, 2, 11, 64, 74, 120, 127}) midi(*plugin, 0xB0, c, 99);
-    EXPECT_EQ(std::memcmp(&before, &plugin->currentProgram(), sizeof before), 0);
-    EXPECT_EQ(plugin->editor->updatePending, 0);
-    EXPECT_EQ(plugin->outputPan, 0.5f);
+    EXPECT_EQ(std::memcmp(&before, &plugin->bank.currentProgram(), sizeof before), 0);
+    EXPECT_EQ(plugin->programValueChanges, 0);
+    EXPECT_EQ(plugin->engine.outputPan, 0.5f);
 }
 
 TEST(EnginePitchBend, SpansTwoSemitonesWithAnOffCentreMiddle) {
     auto plugin = makePlugin();
     midi(*plugin, 0xE0, 0x00, 0x40);
-    EXPECT_NEAR(plugin->pitchBend, 0.000122f, 5e-7f);
-    EXPECT_GT(plugin->pitchBend, 0.0f);
+    EXPECT_NEAR(plugin->engine.pitchBend, 0.000122f, 5e-7f);
+    EXPECT_GT(plugin->engine.pitchBend, 0.0f);
     midi(*plugin, 0xE7, 0x7F, 0x7F);
-    EXPECT_NEAR(plugin->pitchBend, 2.0f, 1e-6f);
+    EXPECT_NEAR(plugin->engine.pitchBend, 2.0f, 1e-6f);
     midi(*plugin, 0xE0, 0x00, 0x00);
-    EXPECT_EQ(plugin->pitchBend, -2.0f);
+    EXPECT_EQ(plugin->engine.pitchBend, -2.0f);
 }
 
 TEST(EngineProgramChange, SelectsProgramAndSilences) {
@@ -277,97 +258,28 @@ TEST(EngineProgramChange, SelectsProgramAndSilences) {
     noteOn(*plugin, 60);
     noteOn(*plugin, 64);
     renderReplacing(*plugin, 256);
-    plugin->dirtyFlags.store(0);
+    plugin->bank.dirtyFlags.store(0);
     midi(*plugin, 0xC3, 5, 0);
-    EXPECT_EQ(plugin->curProgram, 5);
+    EXPECT_EQ(plugin->bank.curProgram, 5);
     EXPECT_EQ(activeVoices(*plugin), 0);
-    EXPECT_EQ(plugin->noteCounter, 0u);
-    EXPECT_EQ(plugin->dirtyFlags.load(), 255);
+    EXPECT_EQ(plugin->engine.noteCounter, 0u);
+    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 255);
     const Stereo out = renderReplacing(*plugin, 512);
     EXPECT_TRUE(allZero(out.left));
     EXPECT_TRUE(allZero(out.right));
     midi(*plugin, 0xC0, 127, 0);
-    EXPECT_EQ(plugin->curProgram, 127);
+    EXPECT_EQ(plugin->bank.curProgram, 127);
 }
 
 TEST(EngineMidiMessages, IgnoredMessagesLeaveEverythingAsItWas) {
     auto plugin = makePlugin();
     noteOn(*plugin, 60);
     Voice before[kNumVoices];
-    std::memcpy(before, plugin->voices, sizeof before);
-    const ProgramRecord program = plugin->currentProgram();
+    std::memcpy(before, plugin->engine.voices, sizeof before);
+    const ProgramRecord program = plugin->bank.currentProgram();
     for (uint8_t status : {0xA0, 0xD0, 0xF0, 0xF8, 0x3C, 0x00}) midi(*plugin, status, 60, 0);
     EXPECT_TRUE(sameVoices(*plugin, before));
-    EXPECT_EQ(std::memcmp(&program, &plugin->currentProgram(), sizeof program), 0);
-    EXPECT_EQ(plugin->pitchBend, 0.0f);
-    EXPECT_EQ(plugin->curProgram, 0);
-}
-
-TEST(EngineProcessEvents, PassesMidiEventsInOrderAndSkipsOthers) {
-    auto plugin = makePlugin();
-    VstMidiEvent on1 = midiEvent(0x90, 60, 100);
-    VstMidiEvent on2 = midiEvent(0x91, 64, 100, 300);
-    VstMidiEvent off1 = midiEvent(0x80, 60, 0);
-    VstEvent sysex{};
-    sysex.type = 6;
-    sysex.byteSize = sizeof(VstEvent);
-    EventList list;
-    list.numEvents = 4;
-    list.events[0] = reinterpret_cast<VstEvent*>(&on1);
-    list.events[1] = &sysex;
-    list.events[2] = reinterpret_cast<VstEvent*>(&on2);
-    list.events[3] = reinterpret_cast<VstEvent*>(&off1);
-    EXPECT_EQ(plugin->processEvents(list.get()), 1);
-    EXPECT_EQ(activeVoices(*plugin), 2);
-    EXPECT_EQ(plugin->voices[0].ampStage, -1);
-    EXPECT_EQ(plugin->voices[1].note, 64);
-    EXPECT_EQ(plugin->voices[1].ampStage, 0);
-}
-
-TEST(EngineProcessEvents, MalformedListsAreSafe) {
-    auto plugin = makePlugin();
-    EXPECT_EQ(plugin->processEvents(nullptr), 1);
-
-    VstMidiEvent on = midiEvent(0x90, 60, 100);
-    EventList list;
-    list.events[0] = reinterpret_cast<VstEvent*>(&on);
-    list.numEvents = -5;
-    EXPECT_EQ(plugin->processEvents(list.get()), 1);
-    list.numEvents = 0;
-    EXPECT_EQ(plugin->processEvents(list.get()), 1);
-    EXPECT_EQ(activeVoices(*plugin), 0);
-
-    // Null pointers and records too small for the MIDI bytes are skipped.
-    VstMidiEvent tiny = midiEvent(0x90, 61, 100);
-    tiny.byteSize = 8;
-    VstMidiEvent negative = midiEvent(0x90, 62, 100);
-    negative.byteSize = -1;
-    VstMidiEvent shortForm = midiEvent(0x90, 63, 100);
-    shortForm.byteSize = 24;   // hosts that leave out the two leading words
-    list.numEvents = 5;
-    list.events[0] = nullptr;
-    list.events[1] = reinterpret_cast<VstEvent*>(&tiny);
-    list.events[2] = reinterpret_cast<VstEvent*>(&negative);
-    list.events[3] = nullptr;
-    list.events[4] = reinterpret_cast<VstEvent*>(&shortForm);
-    EXPECT_EQ(plugin->processEvents(list.get()), 1);
-    EXPECT_EQ(activeVoices(*plugin), 1);
-    EXPECT_EQ(plugin->voices[0].note, 63);
-}
-
-TEST(EngineProcessEvents, EventPositionInsideTheBlockIsIgnored) {
-    auto early = makePlugin();
-    auto late = makePlugin();
-    VstMidiEvent atStart = midiEvent(0x90, 57, 110, 0);
-    VstMidiEvent atEnd = midiEvent(0x90, 57, 110, 500);
-    EventList a, b;
-    a.numEvents = b.numEvents = 1;
-    a.events[0] = reinterpret_cast<VstEvent*>(&atStart);
-    b.events[0] = reinterpret_cast<VstEvent*>(&atEnd);
-    early->processEvents(a.get());
-    late->processEvents(b.get());
-    const Stereo x = renderReplacing(*early, 512);
-    const Stereo y = renderReplacing(*late, 512);
-    EXPECT_EQ(x.left, y.left);
-    EXPECT_GT(peak(x.left), 0.0f);
+    EXPECT_EQ(std::memcmp(&program, &plugin->bank.currentProgram(), sizeof program), 0);
+    EXPECT_EQ(plugin->engine.pitchBend, 0.0f);
+    EXPECT_EQ(plugin->bank.curProgram, 0);
 }

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <vector>
 
-#include "../../engine/oscillator.h"
-#include "engine_test_support.h"
+#include "engine/oscillator.h"
+#include "tests/native/engine_test_support.h"
 
 using namespace engine_test;
 
@@ -102,36 +102,36 @@ TEST(EngineOscillatorRead, PositionBeyondAShrunkenTableIsBroughtBack) {
 
 TEST(EngineOscillatorRender, DisabledOscillatorsFreezeAndAllOffIsSilent) {
     auto plugin = makePlugin();
-    for (int32_t p : {Osc1On, Osc2On, Osc3On}) plugin->storeParameter(p, 0.0f);
-    plugin->storeParameter(Chorus, 0.0f);
+    for (int32_t p : {Osc1On, Osc2On, Osc3On}) plugin->bank.storeParameter(p, 0.0f);
+    plugin->bank.storeParameter(Chorus, 0.0f);
     noteOn(*plugin, 60);
     const Stereo out = renderReplacing(*plugin, 300);
     EXPECT_TRUE(allZero(out.left));
-    EXPECT_EQ(plugin->voices[0].osc1Pos, 0);
-    EXPECT_EQ(plugin->voices[0].osc2Advance, 0.0f);
+    EXPECT_EQ(plugin->engine.voices[0].osc1Pos, 0);
+    EXPECT_EQ(plugin->engine.voices[0].osc2Advance, 0.0f);
 
-    plugin->storeParameter(Osc2On, 1.0f);
+    plugin->bank.storeParameter(Osc2On, 1.0f);
     renderReplacing(*plugin, 44);
-    EXPECT_GT(plugin->voices[0].osc2Pos, 0);
-    EXPECT_EQ(plugin->voices[0].osc1Pos, 0);
-    EXPECT_EQ(plugin->voices[0].osc3Pos, 0);
+    EXPECT_GT(plugin->engine.voices[0].osc2Pos, 0);
+    EXPECT_EQ(plugin->engine.voices[0].osc1Pos, 0);
+    EXPECT_EQ(plugin->engine.voices[0].osc3Pos, 0);
 }
 
 TEST(EngineOscillatorRender, IncrementsUsePitchFromBeforeTheGlide) {
     auto plugin = makePlugin();
-    plugin->storeParameter(Polyphony, 0.0f);
-    plugin->storeParameter(Osc1Pitch, 0.5f);
+    plugin->bank.storeParameter(Polyphony, 0.0f);
+    plugin->bank.storeParameter(Osc1Pitch, 0.5f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 44);
     noteOn(*plugin, 72);   // steal: pitch stays 60 and glides
-    const Voice before = plugin->voices[0];
+    const Voice before = plugin->engine.voices[0];
     renderReplacing(*plugin, 44);
     // Oscillator 1 ran this sub-block at 32 steps (pitch 60), not faster.
     const float advance = before.osc1Advance;
     int32_t position = before.osc1Pos;
     OscillatorState osc{advance, position};
-    std::vector<float> table(plugin->tableLength + 1, 0.0f);
-    for (int i = 0; i < 44; ++i) nextOscillatorValue(osc, table.data(), plugin->tableLength, 32.0f);
-    EXPECT_EQ(plugin->voices[0].osc1Pos, osc.position);
-    EXPECT_EQ(plugin->voices[0].osc1Advance, osc.advance);
+    std::vector<float> table(plugin->engine.tableLength + 1, 0.0f);
+    for (int i = 0; i < 44; ++i) nextOscillatorValue(osc, table.data(), plugin->engine.tableLength, 32.0f);
+    EXPECT_EQ(plugin->engine.voices[0].osc1Pos, osc.position);
+    EXPECT_EQ(plugin->engine.voices[0].osc1Advance, osc.advance);
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine_test_support.h"
+#include "tests/native/engine_test_support.h"
 
 using namespace engine_test;
 
@@ -10,7 +10,7 @@ using namespace engine_test;
 // off, 121 reset all controllers, 123 to 127 all notes off.
 namespace {
 
-void pedal(SynthPlugin& plugin, bool down) { midi(plugin, 0xB0, 64, down ? 127 : 0); }
+void pedal(Synth& plugin, bool down) { midi(plugin, 0xB0, 64, down ? 127 : 0); }
 
 bool releasing(const Voice& voice) { return voice.ampStage == -1; }
 
@@ -25,30 +25,30 @@ TEST(EngineSustainPedal, HoldsAChordUntilThePedalRises) {
     noteOff(*plugin, 60);
     midi(*plugin, 0x90, 64, 0);      // a note-on of velocity 0 is a note-off
     for (int v : {0, 1}) {
-        EXPECT_EQ(plugin->voices[v].heldByPedal, 1) << v;
-        EXPECT_FALSE(releasing(plugin->voices[v])) << v;
+        EXPECT_EQ(plugin->engine.voices[v].heldByPedal, 1) << v;
+        EXPECT_FALSE(releasing(plugin->engine.voices[v])) << v;
     }
-    const ProgramRecord before = plugin->currentProgram();
-    plugin->editor->updatePending = 0;
+    const ProgramRecord before = plugin->bank.currentProgram();
+    plugin->programValueChanges = 0;
     midi(*plugin, 0xB0, 64, 63);   // 63 is "up"
     for (int v : {0, 1}) {
-        EXPECT_EQ(plugin->voices[v].heldByPedal, 0) << v;
-        EXPECT_TRUE(releasing(plugin->voices[v])) << v;
-        EXPECT_EQ(plugin->voices[v].ampProgress, 0.0f) << v;
+        EXPECT_EQ(plugin->engine.voices[v].heldByPedal, 0) << v;
+        EXPECT_TRUE(releasing(plugin->engine.voices[v])) << v;
+        EXPECT_EQ(plugin->engine.voices[v].ampProgress, 0.0f) << v;
     }
-    EXPECT_EQ(std::memcmp(&before, &plugin->currentProgram(), sizeof before), 0);
-    EXPECT_EQ(plugin->editor->updatePending, 0);
+    EXPECT_EQ(std::memcmp(&before, &plugin->bank.currentProgram(), sizeof before), 0);
+    EXPECT_EQ(plugin->programValueChanges, 0);
 }
 
 TEST(EngineSustainPedal, StateSurvivesProgramChangesAndResets) {
     auto plugin = makePlugin();
     pedal(*plugin, true);
-    plugin->setProgram(1);
-    plugin->suspend();
+    plugin->engine.selectProgram(1);
+    plugin->engine.reset();
     midi(*plugin, 0xC0, 2, 0);
     noteOn(*plugin, 60);
     noteOff(*plugin, 60);
-    EXPECT_EQ(plugin->voices[0].heldByPedal, 1);
+    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 1);
 }
 
 TEST(EngineSustainPedal, ReleasedVoicesAndOtherNotesAreTreatedAsWithoutIt) {
@@ -58,11 +58,11 @@ TEST(EngineSustainPedal, ReleasedVoicesAndOtherNotesAreTreatedAsWithoutIt) {
     noteOn(*plugin, 62);
     pedal(*plugin, true);
     noteOff(*plugin, 60);
-    EXPECT_EQ(plugin->voices[0].heldByPedal, 0);
-    EXPECT_TRUE(releasing(plugin->voices[0]));
-    EXPECT_FALSE(releasing(plugin->voices[1]));   // 62 is still held by its key
+    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 0);
+    EXPECT_TRUE(releasing(plugin->engine.voices[0]));
+    EXPECT_FALSE(releasing(plugin->engine.voices[1]));   // 62 is still held by its key
     pedal(*plugin, false);
-    EXPECT_FALSE(releasing(plugin->voices[1]));
+    EXPECT_FALSE(releasing(plugin->engine.voices[1]));
 }
 
 TEST(EngineSustainPedal, RestrikingAHeldNoteTakesAFreshVoice) {
@@ -71,25 +71,25 @@ TEST(EngineSustainPedal, RestrikingAHeldNoteTakesAFreshVoice) {
     noteOn(*plugin, 60);
     noteOff(*plugin, 60);
     noteOn(*plugin, 60);
-    EXPECT_EQ(plugin->voices[0].heldByPedal, 1);
-    EXPECT_EQ(plugin->voices[1].heldByPedal, 0);
+    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 1);
+    EXPECT_EQ(plugin->engine.voices[1].heldByPedal, 0);
     EXPECT_EQ(activeVoices(*plugin), 2);
     pedal(*plugin, false);   // the first strike ends; the second is held by its key
-    EXPECT_TRUE(releasing(plugin->voices[0]));
-    EXPECT_FALSE(releasing(plugin->voices[1]));
+    EXPECT_TRUE(releasing(plugin->engine.voices[0]));
+    EXPECT_FALSE(releasing(plugin->engine.voices[1]));
 }
 
 TEST(EngineSustainPedal, AStolenVoiceIsHeldByItsNewKey) {
     auto plugin = makePlugin();
-    plugin->storeParameter(Polyphony, 0.0f);   // one voice
+    plugin->bank.storeParameter(Polyphony, 0.0f);   // one voice
     pedal(*plugin, true);
     noteOn(*plugin, 60);
     noteOff(*plugin, 60);
     noteOn(*plugin, 67);   // steals voice 0
-    EXPECT_EQ(plugin->voices[0].note, 67);
-    EXPECT_EQ(plugin->voices[0].heldByPedal, 0);
+    EXPECT_EQ(plugin->engine.voices[0].note, 67);
+    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 0);
     pedal(*plugin, false);
-    EXPECT_FALSE(releasing(plugin->voices[0]));
+    EXPECT_FALSE(releasing(plugin->engine.voices[0]));
 }
 
 TEST(EnginePanicControllers, AllNotesOffReleasesOrHandsToThePedal) {
@@ -101,8 +101,8 @@ TEST(EnginePanicControllers, AllNotesOffReleasesOrHandsToThePedal) {
             if (pedalDown) pedal(*plugin, true);
             midi(*plugin, 0xB3, controller, 0);
             for (int v : {0, 1}) {
-                EXPECT_EQ(releasing(plugin->voices[v]), !pedalDown) << int(controller) << " " << v;
-                EXPECT_EQ(plugin->voices[v].heldByPedal, pedalDown ? 1 : 0) << int(controller) << " " << v;
+                EXPECT_EQ(releasing(plugin->engine.voices[v]), !pedalDown) << int(controller) << " " << v;
+                EXPECT_EQ(plugin->engine.voices[v].heldByPedal, pedalDown ? 1 : 0) << int(controller) << " " << v;
             }
             EXPECT_EQ(activeVoices(*plugin), 2);
         }
@@ -118,7 +118,7 @@ TEST(EnginePanicControllers, AllSoundOffSilencesAtOnce) {
     renderReplacing(*plugin, 300);
     midi(*plugin, 0xB0, 120, 0);
     EXPECT_EQ(activeVoices(*plugin), 0);
-    plugin->storeParameter(Chorus, 0.0f);   // no echo of what sounded before
+    plugin->bank.storeParameter(Chorus, 0.0f);   // no echo of what sounded before
     EXPECT_TRUE(allZero(renderReplacing(*plugin, 300).left));
 }
 
@@ -131,12 +131,12 @@ TEST(EnginePanicControllers, ResetCentresTheBendAndLiftsThePedalOnly) {
     noteOn(*plugin, 60);
     noteOff(*plugin, 60);
     midi(*plugin, 0xB0, 121, 0);
-    EXPECT_EQ(plugin->pitchBend, 0.0f);
-    EXPECT_TRUE(releasing(plugin->voices[0]));
-    EXPECT_EQ(plugin->voices[0].heldByPedal, 0);
-    EXPECT_EQ(plugin->outputPan, 0.0f);
-    EXPECT_EQ(SynthPlugin::loadValue(plugin->currentProgram(), Volume), 20 * 0.007874016f);
+    EXPECT_EQ(plugin->engine.pitchBend, 0.0f);
+    EXPECT_TRUE(releasing(plugin->engine.voices[0]));
+    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 0);
+    EXPECT_EQ(plugin->engine.outputPan, 0.0f);
+    EXPECT_EQ(ProgramBank::loadValue(plugin->bank.currentProgram(), Volume), 20 * 0.007874016f);
     noteOn(*plugin, 62);
     noteOff(*plugin, 62);   // the pedal is up now
-    EXPECT_TRUE(releasing(plugin->voices[1]));
+    EXPECT_TRUE(releasing(plugin->engine.voices[1]));
 }

@@ -4,15 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "../shared/engine_reference_sequence.h"
-#include "engine_test_support.h"
+#include "tests/shared/engine_reference_sequence.h"
+#include "tests/native/engine_test_support.h"
 
 using namespace engine_test;
 
 namespace {
 
 // Left and right samples interleaved, over the whole sequence.
-std::vector<float> renderSequence(SynthPlugin& plugin) {
+std::vector<float> renderSequence(Synth& plugin) {
     std::vector<float> interleaved;
     for (const engine_reference::Step& step : engine_reference::sequence()) {
         for (const engine_reference::Message& m : step.messages) midi(plugin, m.status, m.data1, m.data2);
@@ -32,8 +32,8 @@ std::vector<float> renderSequence(SynthPlugin& plugin) {
 TEST(EngineReference, RendersTheSharedSequenceAndWritesIt) {
     auto first = makePlugin();
     auto second = makePlugin();
-    first->setSampleRate(engine_reference::kSampleRate);
-    second->setSampleRate(engine_reference::kSampleRate);
+    first->engine.setSampleRate(engine_reference::kSampleRate);
+    second->engine.setSampleRate(engine_reference::kSampleRate);
     const std::vector<float> a = renderSequence(*first);
     const std::vector<float> b = renderSequence(*second);
     ASSERT_EQ(a, b);

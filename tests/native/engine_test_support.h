@@ -1,75 +1,80 @@
 #pragma once
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "../../host/synth_plugin.h"
+#include "engine/engine.h"
+#include "programs/program_bank.h"
+#include "tests/shared/signal_checks.h"
 
-// Small tools shared by the engine tests: a host that only knows its version,
-// MIDI shortcuts and block rendering into vectors.
+// Small tools shared by the engine tests: an engine with its program bank set
+// up as the plug-in sets them up, MIDI shortcuts and block rendering into vectors.
 namespace engine_test {
 
-inline intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == 1 ? 2400 : 0;   // audioMasterVersion
-}
+using namespace signal_checks;
 
-// The plug-in is large (64 voices, 128 programs' worth of pointers): keep it off the stack.
-inline std::unique_ptr<SynthPlugin> makePlugin() { return std::make_unique<SynthPlugin>(hostCallback); }
+// The engine and the bank it reads, with the factory programs, 44.1 kHz and
+// program 0; it counts what the engine tells its listener.
+struct Synth : ProgramListener {
+    ProgramBank bank;
+    Engine engine{bank};
+    int32_t programValueChanges = 0;
 
-inline void midi(SynthPlugin& plugin, uint8_t status, uint8_t d1, uint8_t d2) {
+    Synth() {
+        engine.setSampleRate(44100.0f);
+        bank.loadFactoryBank();
+        bank.curProgram = 0;
+        bank.markAllDirty();
+        engine.reset();
+        engine.setProgramListener(this);
+    }
+    void programValuesChanged() override { ++programValueChanges; }
+
+    // The two output buffers as a host hands them over.
+    void processReplacing(float** outputs, int32_t n) { render(outputs, n, true); }
+    void process(float** outputs, int32_t n) { render(outputs, n, false); }
+    void render(float** outputs, int32_t n, bool replacing) {
+        engine.render(outputs ? outputs[0] : nullptr, outputs ? outputs[1] : nullptr, n, replacing);
+    }
+};
+
+// The engine is large (64 voices and the pending MIDI queue): keep it off the stack.
+inline std::unique_ptr<Synth> makePlugin() { return std::make_unique<Synth>(); }
+
+inline void midi(Synth& synth, uint8_t status, uint8_t d1, uint8_t d2) {
     const uint8_t bytes[3] = {status, d1, d2};
-    plugin.handleMidiMessage(bytes);
+    synth.engine.handleMidiMessage(bytes);
 }
-inline void noteOn(SynthPlugin& plugin, uint8_t note, uint8_t velocity = 100) { midi(plugin, 0x90, note, velocity); }
-inline void noteOff(SynthPlugin& plugin, uint8_t note) { midi(plugin, 0x80, note, 0); }
+inline void noteOn(Synth& synth, uint8_t note, uint8_t velocity = 100) { midi(synth, 0x90, note, velocity); }
+inline void noteOff(Synth& synth, uint8_t note) { midi(synth, 0x80, note, 0); }
 
 struct Stereo {
     std::vector<float> left, right;
 };
 
-// One processReplacing call of n frames.
-inline Stereo renderReplacing(SynthPlugin& plugin, int32_t n) {
+// One replacing render of n frames.
+inline Stereo renderReplacing(Synth& synth, int32_t n) {
     Stereo out{std::vector<float>(n > 0 ? n : 1, 0.0f), std::vector<float>(n > 0 ? n : 1, 0.0f)};
-    float* outputs[2] = {out.left.data(), out.right.data()};
-    plugin.processReplacing(nullptr, outputs, n);
+    synth.engine.render(out.left.data(), out.right.data(), n, true);
     out.left.resize(n > 0 ? n : 0);
     out.right.resize(n > 0 ? n : 0);
     return out;
 }
 
 // Frames rendered in calls of the given sizes, concatenated.
-inline Stereo renderInCalls(SynthPlugin& plugin, const std::vector<int32_t>& sizes) {
+inline Stereo renderInCalls(Synth& synth, const std::vector<int32_t>& sizes) {
     Stereo all;
     for (int32_t n : sizes) {
-        const Stereo part = renderReplacing(plugin, n);
+        const Stereo part = renderReplacing(synth, n);
         all.left.insert(all.left.end(), part.left.begin(), part.left.end());
         all.right.insert(all.right.end(), part.right.begin(), part.right.end());
     }
     return all;
 }
 
-inline bool allFinite(const std::vector<float>& samples) {
-    for (float x : samples)
-        if (!std::isfinite(x)) return false;
-    return true;
-}
-
-inline bool allZero(const std::vector<float>& samples) {
-    for (float x : samples)
-        if (x != 0.0f) return false;
-    return true;
-}
-
-inline float peak(const std::vector<float>& samples) {
-    float m = 0.0f;
-    for (float x : samples) m = std::fmax(m, std::fabs(x));
-    return m;
-}
-
-inline int32_t activeVoices(const SynthPlugin& plugin) {
+inline int32_t activeVoices(const Synth& synth) {
     int32_t count = 0;
-    for (const Voice& voice : plugin.voices) count += voice.active ? 1 : 0;
+    for (const Voice& voice : synth.engine.voices) count += voice.active ? 1 : 0;
     return count;
 }
 

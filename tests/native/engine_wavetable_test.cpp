@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "../../engine/sample_rate.h"
-#include "../../engine/wave_shape.h"
-#include "engine_test_support.h"
+#include "engine/sample_rate.h"
+#include "engine/wave_shape.h"
+#include "tests/native/engine_test_support.h"
 
 using namespace engine_test;
 
@@ -18,29 +18,29 @@ TEST(EngineSampleRate, TableAndDelayLengths) {
     for (const auto& row : rows) {
         EXPECT_EQ(wavetableLengthFor(row.rate), row.table) << row.rate;
         EXPECT_EQ(delayLineLengthFor(row.rate), row.delay) << row.rate;
-        plugin->setSampleRate(row.rate);
-        EXPECT_EQ(plugin->tableLength, row.table);
-        EXPECT_EQ(plugin->delayLines[0].length, row.delay);
-        EXPECT_EQ(plugin->delayLines[1].length, row.delay);
-        for (float* table : plugin->wavetables) EXPECT_NE(table, nullptr);
+        plugin->engine.setSampleRate(row.rate);
+        EXPECT_EQ(plugin->engine.tableLength, row.table);
+        EXPECT_EQ(plugin->engine.delayLines[0].length, row.delay);
+        EXPECT_EQ(plugin->engine.delayLines[1].length, row.delay);
+        for (float* table : plugin->engine.wavetables) EXPECT_NE(table, nullptr);
     }
 }
 
 TEST(EngineSampleRate, ChangeResetsVoicesAndLeavesWritePositions) {
     auto plugin = makePlugin();
-    plugin->storeParameter(Chorus, 1.0f);
+    plugin->bank.storeParameter(Chorus, 1.0f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 2000);
-    const uint32_t write = plugin->delayLines[0].writeIndex;
-    plugin->setSampleRate(22050.0f);
+    const uint32_t write = plugin->engine.delayLines[0].writeIndex;
+    plugin->engine.setSampleRate(22050.0f);
     EXPECT_EQ(activeVoices(*plugin), 0);
-    EXPECT_EQ(plugin->noteCounter, 0u);
-    EXPECT_EQ(plugin->delayLines[0].writeIndex, write);
+    EXPECT_EQ(plugin->engine.noteCounter, 0u);
+    EXPECT_EQ(plugin->engine.delayLines[0].writeIndex, write);
     ASSERT_EQ(write, 2000u);
     // Beyond the new length of 1323: the next write restarts at 0.
     renderReplacing(*plugin, 1);
-    EXPECT_EQ(plugin->delayLines[0].writeIndex, 1u);
-    EXPECT_EQ(plugin->delayLines[1].writeIndex, 1u);
+    EXPECT_EQ(plugin->engine.delayLines[0].writeIndex, 1u);
+    EXPECT_EQ(plugin->engine.delayLines[1].writeIndex, 1u);
 }
 
 TEST(EngineWaveShape, DefaultShapeIsASawtooth) {
@@ -71,32 +71,14 @@ TEST(EngineWaveShape, SineSquareLevelAndShift) {
 TEST(EngineWavetable, TuneStoreMarksTheTableAndRebuildsTheSameContents) {
     auto plugin = makePlugin();
     renderReplacing(*plugin, 1);
-    std::vector<float> before(plugin->wavetables[0], plugin->wavetables[0] + plugin->tableLength);
-    plugin->storeParameter(Osc1Pitch, 0.7f);
-    EXPECT_EQ(plugin->dirtyFlags.load(), 1);
-    plugin->wavetables[0][17] = 99.0f;   // the rebuild writes every entry again
+    std::vector<float> before(plugin->engine.wavetables[0], plugin->engine.wavetables[0] + plugin->engine.tableLength);
+    plugin->bank.storeParameter(Osc1Pitch, 0.7f);
+    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 1);
+    plugin->engine.wavetables[0][17] = 99.0f;   // the rebuild writes every entry again
     renderReplacing(*plugin, 1);
-    EXPECT_EQ(plugin->dirtyFlags.load(), 0);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), plugin->wavetables[0]));
-    plugin->storeParameter(Osc1On, 0.0f);
-    plugin->storeParameter(Osc2On, 1.0f);
-    EXPECT_EQ(plugin->dirtyFlags.load(), 0);
-}
-
-TEST(EngineSampleRate, BlockSizeAndRateTogetherActLikeTheTwoRequests) {
-    for (float rate : {8000.0f, 96000.0f}) {
-        auto together = makePlugin();
-        auto apart = makePlugin();
-        AEffect* t = together->getAEffect();
-        AEffect* a = apart->getAEffect();
-        EXPECT_EQ(t->dispatcher(t, effSetBlockSizeAndSampleRate, 0, 300, nullptr, rate), 1);
-        a->dispatcher(a, effSetBlockSize, 0, 300, nullptr, 0.0f);
-        a->dispatcher(a, effSetSampleRate, 0, 0, nullptr, rate);
-        EXPECT_EQ(together->getBlockSize(), 300);
-        EXPECT_EQ(together->tableLength, wavetableLengthFor(rate));
-        EXPECT_EQ(together->delayLines[1].length, delayLineLengthFor(rate));
-        noteOn(*together, 69);
-        noteOn(*apart, 69);
-        EXPECT_EQ(renderReplacing(*together, 3000).left, renderReplacing(*apart, 3000).left) << rate;
-    }
+    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), plugin->engine.wavetables[0]));
+    plugin->bank.storeParameter(Osc1On, 0.0f);
+    plugin->bank.storeParameter(Osc2On, 1.0f);
+    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "../../host/synth_plugin.h"
-#include "engine_test_support.h"
+#include "host/synth_plugin.h"
+#include "tests/shared/version_only_host.h"
 
 namespace {
 
@@ -69,14 +69,14 @@ struct BankBuilder {
 class BankParser : public ::testing::Test {
 protected:
     void SetUp() override {
-        plugin = std::make_unique<SynthPlugin>(engine_test::hostCallback);
-        for (int32_t p = 0; p < 128; ++p) plugin->programs[p] = ProgramRecord();
+        plugin = std::make_unique<SynthPlugin>(versionOnlyHost);
+        for (int32_t p = 0; p < 128; ++p) plugin->bank.programs[p] = ProgramRecord();
     }
-    bool parse(const Bytes& bytes) { return plugin->parseBank(bytes.data(), bytes.size()); }
+    bool parse(const Bytes& bytes) { return plugin->bank.parseBank(bytes.data(), bytes.size()); }
     bool allDefaultsFrom(int32_t first) {
         const ProgramRecord blank;
         for (int32_t p = first; p < 128; ++p)
-            if (std::memcmp(&plugin->programs[p], &blank, sizeof(blank)) != 0) return false;
+            if (std::memcmp(&plugin->bank.programs[p], &blank, sizeof(blank)) != 0) return false;
         return true;
     }
     std::unique_ptr<SynthPlugin> plugin;
@@ -93,8 +93,8 @@ TEST_F(BankParser, RealBankLoadsEveryProgram) {
     const Bytes bank = committedBank();
     ASSERT_EQ(bank.size(), 26848u);
     ASSERT_TRUE(parse(bank));
-    EXPECT_EQ(plugin->curProgram, 128);
-    const ProgramRecord* programs = plugin->programs;
+    EXPECT_EQ(plugin->bank.curProgram, 128);
+    const ProgramRecord* programs = plugin->bank.programs;
     EXPECT_STREQ(programs[0].name, "Classiq");
     EXPECT_EQ(programs[0].valueOf(AmpDecay), 0.587f);
     EXPECT_EQ(programs[0].valueOf(Osc1On), 2.0f);
@@ -110,10 +110,10 @@ TEST_F(BankParser, RealBankLoadsEveryProgram) {
 }
 
 TEST_F(BankParser, TheInstrumentStartsOnTheFactoryBank) {
-    SynthPlugin fresh(engine_test::hostCallback);
-    EXPECT_EQ(fresh.curProgram, 0);
-    EXPECT_STREQ(fresh.programs[0].name, "Classiq");
-    EXPECT_EQ(fresh.dirtyFlags.load(), 255);
+    SynthPlugin fresh(versionOnlyHost);
+    EXPECT_EQ(fresh.bank.curProgram, 0);
+    EXPECT_STREQ(fresh.bank.programs[0].name, "Classiq");
+    EXPECT_EQ(fresh.bank.dirtyFlags.load(), 255);
     char text[32];
     fresh.getParamDisplay(AmpDecay, text);
     EXPECT_STREQ(text, "58.70 %");
@@ -121,18 +121,18 @@ TEST_F(BankParser, TheInstrumentStartsOnTheFactoryBank) {
 
 TEST_F(BankParser, SmallBankFillsItsProgramsOnly) {
     ASSERT_TRUE(parse(BankBuilder{}.build()));
-    EXPECT_STREQ(plugin->programs[1].name, "Prog 1");
-    EXPECT_EQ(plugin->programs[1].valueOf(5), 1.05f);
-    EXPECT_EQ(plugin->programs[0].valueOf(37), 0.37f);
-    EXPECT_EQ(plugin->programs[0].valueOf(Polyphony), 1.0f);
+    EXPECT_STREQ(plugin->bank.programs[1].name, "Prog 1");
+    EXPECT_EQ(plugin->bank.programs[1].valueOf(5), 1.05f);
+    EXPECT_EQ(plugin->bank.programs[0].valueOf(37), 0.37f);
+    EXPECT_EQ(plugin->bank.programs[0].valueOf(Polyphony), 1.0f);
     EXPECT_TRUE(allDefaultsFrom(2));
-    EXPECT_NE(plugin->dirtyFlags.load() & 7, 0);   // shape values went through the store
+    EXPECT_NE(plugin->bank.dirtyFlags.load() & 7, 0);   // shape values went through the store
 }
 
 TEST_F(BankParser, HeaderChecksFailBeforeAnyProgram) {
     EXPECT_FALSE(parse(Bytes{'C', 'c', 'n'}));
     EXPECT_FALSE(parse(Bytes{}));
-    EXPECT_FALSE(plugin->parseBank(nullptr, 100));
+    EXPECT_FALSE(plugin->bank.parseBank(nullptr, 100));
     Bytes wrongMagic = BankBuilder{}.build();
     std::memcpy(wrongMagic.data(), "FxBk", 4);
     EXPECT_FALSE(parse(wrongMagic));
@@ -161,7 +161,7 @@ TEST_F(BankParser, TruncatedAnywhereNeverReadsPastTheData) {
         if (size) std::memcpy(copy.get(), bank.data(), size);
         // Only the last program's values may run short: they read as 0.0.
         const size_t lastValuesStart = 156 + 208 + 56;
-        EXPECT_EQ(plugin->parseBank(copy.get(), size), size >= lastValuesStart) << size;
+        EXPECT_EQ(plugin->bank.parseBank(copy.get(), size), size >= lastValuesStart) << size;
         if (size < 156) {
             EXPECT_TRUE(allDefaultsFrom(0)) << size;
         }
@@ -172,22 +172,22 @@ TEST_F(BankParser, TruncatedValuesReadAsZero) {
     Bytes bank = BankBuilder{}.build();
     bank.resize(156 + 56 + 10 * 4 + 2);   // program 0 with ten whole values and a half
     EXPECT_FALSE(parse(bank));   // the values are stored, then the next program's magic is missing
-    EXPECT_STREQ(plugin->programs[0].name, "Prog 0");
-    EXPECT_EQ(plugin->programs[0].valueOf(9), 0.09f);
-    EXPECT_EQ(plugin->programs[0].valueOf(10), 0.0f);
-    EXPECT_EQ(plugin->programs[0].valueOf(37), 0.0f);
+    EXPECT_STREQ(plugin->bank.programs[0].name, "Prog 0");
+    EXPECT_EQ(plugin->bank.programs[0].valueOf(9), 0.09f);
+    EXPECT_EQ(plugin->bank.programs[0].valueOf(10), 0.0f);
+    EXPECT_EQ(plugin->bank.programs[0].valueOf(37), 0.0f);
 }
 
 TEST_F(BankParser, ThirtyNineValuesSetPolyphonyAndSilence) {
     BankBuilder bank;
     bank.values = 39;
     const uint8_t noteOn[3] = {0x90, 60, 100};
-    plugin->handleMidiMessage(noteOn);
+    plugin->engine.handleMidiMessage(noteOn);
     ASSERT_TRUE(parse(bank.build()));
-    EXPECT_EQ(plugin->programs[0].valueOf(Polyphony), 0.38f);
-    EXPECT_EQ(plugin->programs[1].valueOf(Polyphony), 1.38f);
-    for (const Voice& v : plugin->voices) EXPECT_EQ(v.active, 0);
-    EXPECT_EQ(plugin->noteCounter, 0u);
+    EXPECT_EQ(plugin->bank.programs[0].valueOf(Polyphony), 0.38f);
+    EXPECT_EQ(plugin->bank.programs[1].valueOf(Polyphony), 1.38f);
+    for (const Voice& v : plugin->engine.voices) EXPECT_EQ(v.active, 0);
+    EXPECT_EQ(plugin->engine.noteCounter, 0u);
 }
 
 TEST_F(BankParser, HugeValueCountsEndWithTheData) {
@@ -202,7 +202,7 @@ TEST_F(BankParser, HugeValueCountsEndWithTheData) {
     bytes[countAt] = 0x7F;
     bytes[countAt + 1] = bytes[countAt + 2] = bytes[countAt + 3] = 0xFF;
     EXPECT_TRUE(parse(bytes));
-    EXPECT_EQ(plugin->programs[0].valueOf(37), 0.37f);
+    EXPECT_EQ(plugin->bank.programs[0].valueOf(37), 0.37f);
 }
 
 TEST_F(BankParser, NamesAreCutAndAlwaysTerminated) {
@@ -211,8 +211,8 @@ TEST_F(BankParser, NamesAreCutAndAlwaysTerminated) {
     Bytes full(28, 'N');   // no NUL in the whole field
     bank.names = {empty, full};
     ASSERT_TRUE(parse(bank.build()));
-    EXPECT_STREQ(plugin->programs[0].name, "");
-    EXPECT_EQ(std::string(plugin->programs[1].name), std::string(23, 'N'));
+    EXPECT_STREQ(plugin->bank.programs[0].name, "");
+    EXPECT_EQ(std::string(plugin->bank.programs[1].name), std::string(23, 'N'));
 
     // A name without NUL at the very end of the data stops at the end.
     BankBuilder one;
@@ -223,24 +223,24 @@ TEST_F(BankParser, NamesAreCutAndAlwaysTerminated) {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[cut.size()]);
     std::memcpy(copy.get(), cut.data(), cut.size());
     SetUp();
-    EXPECT_FALSE(plugin->parseBank(copy.get(), cut.size()));
-    EXPECT_EQ(std::string(plugin->programs[0].name), "NNNNN");
+    EXPECT_FALSE(plugin->bank.parseBank(copy.get(), cut.size()));
+    EXPECT_EQ(std::string(plugin->bank.programs[0].name), "NNNNN");
 }
 
 TEST_F(BankParser, MoreThan128ProgramsLoadTheFirst128) {
     BankBuilder bank;
     bank.programs = 200;
     ASSERT_TRUE(parse(bank.build()));
-    EXPECT_STREQ(plugin->programs[127].name, "Prog 127");
-    EXPECT_EQ(plugin->programs[127].valueOf(1), 127.01f);
-    EXPECT_EQ(plugin->curProgram, 128);
+    EXPECT_STREQ(plugin->bank.programs[127].name, "Prog 127");
+    EXPECT_EQ(plugin->bank.programs[127].valueOf(1), 127.01f);
+    EXPECT_EQ(plugin->bank.curProgram, 128);
 }
 
 TEST(BigEndianReader, ReadsWordsAndStopsAtTheEnd) {
     const uint8_t data[6] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
     const uint8_t* cursor = data;
-    EXPECT_EQ(SynthPlugin::readBigEndian32(cursor, data + 6), 0x12345678u);
+    EXPECT_EQ(ProgramBank::readBigEndian32(cursor, data + 6), 0x12345678u);
     EXPECT_EQ(cursor, data + 4);
-    EXPECT_EQ(SynthPlugin::readBigEndian32(cursor, data + 6), 0u);
+    EXPECT_EQ(ProgramBank::readBigEndian32(cursor, data + 6), 0u);
     EXPECT_EQ(cursor, data + 4);
 }

@@ -2,7 +2,7 @@
 // missing host without calling anything.
 #include <gtest/gtest.h>
 
-#include "minimal_effect.h"
+#include "tests/native/minimal_effect.h"
 
 namespace {
 

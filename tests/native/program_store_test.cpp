@@ -6,19 +6,19 @@
 #include <memory>
 #include <string>
 
-#include "../../host/synth_plugin.h"
-#include "engine_test_support.h"
+#include "host/synth_plugin.h"
+#include "tests/shared/version_only_host.h"
 
 namespace {
 
 class ProgramStore : public ::testing::Test {
 protected:
     void SetUp() override {
-        plugin = std::make_unique<SynthPlugin>(engine_test::hostCallback);
+        plugin = std::make_unique<SynthPlugin>(versionOnlyHost);
         // Start from a default record so the texts don't depend on the bank.
-        plugin->programs[0] = ProgramRecord();
+        plugin->bank.programs[0] = ProgramRecord();
         plugin->setProgram(0);
-        plugin->dirtyFlags.store(0);
+        plugin->bank.dirtyFlags.store(0);
     }
     std::string display(int32_t index) {
         char text[64];
@@ -27,7 +27,7 @@ protected:
         return text;
     }
     std::string displayOf(int32_t index, float value) {
-        plugin->storeParameter(index, value);
+        plugin->bank.storeParameter(index, value);
         return display(index);
     }
     std::unique_ptr<SynthPlugin> plugin;
@@ -111,65 +111,65 @@ TEST_F(ProgramStore, AbsurdValuesGiveShortTexts) {
 
 TEST_F(ProgramStore, RebuildBitsPerGroup) {
     for (int32_t index = 0; index < 39; ++index) {
-        plugin->dirtyFlags.store(0);
-        plugin->storeParameter(index, 0.25f);
+        plugin->bank.dirtyFlags.store(0);
+        plugin->bank.storeParameter(index, 0.25f);
         const uint8_t expected = (index >= 17 && index <= 22)   ? 1
                                  : (index >= 24 && index <= 29) ? 2
                                  : (index >= 31 && index <= 36) ? 4
                                                                 : 0;
-        EXPECT_EQ(plugin->dirtyFlags.load(), expected) << index;
-        EXPECT_EQ(plugin->readParameter(index), 0.25f) << index;
+        EXPECT_EQ(plugin->bank.dirtyFlags.load(), expected) << index;
+        EXPECT_EQ(plugin->bank.readParameter(index), 0.25f) << index;
     }
 }
 
 TEST_F(ProgramStore, StoresWithoutRangeLimitsOrConversion) {
-    plugin->storeParameter(Cutoff, 7.5f);
-    EXPECT_EQ(plugin->readParameter(Cutoff), 7.5f);
-    plugin->storeParameter(Volume, -2.0f);
-    EXPECT_EQ(plugin->readParameter(Volume), -2.0f);
-    EXPECT_EQ(plugin->currentProgram().fields[14], -2.0f);
-    EXPECT_EQ(plugin->storeIndex, Volume);
-    EXPECT_EQ(plugin->storeValue, -2.0f);
+    plugin->bank.storeParameter(Cutoff, 7.5f);
+    EXPECT_EQ(plugin->bank.readParameter(Cutoff), 7.5f);
+    plugin->bank.storeParameter(Volume, -2.0f);
+    EXPECT_EQ(plugin->bank.readParameter(Volume), -2.0f);
+    EXPECT_EQ(plugin->bank.currentProgram().fields[14], -2.0f);
+    EXPECT_EQ(plugin->bank.storeIndex, Volume);
+    EXPECT_EQ(plugin->bank.storeValue, -2.0f);
     // The member hand-over form stores what the members hold.
-    plugin->storeIndex = Drive;
-    plugin->storeValue = 0.75f;
-    plugin->storeParameter();
-    EXPECT_EQ(plugin->readParameter(Drive), 0.75f);
+    plugin->bank.storeIndex = Drive;
+    plugin->bank.storeValue = 0.75f;
+    plugin->bank.storeParameter();
+    EXPECT_EQ(plugin->bank.readParameter(Drive), 0.75f);
 }
 
 TEST_F(ProgramStore, OutOfRangeIndexesChangeNothing) {
-    const ProgramRecord before = plugin->currentProgram();
-    plugin->storeParameter(39, 0.3f);
-    plugin->storeParameter(-1, 0.3f);
-    plugin->storeParameter(1000, 0.3f);
-    EXPECT_EQ(std::memcmp(&before, &plugin->currentProgram(), sizeof(ProgramRecord)), 0);
-    EXPECT_EQ(plugin->dirtyFlags.load(), 0);
-    EXPECT_EQ(plugin->readParameter(39), 0.0f);
-    EXPECT_EQ(plugin->readParameter(-1), 0.0f);
+    const ProgramRecord before = plugin->bank.currentProgram();
+    plugin->bank.storeParameter(39, 0.3f);
+    plugin->bank.storeParameter(-1, 0.3f);
+    plugin->bank.storeParameter(1000, 0.3f);
+    EXPECT_EQ(std::memcmp(&before, &plugin->bank.currentProgram(), sizeof(ProgramRecord)), 0);
+    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
+    EXPECT_EQ(plugin->bank.readParameter(39), 0.0f);
+    EXPECT_EQ(plugin->bank.readParameter(-1), 0.0f);
 }
 
 TEST_F(ProgramStore, PolyphonyStoreSilencesEveryVoice) {
     const uint8_t noteOn[3] = {0x90, 60, 100};
-    plugin->handleMidiMessage(noteOn);
-    plugin->handleMidiMessage(noteOn);
-    EXPECT_EQ(plugin->noteCounter, 2u);
-    plugin->storeParameter(Polyphony, 1.0f);   // the same value again still resets
-    for (const Voice& v : plugin->voices) EXPECT_EQ(v.active, 0);
-    EXPECT_EQ(plugin->noteCounter, 0u);
-    plugin->handleMidiMessage(noteOn);
-    EXPECT_EQ(plugin->voices[0].startOrder, 0u);
+    plugin->engine.handleMidiMessage(noteOn);
+    plugin->engine.handleMidiMessage(noteOn);
+    EXPECT_EQ(plugin->engine.noteCounter, 2u);
+    plugin->bank.storeParameter(Polyphony, 1.0f);   // the same value again still resets
+    for (const Voice& v : plugin->engine.voices) EXPECT_EQ(v.active, 0);
+    EXPECT_EQ(plugin->engine.noteCounter, 0u);
+    plugin->engine.handleMidiMessage(noteOn);
+    EXPECT_EQ(plugin->engine.voices[0].startOrder, 0u);
 }
 
 TEST_F(ProgramStore, CurrentProgramBeyondTheArrayIsPulledBack) {
-    plugin->curProgram = 200;
-    plugin->storeParameter(Volume, 0.3f);
-    EXPECT_EQ(plugin->curProgram, 127);
-    EXPECT_EQ(plugin->programs[127].valueOf(Volume), 0.3f);
-    plugin->curProgram = 128;
+    plugin->bank.curProgram = 200;
+    plugin->bank.storeParameter(Volume, 0.3f);
+    EXPECT_EQ(plugin->bank.curProgram, 127);
+    EXPECT_EQ(plugin->bank.programs[127].valueOf(Volume), 0.3f);
+    plugin->bank.curProgram = 128;
     char text[32];
     plugin->getParamDisplay(Volume, text);
-    EXPECT_EQ(plugin->curProgram, 127);
+    EXPECT_EQ(plugin->bank.curProgram, 127);
     EXPECT_STREQ(text, "30.00 %");
-    plugin->curProgram = 300;
-    EXPECT_EQ(plugin->readParameter(Volume), 0.3f);
+    plugin->bank.curProgram = 300;
+    EXPECT_EQ(plugin->bank.readParameter(Volume), 0.3f);
 }

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <string>
 
-#include "../../tools/render/plugin_info.h"
-#include "../../tools/render/render_summary.h"
-#include "../../vsthost/plugin_instance.h"
+#include "tools/render/plugin_info.h"
+#include "tools/render/render_summary.h"
+#include "vsthost/plugin_instance.h"
 
 namespace fs = std::filesystem;
 

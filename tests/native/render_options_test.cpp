@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/render/render_options.h"
+#include "tools/render/render_options.h"
 
 namespace {
 

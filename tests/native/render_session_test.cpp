@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/render/block_schedule.h"
-#include "../../tools/render/render_session.h"
-#include "../../vsthost/plugin_instance.h"
+#include "tools/render/block_schedule.h"
+#include "tools/render/render_session.h"
+#include "vsthost/plugin_instance.h"
 
 namespace fs = std::filesystem;
 

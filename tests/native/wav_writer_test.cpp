@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/render/wav_writer.h"
+#include "tools/render/wav_writer.h"
 
 namespace fs = std::filesystem;
 

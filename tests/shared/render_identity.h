@@ -13,7 +13,7 @@
 
 #include "tools/render/midi_file.h"
 #include "vsthost/plugin_instance.h"
-#include "render_identity_reference.h"
+#include "tests/shared/render_identity_reference.h"
 
 // The instrument's output is a contract: songs rendered through the plug-in as
 // a host drives it must give exactly the samples recorded in

@@ -2,7 +2,7 @@
 // drives them: the cursor moved with SetCursorPos and the mouse messages the
 // system would send, the results read back through the host's display texts
 // and the pixels on screen.
-#include "editor_test_support.h"
+#include "tests/wine/editor_test_support.h"
 
 using namespace editor_test;
 

@@ -1,6 +1,6 @@
 // The display panel: which displays repaint after which change, and what the
 // envelope, waveform and readout displays draw, read back pixel by pixel.
-#include "editor_test_support.h"
+#include "tests/wine/editor_test_support.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // The editor window as the host opens it: its size, its controls and their
 // order, and the hover regions of the knobs as the value readout reveals them.
-#include "editor_test_support.h"
+#include "tests/wine/editor_test_support.h"
 
 #include <set>
 

@@ -1,7 +1,7 @@
 // The module-wide side of the editor: window classes registered at load and
 // gone at unload, a module loaded, unloaded and loaded again, two copies of
 // the module side by side, and two instances with two open editors.
-#include "editor_test_support.h"
+#include "tests/wine/editor_test_support.h"
 
 using namespace editor_test;
 

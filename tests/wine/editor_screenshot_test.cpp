@@ -2,7 +2,7 @@
 // bitmap wherever no control sits, and optionally a PNG of it for the docs.
 // scripts/screenshot.sh regenerates docs/editor.png through this test (the
 // PNG is byte-identical from run to run).
-#include "editor_test_support.h"
+#include "tests/wine/editor_test_support.h"
 
 #include <algorithm>
 #include <cstdlib>

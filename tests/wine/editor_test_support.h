@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "../../vsthost/plugin_instance.h"
-#include "../../vsthost/plugin_module.h"
+#include "vsthost/plugin_instance.h"
+#include "vsthost/plugin_module.h"
 
 namespace editor_test {
 

@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "../shared/engine_reference_sequence.h"
-#include "vorzle_dll.h"
+#include "tests/shared/engine_reference_sequence.h"
+#include "tests/shared/signal_checks.h"
+#include "tests/wine/vorzle_dll.h"
 
 // The engine seen through the real DLL, as a host drives it.
+
+using namespace signal_checks;
 
 namespace {
 
@@ -23,24 +26,6 @@ Block replacing(PluginInstance& plugin, int32_t frames) {
     Block b{std::vector<float>(frames, kGarbage), std::vector<float>(frames, kGarbage)};
     plugin.processReplacing(b.left.data(), b.right.data(), frames);
     return b;
-}
-
-bool allZero(const std::vector<float>& v) {
-    for (float x : v)
-        if (x != 0.0f) return false;
-    return true;
-}
-
-bool allFinite(const std::vector<float>& v) {
-    for (float x : v)
-        if (!std::isfinite(x)) return false;
-    return true;
-}
-
-float peak(const std::vector<float>& v) {
-    float m = 0.0f;
-    for (float x : v) m = std::fmax(m, std::fabs(x));
-    return m;
 }
 
 void startChord(PluginInstance& plugin) {

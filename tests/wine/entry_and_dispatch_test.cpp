@@ -6,7 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "vorzle_dll.h"
+#include "tests/shared/signal_checks.h"
+#include "tests/wine/vorzle_dll.h"
 
 namespace {
 
@@ -21,12 +22,6 @@ std::vector<float> renderBlock(PluginInstance& plugin, int32_t frames) {
     plugin.processReplacing(left.data(), right.data(), frames);
     left.insert(left.end(), right.begin(), right.end());
     return left;
-}
-
-bool allZero(const std::vector<float>& samples) {
-    for (float s : samples)
-        if (s != 0.0f) return false;
-    return true;
 }
 
 }  // namespace
@@ -115,7 +110,7 @@ TEST_F(EntryAndDispatch, CloseAnswersOneAndInstancesAreIndependent) {
     EXPECT_EQ(record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f), 1);
     EXPECT_EQ(second->dispatch(effGetProgram), 0);
     EXPECT_EQ(second->text(effGetProgramName), "Classiq");
-    EXPECT_FALSE(allZero(renderBlock(*second, 512)));
+    EXPECT_FALSE(signal_checks::allZero(renderBlock(*second, 512)));
     // The wrapper must not close the first instance again.
     first.release();
 }
@@ -187,11 +182,11 @@ TEST_F(EntryAndDispatch, BlockSizeAndSampleRateRebuildsLikeARateChange) {
     auto plugin = createVorzle();
     ASSERT_TRUE(plugin);
     plugin->sendMidi({{0x90, 60, 100}});
-    ASSERT_FALSE(allZero(renderBlock(*plugin, 256)));
+    ASSERT_FALSE(signal_checks::allZero(renderBlock(*plugin, 256)));
     // Opcode 43 changes the rate as effSetSampleRate does: rebuilt buffers,
     // and voices and delay lines fall silent.
     EXPECT_EQ(plugin->dispatch(effSetBlockSizeAndSampleRate, 0, 256, nullptr, 48000.0f), 1);
-    EXPECT_TRUE(allZero(renderBlock(*plugin, 256)));
+    EXPECT_TRUE(signal_checks::allZero(renderBlock(*plugin, 256)));
     plugin->sendMidi({{0x90, 60, 100}});
-    EXPECT_FALSE(allZero(renderBlock(*plugin, 256)));
+    EXPECT_FALSE(signal_checks::allZero(renderBlock(*plugin, 256)));
 }

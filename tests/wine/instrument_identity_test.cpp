@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "vorzle_dll.h"
+#include "tests/wine/vorzle_dll.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "../../vsthost/plugin_module.h"
+#include "vsthost/plugin_module.h"
 
 TEST(ModuleResources, MissingBitmapRefusesTheLoad) {
     for (const char* missing : {"102", "104", "118"}) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/shared/render_identity.h"
-#include "vorzle_dll.h"
+#include "tests/wine/vorzle_dll.h"
 
 // The DLL renders what was recorded.
 TEST(RenderIdentity, DllRendersTheRecordedSamples) {

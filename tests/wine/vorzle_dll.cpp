@@ -1,4 +1,4 @@
-#include "vorzle_dll.h"
+#include "tests/wine/vorzle_dll.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <memory>
 
-#include "../../vsthost/host_callback.h"
-#include "../../vsthost/plugin_instance.h"
-#include "../../vsthost/plugin_module.h"
+#include "vsthost/host_callback.h"
+#include "vsthost/plugin_instance.h"
+#include "vsthost/plugin_module.h"
 
 // The Vorzle DLL beside the test program, loaded once for all tests.
 PluginModule& vorzleModule();

@@ -1,4 +1,4 @@
-#include "bank_source.h"
+#include "tools/bankgen/bank_source.h"
 
 #include <charconv>
 #include <cstring>

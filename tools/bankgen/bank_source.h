@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
-#include "../../programs/program_record.h"
+#include "programs/program_record.h"
 
 // The factory bank is written by hand as text (resources/factory_bank.txt) and turned
 // into the big-endian "CcnK" bank file that the plug-in carries. This is the text side

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "bank_source.h"
+#include "tools/bankgen/bank_source.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -1,4 +1,4 @@
-#include "block_schedule.h"
+#include "tools/render/block_schedule.h"
 
 #include <algorithm>
 #include <cmath>

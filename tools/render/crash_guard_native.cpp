@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "crash_guard.h"
+#include "tools/render/crash_guard.h"
 
 namespace {
 

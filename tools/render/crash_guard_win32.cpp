@@ -6,7 +6,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "crash_guard.h"
+#include "tools/render/crash_guard.h"
 
 namespace {
 

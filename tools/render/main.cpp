@@ -9,17 +9,17 @@
 #include <system_error>
 #include <vector>
 
-#include "../../vsthost/host_callback.h"
-#include "../../vsthost/plugin_instance.h"
-#include "../../vsthost/plugin_module.h"
-#include "crash_guard.h"
-#include "midi_file.h"
-#include "plugin_info.h"
-#include "progress_bar.h"
-#include "render_options.h"
-#include "render_session.h"
-#include "render_summary.h"
-#include "wav_writer.h"
+#include "vsthost/host_callback.h"
+#include "vsthost/plugin_instance.h"
+#include "vsthost/plugin_module.h"
+#include "tools/render/crash_guard.h"
+#include "tools/render/midi_file.h"
+#include "tools/render/plugin_info.h"
+#include "tools/render/progress_bar.h"
+#include "tools/render/render_options.h"
+#include "tools/render/render_session.h"
+#include "tools/render/render_summary.h"
+#include "tools/render/wav_writer.h"
 
 namespace fs = std::filesystem;
 

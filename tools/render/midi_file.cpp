@@ -1,4 +1,4 @@
-#include "midi_file.h"
+#include "tools/render/midi_file.h"
 
 #include <algorithm>
 #include <cstdio>

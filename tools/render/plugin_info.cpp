@@ -1,10 +1,10 @@
-#include "plugin_info.h"
+#include "tools/render/plugin_info.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "../../vsthost/plugin_instance.h"
+#include "vsthost/plugin_instance.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "progress_bar.h"
+#include "tools/render/progress_bar.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "wav_writer.h"
+#include "tools/render/wav_writer.h"
 
 // The renderer's command line, checked in full before anything is loaded.
 

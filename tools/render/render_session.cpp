@@ -1,12 +1,12 @@
-#include "render_session.h"
+#include "tools/render/render_session.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "../../vsthost/host_callback.h"
-#include "../../vsthost/plugin_instance.h"
-#include "block_schedule.h"
+#include "vsthost/host_callback.h"
+#include "vsthost/plugin_instance.h"
+#include "tools/render/block_schedule.h"
 
 namespace {
 

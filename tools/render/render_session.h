@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "midi_file.h"
-#include "wav_writer.h"
+#include "tools/render/midi_file.h"
+#include "tools/render/wav_writer.h"
 
 class PluginInstance;
 struct AEffect;

@@ -1,4 +1,4 @@
-#include "render_summary.h"
+#include "tools/render/render_summary.h"
 
 #include <cmath>
 #include <cstdio>

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "wav_writer.h"
+#include "tools/render/wav_writer.h"
 
 // The one line the renderer prints when it is done, e.g.
 // "out.wav: 21.37 s at 44100 Hz, peak -3.1 dBFS, RMS -18.2 dBFS, 0 clipped samples, 48.2x real time"

@@ -1,4 +1,4 @@
-#include "wav_writer.h"
+#include "tools/render/wav_writer.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,0 +1,23 @@
+#include "host/plugin_editor.h"
+
+#include <new>
+
+#include "editor/synth_editor.h"
+#include "programs/parameter_table.h"
+
+EditorBase* createPluginEditor(EffectBase* owner, PanelClient& client) {
+    return new (std::nothrow) SynthEditor(owner, client);
+}
+
+bool pluginEditorHasPanel() { return SynthEditor::hasPanel(); }
+
+// The displays that show a parameter follow it at once; the others wait for
+// the next update.
+void SynthEditor::setParameterFromPanel(int32_t index, float value) {
+    if (client) client->setParameterFromPanel(index, value);
+    if (index >= AmpAttack && index <= AmpRelease) refreshDisplay(DisplayId::Envelope);
+    else if (index >= Osc1Level && index <= Osc1Shift) refreshDisplay(DisplayId::Wave1);
+    else if (index >= Osc2Level && index <= Osc2Shift) refreshDisplay(DisplayId::Wave2);
+    else if (index >= Osc3Level && index <= Osc3Shift) refreshDisplay(DisplayId::Wave3);
+    refreshDisplay(DisplayId::Readout);
+}

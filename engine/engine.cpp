@@ -1,0 +1,72 @@
+#include "engine/engine.h"
+
+#include <cstring>
+
+Engine::Engine(ProgramBank& programBank) : bank(programBank) { bank.setVoiceLimitListener(this); }
+
+Engine::~Engine() {
+    bank.setVoiceLimitListener(nullptr);
+    for (DelayLine& line : delayLines) {
+        delete[] line.buffer;
+        line.buffer = nullptr;
+    }
+    for (float*& table : wavetables) {
+        delete[] table;
+        table = nullptr;
+    }
+}
+
+bool Engine::buffersPresent() const {
+    for (const float* table : wavetables)
+        if (!table) return false;
+    for (const DelayLine& line : delayLines)
+        if (!line.buffer) return false;
+    return true;
+}
+
+void Engine::reset() {
+    ControlScope scope(renderGate);
+    resetVoicesAndDelayLines();
+}
+
+void Engine::resetVoicesAndDelayLines() {
+    std::memset(static_cast<void*>(voices), 0, sizeof(voices));
+    noteCounter = 0;
+    for (DelayLine& line : delayLines) {
+        if (!line.buffer) continue;
+        for (int32_t i = 0; i < line.length; ++i) line.buffer[i] = 0.0f;
+    }
+}
+
+// A new voice limit stops every voice at once, without release.
+void Engine::voiceLimitChanged() {
+    ControlScope scope(renderGate);
+    for (Voice& voice : voices) voice.active = 0;
+    noteCounter = 0;
+}
+
+void Engine::selectProgram(int32_t program) {
+    if (program < 0 || program >= ProgramBank::kNumPrograms) return;
+    ControlScope scope(renderGate);
+    selectProgramHoldingGate(program);
+}
+
+void Engine::selectProgramHoldingGate(int32_t program) {
+    if (!bank.selectProgram(program)) return;
+    bank.markAllDirty();
+    resetVoicesAndDelayLines();
+    if (listener) listener->programValuesChanged();
+}
+
+Engine::MidiDelivery::MidiDelivery(Engine& e) : engine(e), holdingGate(e.renderGate.tryEnterRender()) {
+    if (holdingGate) engine.playPendingMidi();
+}
+
+Engine::MidiDelivery::~MidiDelivery() {
+    if (holdingGate) engine.renderGate.leaveRender();
+}
+
+void Engine::MidiDelivery::add(const uint8_t bytes[3]) {
+    if (holdingGate) engine.handleMidiMessage(bytes);
+    else engine.pendingMidi.push(bytes);
+}

@@ -1,0 +1,110 @@
+#pragma once
+#include <cstdint>
+
+#include "engine/delay_line.h"
+#include "engine/pending_midi.h"
+#include "engine/program_listener.h"
+#include "engine/render_gate.h"
+#include "engine/voice.h"
+#include "programs/program_bank.h"
+
+// The synth engine: voices, wavetables, delay lines, the cutoff LFO, pitch
+// bend and balance, and the render loop that turns MIDI into samples. It
+// reads parameter values from the program bank it is given.
+//
+// Threads: the host renders on its audio thread, delivers MIDI on a thread of
+// its choosing (usually the audio thread, right before a render) and changes
+// the sample rate or resets on its other threads. Renders and MIDI enter the
+// render gate without waiting; MIDI that finds the gate taken waits in the
+// pending queue and plays before the next block, so two threads never change
+// the voices at once. Sample-rate changes, resets and program selection hold
+// the gate from the control side (they are the ones that wait). Pitch bend and
+// balance are plain floats read and written whole through std::atomic_ref.
+class Engine : private ProgramBank::VoiceLimitListener {
+public:
+    static constexpr int32_t kNumWavetables = 3;
+    static constexpr int32_t kSubBlockSize = 44;
+
+    // Listens to the bank's voice limit for as long as it lives. Without a
+    // sample rate it stays silent: call setSampleRate first.
+    explicit Engine(ProgramBank& bank);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Sizes the delay lines and builds the wavetables for rate, then resets.
+    // An unusable rate, or buffers that cannot be allocated, leave the engine
+    // without tables: silent and safe until a usable rate arrives.
+    void setSampleRate(float rate);
+    float sampleRate() const { return currentRate; }
+    // True when the buffers of the current rate are all there.
+    bool buffersPresent() const;
+
+    // Silences every voice and empties the delay lines.
+    void reset();
+
+    // n frames into left and right, overwriting them (replacing) or adding to
+    // them. With one of the two null both channels go into the other.
+    void render(float* left, float* right, int32_t n, bool replacing);
+
+    // Plays one MIDI message now. Only for a holder of the render gate or a
+    // single-threaded caller (tests, benchmarks, the factory set-up).
+    void handleMidiMessage(const uint8_t bytes[3]);
+
+    // One host delivery of MIDI: holds the render gate for its lifetime when
+    // it is free (playing what waited first) and plays each message at once;
+    // otherwise queues the messages for the next block.
+    class MidiDelivery {
+    public:
+        explicit MidiDelivery(Engine& engine);
+        ~MidiDelivery();
+        MidiDelivery(const MidiDelivery&) = delete;
+        MidiDelivery& operator=(const MidiDelivery&) = delete;
+        void add(const uint8_t bytes[3]);
+
+    private:
+        Engine& engine;
+        bool holdingGate;
+    };
+
+    // Selects a program: every voice and the delay lines stop, the tables are rebuilt.
+    void selectProgram(int32_t program);
+
+    // Rebuilds wavetable i from the current program.
+    void buildWavetable(int32_t i);
+    void markWavetablesDirty() { bank.markAllDirty(); }
+    void setProgramListener(ProgramListener* l) { listener = l; }
+
+    ProgramBank& bank;
+    int32_t tableLength = 0;
+    float* wavetables[kNumWavetables] = {nullptr, nullptr, nullptr};
+    DelayLine delayLines[2];
+    Voice voices[kNumVoices] = {};
+    float cutoffLfoPhase = 0.0f;
+    float pitchBend = 0.0f;
+    float outputPan = 0.5f;
+    float mixLeft[kSubBlockSize] = {};
+    float mixRight[kSubBlockSize] = {};
+    uint32_t noteCounter = 0;
+    RenderGate renderGate;
+    PendingMidi pendingMidi;
+
+private:
+    void voiceLimitChanged() override;
+    void rebuildDirtyWavetables();
+    void resetVoicesAndDelayLines();   // reset, for a holder of the gate
+    void selectProgramHoldingGate(int32_t program);
+    void playPendingMidi();            // for a holder of the gate
+    void noteOn(uint8_t note, uint8_t velocity);
+    void noteOff(uint8_t note);
+    void controlChange(uint8_t controller, uint8_t value);
+    // The sustain pedal (64) and controllers 120, 121 and 123 to 127; false for any other.
+    bool channelModeMessage(uint8_t controller, uint8_t value);
+    void releaseSustainPedal();
+    void allNotesOff();
+
+    float currentRate = 0.0f;
+    ProgramListener* listener = nullptr;
+    // Changed only by controllers 64 and 121; program changes and resets keep it.
+    bool sustainPedalDown = false;
+};

@@ -1,0 +1,76 @@
+#include "programs/program_bank.h"
+
+#include <cstring>
+#include <new>
+
+ProgramBank::ProgramBank() { programs = new (std::nothrow) ProgramRecord[kNumPrograms]; }
+
+ProgramBank::~ProgramBank() {
+    delete[] programs;
+    programs = nullptr;
+}
+
+float ProgramBank::loadValue(const ProgramRecord& program, int32_t parameter) {
+    float& value = const_cast<ProgramRecord&>(program).valueOf(parameter);
+    return std::atomic_ref<float>(value).load(std::memory_order_relaxed);
+}
+
+void ProgramBank::writeValue(ProgramRecord& program, int32_t parameter, float value) {
+    std::atomic_ref<float>(program.valueOf(parameter)).store(value, std::memory_order_relaxed);
+}
+
+int32_t ProgramBank::currentProgramIndex() {
+    std::atomic_ref<int32_t> current(curProgram);
+    int32_t index = current.load();
+    if (index >= kNumPrograms) {
+        index = kNumPrograms - 1;
+        current.store(index);
+    } else if (index < 0) {
+        // Nothing selects a negative program; should one arrive, it must not index before the array.
+        index = 0;
+        current.store(index);
+    }
+    return index;
+}
+
+ProgramRecord& ProgramBank::currentProgram() { return programs[currentProgramIndex()]; }
+
+bool ProgramBank::selectProgram(int32_t program) {
+    if (program < 0 || program >= kNumPrograms) return false;
+    std::atomic_ref<int32_t>(curProgram).store(program);
+    return true;
+}
+
+void ProgramBank::storeParameter() {
+    storeParameter(std::atomic_ref<int32_t>(storeIndex).load(), std::atomic_ref<float>(storeValue).load());
+}
+
+void ProgramBank::storeParameter(int32_t index, float value) {
+    // The shared members only record the latest store; the store itself works
+    // from its arguments, so stores from two threads never mix.
+    std::atomic_ref<int32_t>(storeIndex).store(index, std::memory_order_relaxed);
+    std::atomic_ref<float>(storeValue).store(value, std::memory_order_relaxed);
+    if (!programs) return;
+    ProgramRecord& program = currentProgram();
+    if (index < 0 || index >= kNumParameters) return;
+
+    writeValue(program, index, value);
+    if (const uint8_t bit = kParameters[index].rebuildBit) dirtyFlags.fetch_or(bit);
+
+    if (index == ParameterIndex::Polyphony && voiceLimitListener) voiceLimitListener->voiceLimitChanged();
+}
+
+float ProgramBank::readParameter(int32_t index) {
+    if (!programs || index < 0 || index >= kNumParameters) return 0.0f;
+    return loadValue(currentProgram(), index);
+}
+
+bool ProgramBank::copyProgram(int32_t destination) {
+    if (!programs || destination < 0 || destination >= kNumPrograms) return false;
+    const ProgramRecord& source = currentProgram();
+    ProgramRecord& target = programs[destination];
+    if (&source == &target) return true;
+    for (int32_t p = 0; p < kNumParameters; ++p) writeValue(target, p, loadValue(source, p));
+    std::memcpy(target.name, source.name, ProgramRecord::kNameSize);
+    return true;
+}
