@@ -62,8 +62,8 @@ inline bool checkAmpStage(Voice& voice, const EnvelopeRates& rates, EnvelopeStep
     return true;
 }
 
-// Filter stage check; amount is the envelope depth in octaves, sustain
-// parameter 13 as stored. Stage 3 and above hold the level.
+// Filter stage check; amount is the envelope depth in octaves, sustain the
+// FilterSustain value as stored. Stage 3 and above hold the level.
 inline EnvelopeStep checkFilterStage(Voice& voice, const EnvelopeRates& rates, float amount, float sustain) {
     if (voice.filterEnvProgress > kFilterStageEnd) {
         // Progress stays 0 once the level is held, so the stage stops at 3.

@@ -6,9 +6,9 @@
 // Drive above this switches the soft clip on.
 constexpr float kSoftClipThreshold = 0.005f;
 
-// Pre-gain of parameter 7 (Drive): 0.1 at 0, 10.1 at 1.
+// Pre-gain of Drive: 0.1 at 0, 10.1 at 1.
 inline float driveGain(float drive) { return 10.0f * drive + 0.1f; }
-// Output gain of parameter 0 (Volume).
+// Output gain of Volume.
 inline float volumeGain(float volume) { return 4.0f * volume; }
 inline bool softClipOn(float drive) { return drive > kSoftClipThreshold; }
 

@@ -6,7 +6,7 @@
 // Which voice a note-on takes: the first free one among the first `limit`
 // voices, otherwise the most recently started of them (stolen).
 
-// Voices that note-ons may use for parameter 38 (Polyphony): trunc(63x + 1),
+// Voices that note-ons may use for Polyphony x: trunc(63x + 1),
 // at most 64. Below 1 (x negative, or not a number) no voice is scanned.
 inline int32_t voiceLimit(float polyphony) {
     const float f = 63.0f * polyphony + 1.0f;

@@ -42,8 +42,8 @@ float linear(float x, float c, float d) {
 
 }  // namespace
 
-float waveShape(float p, float b, float c, float d, float e, float f) {
-    float x = p + f;
+float waveShape(float phase, float sineMix, float square, float symmetry, float level, float phaseOffset) {
+    float x = phase + phaseOffset;
     // Offsets far outside one period (only absurd stored values reach them)
     // are folded first: stepping by 1 would take millions of steps, or never
     // end once x - 1 == x.
@@ -51,7 +51,7 @@ float waveShape(float p, float b, float c, float d, float e, float f) {
     while (x > 1.0f) x = x - 1.0f;
     // A shape with no share of one part skips computing it: its weight would
     // multiply it to zero anyway.
-    const float S = b != 0.0f ? sineLike(x, d) : 0.0f;
-    const float P = b != 1.0f ? linear(x, c, d) : 0.0f;
-    return ((1.0f - b) * P + b * S) * (2.0f * e - 1.0f);
+    const float sine = sineMix != 0.0f ? sineLike(x, symmetry) : 0.0f;
+    const float straight = sineMix != 1.0f ? linear(x, square, symmetry) : 0.0f;
+    return ((1.0f - sineMix) * straight + sineMix * sine) * (2.0f * level - 1.0f);
 }
