@@ -26,10 +26,10 @@ std::unique_ptr<Synth> makeSustainingSynth(bool chorus) {
     synth->bank.loadFactoryBank();
     synth->engine.setSampleRate(static_cast<float>(kRate));
     ProgramBank& bank = synth->bank;
-    bank.storeParameter(Polyphony, 1.0f);
-    bank.storeParameter(AmpSustain, 1.0f);   // voices sound for the whole run
-    bank.storeParameter(Chorus, chorus ? 1.0f : 0.0f);
-    for (int32_t p : {Osc1On, Osc2On, Osc3On}) bank.storeParameter(p, 1.0f);
+    bank.storeParameter(Param::Polyphony, 1.0f);
+    bank.storeParameter(Param::AmpSustain, 1.0f);   // voices sound for the whole run
+    bank.storeParameter(Param::Chorus, chorus ? 1.0f : 0.0f);
+    for (int32_t p : {Param::Osc1On, Param::Osc2On, Param::Osc3On}) bank.storeParameter(p, 1.0f);
     return synth;
 }
 
@@ -94,8 +94,8 @@ BENCHMARK(BM_RebuildWavetables)->Unit(benchmark::kMicrosecond);
 void BM_RebuildBlendedWavetables(benchmark::State& state) {
     auto synth = makeSustainingSynth(false);
     for (int32_t osc = 0; osc < 3; ++osc) {
-        synth->bank.storeParameter(Osc1Sine + 7 * osc, 0.5f);
-        synth->bank.storeParameter(Osc1Center + 7 * osc, 0.3f);
+        synth->bank.storeParameter(Param::Osc1Sine + 7 * osc, 0.5f);
+        synth->bank.storeParameter(Param::Osc1Center + 7 * osc, 0.3f);
     }
     timeRebuilds(state, synth->engine);
 }

@@ -33,11 +33,11 @@ void line(HDC dc, int x0, int y0, int x1, int y1) {
 // Attack, hold, decay and release each take up to a quarter of the width;
 // sustain is a level only.
 void drawEnvelope(HDC dc, const RECT& inner, PanelClient& client) {
-    const float attack = client.parameterValue(AmpAttack);
-    const float hold = client.parameterValue(AmpHold);
-    const float decay = client.parameterValue(AmpDecay);
-    const float sustain = client.parameterValue(AmpSustain);
-    const float release = client.parameterValue(AmpRelease);
+    const float attack = client.parameterValue(Param::AmpAttack);
+    const float hold = client.parameterValue(Param::AmpHold);
+    const float decay = client.parameterValue(Param::AmpDecay);
+    const float sustain = client.parameterValue(Param::AmpSustain);
+    const float release = client.parameterValue(Param::AmpRelease);
 
     const int quarter = (inner.right - inner.left) / 4;
     const int height = inner.bottom - inner.top;
@@ -63,12 +63,12 @@ void drawEnvelope(HDC dc, const RECT& inner, PanelClient& client) {
 // One period of oscillator k's table, computed the way the wavetable builder
 // computes it: the area under the curve, the zero line, then the curve.
 void drawWaveform(HDC dc, const RECT& inner, PanelClient& client, int oscillator) {
-    const int base = Osc1Level + 7 * oscillator;
-    const float sineMix = client.parameterValue(base + Osc1Sine - Osc1Level);
-    const float square = client.parameterValue(base + Osc1Width - Osc1Level);
-    const float symmetry = client.parameterValue(base + Osc1Center - Osc1Level);
+    const int base = Param::Osc1Level + 7 * oscillator;
+    const float sineMix = client.parameterValue(base + Param::Osc1Sine - Param::Osc1Level);
+    const float square = client.parameterValue(base + Param::Osc1Width - Param::Osc1Level);
+    const float symmetry = client.parameterValue(base + Param::Osc1Center - Param::Osc1Level);
     const float level = client.parameterValue(base);
-    const float phaseOffset = client.parameterValue(base + Osc1Shift - Osc1Level);
+    const float phaseOffset = client.parameterValue(base + Param::Osc1Shift - Param::Osc1Level);
 
     const int width = inner.right - inner.left;
     const int half = (inner.bottom - inner.top) / 2;

@@ -60,7 +60,7 @@ void paint(HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     const float value = readControlValue(window);
-    if (controlParameter(window) == Polyphony)
+    if (controlParameter(window) == Param::Polyphony)
         paintCounter(dc, value);
     else
         ImageList_Draw(guiResources.knobImages, knobFrame(value), dc, 0, 0, ILD_NORMAL);

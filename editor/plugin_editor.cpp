@@ -15,9 +15,9 @@ bool pluginEditorHasPanel() { return SynthEditor::hasPanel(); }
 // the next update.
 void SynthEditor::setParameterFromPanel(int32_t index, float value) {
     if (client) client->setParameterFromPanel(index, value);
-    if (index >= AmpAttack && index <= AmpRelease) refreshDisplay(DisplayId::Envelope);
-    else if (index >= Osc1Level && index <= Osc1Shift) refreshDisplay(DisplayId::Wave1);
-    else if (index >= Osc2Level && index <= Osc2Shift) refreshDisplay(DisplayId::Wave2);
-    else if (index >= Osc3Level && index <= Osc3Shift) refreshDisplay(DisplayId::Wave3);
+    if (index >= Param::AmpAttack && index <= Param::AmpRelease) refreshDisplay(DisplayId::Envelope);
+    else if (index >= Param::Osc1Level && index <= Param::Osc1Shift) refreshDisplay(DisplayId::Wave1);
+    else if (index >= Param::Osc2Level && index <= Param::Osc2Shift) refreshDisplay(DisplayId::Wave2);
+    else if (index >= Param::Osc3Level && index <= Param::Osc3Shift) refreshDisplay(DisplayId::Wave3);
     refreshDisplay(DisplayId::Readout);
 }

@@ -145,16 +145,16 @@ intptr_t SynthEditor::open(void* parent) {
     // Created first, the readout stays above every control it may cover.
     readoutWindow = addDisplay(editor, 0, 0, 0, 0, DisplayId::Readout, kControlStyle & ~WS_VISIBLE);
 
-    addButton(editor, 530, 383, Chorus);
+    addButton(editor, 530, 383, Param::Chorus);
     if (HWND counter = createChild(kKnobClassName, editor, 621, 383, 0, 0, kControlStyle)) {
         resize(counter, kCounterWidth, kCounterHeight);
-        setUserData(counter, Polyphony);
+        setUserData(counter, Param::Polyphony);
         UpdateWindow(counter);
     }
 
-    addKnob(editor, 33, 43, Volume, knobCount);
-    addKnob(editor, 76, 43, Drive, knobCount);
-    const int32_t ampKnobs[5] = {AmpAttack, AmpHold, AmpDecay, AmpSustain, AmpRelease};
+    addKnob(editor, 33, 43, Param::Volume, knobCount);
+    addKnob(editor, 76, 43, Param::Drive, knobCount);
+    const int32_t ampKnobs[5] = {Param::AmpAttack, Param::AmpHold, Param::AmpDecay, Param::AmpSustain, Param::AmpRelease};
     for (int i = 0; i < 5; ++i) addKnob(editor, 175 + 43 * i, 43, ampKnobs[i], knobCount);
     envelopeDisplay = addDisplay(editor, 417, 38, 206, 48, DisplayId::Envelope);
 
@@ -162,17 +162,17 @@ intptr_t SynthEditor::open(void* parent) {
         int x;
         int32_t parameter;
     };
-    const KnobPoint filterKnobs[9] = {{33, Cutoff},        {76, Resonance},    {174, FilterEnvAmount},
-                                      {273, FilterAttack}, {317, FilterHold},  {361, FilterDecay},
-                                      {405, FilterSustain}, {507, LfoRate},    {550, LfoAmount}};
+    const KnobPoint filterKnobs[9] = {{33, Param::Cutoff},        {76, Param::Resonance},    {174, Param::FilterEnvAmount},
+                                      {273, Param::FilterAttack}, {317, Param::FilterHold},  {361, Param::FilterDecay},
+                                      {405, Param::FilterSustain}, {507, Param::LfoRate},    {550, Param::LfoAmount}};
     for (const KnobPoint& knob : filterKnobs) addKnob(editor, knob.x, 114, knob.parameter, knobCount);
 
     const DisplayId waveIds[3] = {DisplayId::Wave1, DisplayId::Wave2, DisplayId::Wave3};
     for (int row = 0; row < 3; ++row) {
-        const int32_t firstParameter = Osc1Level + 7 * row;
+        const int32_t firstParameter = Param::Osc1Level + 7 * row;
         for (int i = 0; i < 6; ++i) addKnob(editor, kOscillatorKnobX[i], 213 + 79 * row, firstParameter + i, knobCount);
         waveDisplays[row] = addDisplay(editor, 348, 208 + 80 * row, 102, 48, waveIds[row]);
-        addButton(editor, 4, 223 + 79 * row, Osc1On + 7 * row);
+        addButton(editor, 4, 223 + 79 * row, Param::Osc1On + 7 * row);
     }
 
     ShowWindow(editor, SW_SHOWNORMAL);

@@ -49,7 +49,7 @@ void Engine::handleMidiMessage(const uint8_t bytes[3]) {
 
 void Engine::noteOn(uint8_t note, uint8_t velocity) {
     if (!bank.programs) return;
-    const int32_t limit = voiceLimit(ProgramBank::loadValue(bank.currentProgram(), Polyphony));
+    const int32_t limit = voiceLimit(ProgramBank::loadValue(bank.currentProgram(), Param::Polyphony));
     const VoiceChoice choice = chooseVoice(voices, limit);
     Voice& voice = voices[choice.index];
     if (!choice.fresh) {
@@ -141,16 +141,16 @@ void Engine::controlChange(uint8_t controller, uint8_t value) {
     const float u = static_cast<float>(value) * kControllerScale;
     int32_t parameter;
     switch (controller) {
-    case 1: parameter = LfoRate; break;
-    case 7: parameter = Volume; break;
+    case 1: parameter = Param::LfoRate; break;
+    case 7: parameter = Param::Volume; break;
     case 10:
         // Balance only: no parameter, no editor update.
         std::atomic_ref<float>(outputPan).store(u, std::memory_order_relaxed);
         return;
-    case 12: parameter = Cutoff; break;
-    case 13: parameter = Resonance; break;
-    case 72: parameter = AmpRelease; break;
-    case 73: parameter = AmpAttack; break;
+    case 12: parameter = Param::Cutoff; break;
+    case 13: parameter = Param::Resonance; break;
+    case 72: parameter = Param::AmpRelease; break;
+    case 73: parameter = Param::AmpAttack; break;
     default: return;
     }
     bank.storeParameter(parameter, u);

@@ -109,21 +109,21 @@ void renderVoice(Voice& voice, const ProgramRecord& prog, const VoiceContext& ct
                  float* mixRight) {
     const float octaves = pitchOctaves(voice.pitch, ctx.pitchBend);
     const float inc[3] = {
-        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Osc1Pitch)),
-        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Osc2Pitch)),
-        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Osc3Pitch)),
+        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Param::Osc1Pitch)),
+        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Param::Osc2Pitch)),
+        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Param::Osc3Pitch)),
     };
     voice.pitch = glide(voice.pitch, voice.note, n);
 
     EnvelopeStep ampStep;
     if (!checkAmpStage(voice, *ctx.rates, ampStep)) return;
-    const float amount = (ProgramBank::loadValue(prog, FilterEnvAmount) - 0.5f) * 20.0f;
+    const float amount = (ProgramBank::loadValue(prog, Param::FilterEnvAmount) - 0.5f) * 20.0f;
     const EnvelopeStep filterStep =
-        checkFilterStage(voice, *ctx.rates, amount, ProgramBank::loadValue(prog, FilterSustain));
+        checkFilterStage(voice, *ctx.rates, amount, ProgramBank::loadValue(prog, Param::FilterSustain));
 
     const FilterCoefficients k =
-        filterCoefficients(ProgramBank::loadValue(prog, Cutoff), ProgramBank::loadValue(prog, Resonance),
-                           ProgramBank::loadValue(prog, LfoAmount), ctx.lfoPhase, voice.filterEnvLevel, ctx.sampleRate);
+        filterCoefficients(ProgramBank::loadValue(prog, Param::Cutoff), ProgramBank::loadValue(prog, Param::Resonance),
+                           ProgramBank::loadValue(prog, Param::LfoAmount), ctx.lfoPhase, voice.filterEnvLevel, ctx.sampleRate);
 
     const int32_t switches = (ctx.oscOn[0] ? 1 : 0) | (ctx.oscOn[1] ? 2 : 0) | (ctx.oscOn[2] ? 4 : 0);
     kVoiceRenderers[switches](voice, ctx, inc, k, ampStep, filterStep, n, mixLeft, mixRight);
@@ -166,26 +166,26 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
 
     // Values taken once per call.
     EnvelopeRates rates;
-    rates.ampAttack = envelopeRate(ProgramBank::loadValue(prog, AmpAttack));
-    rates.ampHold = envelopeRate(ProgramBank::loadValue(prog, AmpHold));
-    rates.ampDecay = envelopeRate(ProgramBank::loadValue(prog, AmpDecay));
-    rates.ampSustain = ProgramBank::loadValue(prog, AmpSustain);
-    rates.ampRelease = envelopeRate(ProgramBank::loadValue(prog, AmpRelease));
-    rates.filterAttack = envelopeRate(ProgramBank::loadValue(prog, FilterAttack));
-    rates.filterHold = envelopeRate(ProgramBank::loadValue(prog, FilterHold));
-    rates.filterDecay = envelopeRate(ProgramBank::loadValue(prog, FilterDecay));
+    rates.ampAttack = envelopeRate(ProgramBank::loadValue(prog, Param::AmpAttack));
+    rates.ampHold = envelopeRate(ProgramBank::loadValue(prog, Param::AmpHold));
+    rates.ampDecay = envelopeRate(ProgramBank::loadValue(prog, Param::AmpDecay));
+    rates.ampSustain = ProgramBank::loadValue(prog, Param::AmpSustain);
+    rates.ampRelease = envelopeRate(ProgramBank::loadValue(prog, Param::AmpRelease));
+    rates.filterAttack = envelopeRate(ProgramBank::loadValue(prog, Param::FilterAttack));
+    rates.filterHold = envelopeRate(ProgramBank::loadValue(prog, Param::FilterHold));
+    rates.filterDecay = envelopeRate(ProgramBank::loadValue(prog, Param::FilterDecay));
 
     VoiceContext ctx;
     for (int32_t t = 0; t < kNumWavetables; ++t) ctx.tables[t] = wavetables[t];
     ctx.tableLength = tableLength;
-    ctx.oscOn[0] = ProgramBank::loadValue(prog, Osc1On) >= 0.5f;
-    ctx.oscOn[1] = ProgramBank::loadValue(prog, Osc2On) >= 0.5f;
-    ctx.oscOn[2] = ProgramBank::loadValue(prog, Osc3On) >= 0.5f;
+    ctx.oscOn[0] = ProgramBank::loadValue(prog, Param::Osc1On) >= 0.5f;
+    ctx.oscOn[1] = ProgramBank::loadValue(prog, Param::Osc2On) >= 0.5f;
+    ctx.oscOn[2] = ProgramBank::loadValue(prog, Param::Osc3On) >= 0.5f;
     ctx.rates = &rates;
     ctx.sampleRate = sampleRate;
 
-    const float drive = driveGain(ProgramBank::loadValue(prog, Drive));
-    const float volume = volumeGain(ProgramBank::loadValue(prog, Volume));
+    const float drive = driveGain(ProgramBank::loadValue(prog, Param::Drive));
+    const float volume = volumeGain(ProgramBank::loadValue(prog, Param::Volume));
 
     if (sampleFrames <= 0) return;
 
@@ -200,16 +200,16 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
         for (Voice& voice : voices)
             if (voice.active) renderVoice(voice, prog, ctx, n, mixLeft, mixRight);
 
-        const bool clip = softClipOn(ProgramBank::loadValue(prog, Drive));
+        const bool clip = softClipOn(ProgramBank::loadValue(prog, Param::Drive));
         runMasterStage(mixLeft, n, drive, volume, clip);
         runMasterStage(mixRight, n, drive, volume, clip);
 
-        if (ProgramBank::loadValue(prog, Chorus) >= 0.5f) {
+        if (ProgramBank::loadValue(prog, Param::Chorus) >= 0.5f) {
             runDelayEffect(delayLines[0], 0, mixLeft, n, sampleRate);
             runDelayEffect(delayLines[1], 1, mixRight, n, sampleRate);
         }
 
-        cutoffLfoPhase = advanceCutoffLfo(cutoffLfoPhase, n, sampleRate, ProgramBank::loadValue(prog, LfoRate));
+        cutoffLfoPhase = advanceCutoffLfo(cutoffLfoPhase, n, sampleRate, ProgramBank::loadValue(prog, Param::LfoRate));
 
         // Balance as every MIDI source means it: 0 hard left, 1 hard right.
         const float rightGain = std::atomic_ref<float>(outputPan).load(std::memory_order_relaxed);

@@ -12,9 +12,9 @@ struct ShapeParameters {
 };
 
 constexpr ShapeParameters kShapes[Engine::kNumWavetables] = {
-    {Osc1Sine, Osc1Width, Osc1Center, Osc1Level, Osc1Shift},
-    {Osc2Sine, Osc2Width, Osc2Center, Osc2Level, Osc2Shift},
-    {Osc3Sine, Osc3Width, Osc3Center, Osc3Level, Osc3Shift},
+    {Param::Osc1Sine, Param::Osc1Width, Param::Osc1Center, Param::Osc1Level, Param::Osc1Shift},
+    {Param::Osc2Sine, Param::Osc2Width, Param::Osc2Center, Param::Osc2Level, Param::Osc2Shift},
+    {Param::Osc3Sine, Param::Osc3Width, Param::Osc3Center, Param::Osc3Level, Param::Osc3Shift},
 };
 
 constexpr int32_t kSpareTableEntries = 30;

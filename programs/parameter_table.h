@@ -6,7 +6,10 @@
 
 constexpr int32_t kNumParameters = 39;
 
-enum ParameterIndex : int32_t {
+// Host indexes of the parameters, in a scope of their own (Param::Cutoff);
+// plain integers, since the indexes are counted and offset (Osc1Level + 7 * k).
+namespace Param {
+enum Index : int32_t {
     Volume = 0, AmpAttack, AmpHold, AmpDecay, AmpSustain, AmpRelease, Chorus, Drive,
     Cutoff, Resonance, FilterAttack, FilterHold, FilterDecay, FilterSustain, FilterEnvAmount,
     LfoRate, LfoAmount,
@@ -15,6 +18,7 @@ enum ParameterIndex : int32_t {
     Osc3Level, Osc3Pitch, Osc3Sine, Osc3Center, Osc3Width, Osc3Shift, Osc3On,
     Polyphony
 };
+}  // namespace Param
 
 enum class DisplayKind : uint8_t {
     Percent, BipolarPercent, Semitones, Octaves20, Octaves4, RawHz, Cutoff, OnOff, Empty

@@ -57,7 +57,7 @@ void ProgramBank::storeParameter(int32_t index, float value) {
     writeValue(program, index, value);
     if (const uint8_t bit = kParameters[index].rebuildBit) dirtyFlags.fetch_or(bit);
 
-    if (index == ParameterIndex::Polyphony && voiceLimitListener) voiceLimitListener->voiceLimitChanged();
+    if (index == Param::Polyphony && voiceLimitListener) voiceLimitListener->voiceLimitChanged();
 }
 
 float ProgramBank::readParameter(int32_t index) {

@@ -28,20 +28,20 @@ TEST(ParameterStoreRace, ConcurrentStoresKeepTheirOwnIndexAndValue) {
     // The editor's thread writes the volume, the MIDI thread oscillator 1's
     // level, each with values the other never uses.
     std::thread editorThread([&] {
-        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Volume, 0.25f + (i % 100) * 0.001f);
-        plugin.bank.storeParameter(Volume, 0.125f);
+        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Param::Volume, 0.25f + (i % 100) * 0.001f);
+        plugin.bank.storeParameter(Param::Volume, 0.125f);
     });
     std::thread midiThread([&] {
-        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Osc1Level, 0.75f + (i % 100) * 0.001f);
-        plugin.bank.storeParameter(Osc1Level, 0.875f);
+        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Param::Osc1Level, 0.75f + (i % 100) * 0.001f);
+        plugin.bank.storeParameter(Param::Osc1Level, 0.875f);
     });
     editorThread.join();
     midiThread.join();
     stop.store(true);
     audio.join();
 
-    EXPECT_EQ(plugin.bank.readParameter(Volume), 0.125f);
-    EXPECT_EQ(plugin.bank.readParameter(Osc1Level), 0.875f);
+    EXPECT_EQ(plugin.bank.readParameter(Param::Volume), 0.125f);
+    EXPECT_EQ(plugin.bank.readParameter(Param::Osc1Level), 0.875f);
 }
 
 TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
@@ -53,8 +53,8 @@ TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
         while (!stop.load()) plugin.processReplacing(nullptr, outputs, 128);
     });
     std::thread editorThread([&] {
-        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Osc1Sine, (i % 2) ? 1.0f : 0.0f);
-        plugin.bank.storeParameter(Osc1Sine, 1.0f);
+        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Param::Osc1Sine, (i % 2) ? 1.0f : 0.0f);
+        plugin.bank.storeParameter(Param::Osc1Sine, 1.0f);
     });
     editorThread.join();
     stop.store(true);
@@ -70,8 +70,8 @@ TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
     const int32_t n = plugin.engine.tableLength;
     for (int32_t k : {1, n / 8, n / 3, n / 2 + 5, n - 2}) {
         const float phase = static_cast<float>(static_cast<double>(k) / n);
-        const float expected = waveShape(phase, 1.0f, program.valueOf(Osc1Width), program.valueOf(Osc1Center),
-                                         program.valueOf(Osc1Level), program.valueOf(Osc1Shift));
+        const float expected = waveShape(phase, 1.0f, program.valueOf(Param::Osc1Width), program.valueOf(Param::Osc1Center),
+                                         program.valueOf(Param::Osc1Level), program.valueOf(Param::Osc1Shift));
         EXPECT_EQ(plugin.engine.wavetables[0][k], expected) << k;
     }
 }
@@ -121,8 +121,8 @@ TEST(ParameterStoreRace, SampleRateChangesWhileRendering) {
 // is either played at once or queued for the next block, never lost.
 TEST(ParameterStoreRace, MidiFromAnotherThreadIsNeverLost) {
     SynthPlugin plugin(versionOnlyHost);
-    plugin.bank.storeParameter(Polyphony, 1.0f);
-    plugin.bank.storeParameter(AmpSustain, 1.0f);
+    plugin.bank.storeParameter(Param::Polyphony, 1.0f);
+    plugin.bank.storeParameter(Param::AmpSustain, 1.0f);
     std::atomic<bool> stop{false};
     std::thread audio([&] {
         std::vector<float> left(64), right(64);

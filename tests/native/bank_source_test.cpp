@@ -118,8 +118,8 @@ TEST(FactoryBankFile, HoldsTheTellingPrograms) {
     ASSERT_EQ(bytes.size(), 26848u);
 
     EXPECT_EQ(storedName(bytes, 0), "Classiq");
-    EXPECT_EQ(storedBits(bytes, 0, AmpDecay), bitsOf(0.587f));
-    EXPECT_EQ(storedBits(bytes, 0, Osc1On), bitsOf(2.0f));
+    EXPECT_EQ(storedBits(bytes, 0, Param::AmpDecay), bitsOf(0.587f));
+    EXPECT_EQ(storedBits(bytes, 0, Param::Osc1On), bitsOf(2.0f));
     const float classiq[38] = {0.5f, 0, 0, 0.587f, 0, 0.3f, 1, 0, 0.4810007f, 0.114f, 0.39f, 1, 1, 1,
                                0.4259999f, 0.1f, 0.5030001f, 1, 0.5000002f, 0, 1, 0, 0, 2, 1,
                                0.5069995f, 0, 1, 1, 0, 1, 1, 0.5000005f, 0, 1, 0, 0, 0};
@@ -155,10 +155,10 @@ TEST(FactoryBankFile, OtherProgramsHoldTheRecordDefaults) {
         }
     }
     // A few defaults by their own numbers.
-    EXPECT_EQ(storedBits(bytes, 2, Cutoff), bitsOf(0.58f));
-    EXPECT_EQ(storedBits(bytes, 2, Osc2Pitch), bitsOf(0.505f));
-    EXPECT_EQ(storedBits(bytes, 2, Osc3Pitch), bitsOf(0.51f));
-    EXPECT_EQ(storedBits(bytes, 2, Osc1On), bitsOf(2.0f));
+    EXPECT_EQ(storedBits(bytes, 2, Param::Cutoff), bitsOf(0.58f));
+    EXPECT_EQ(storedBits(bytes, 2, Param::Osc2Pitch), bitsOf(0.505f));
+    EXPECT_EQ(storedBits(bytes, 2, Param::Osc3Pitch), bitsOf(0.51f));
+    EXPECT_EQ(storedBits(bytes, 2, Param::Osc1On), bitsOf(2.0f));
 }
 
 TEST(BankSource, ReadsValuesNamesAndDefaults) {
@@ -177,16 +177,16 @@ TEST(BankSource, ReadsValuesNamesAndDefaults) {
     const ProgramRecord fresh;
 
     EXPECT_STREQ(bank[0].name, "Lead #1");
-    EXPECT_EQ(bitsOf(bank[0].valueOf(Volume)), bitsOf(0.25f));
-    EXPECT_EQ(bitsOf(bank[0].valueOf(Cutoff)), bitsOf(0.1f));
-    EXPECT_EQ(bitsOf(bank[0].valueOf(Drive)), bitsOf(1.5f));      // outside 0..1, kept
-    EXPECT_EQ(bitsOf(bank[0].valueOf(Osc1Level)), bitsOf(-0.5f));
-    EXPECT_EQ(bitsOf(bank[0].valueOf(Osc3On)), bitsOf(0.0f));
-    EXPECT_EQ(bitsOf(bank[0].valueOf(AmpAttack)), bitsOf(fresh.valueOf(AmpAttack)));
+    EXPECT_EQ(bitsOf(bank[0].valueOf(Param::Volume)), bitsOf(0.25f));
+    EXPECT_EQ(bitsOf(bank[0].valueOf(Param::Cutoff)), bitsOf(0.1f));
+    EXPECT_EQ(bitsOf(bank[0].valueOf(Param::Drive)), bitsOf(1.5f));      // outside 0..1, kept
+    EXPECT_EQ(bitsOf(bank[0].valueOf(Param::Osc1Level)), bitsOf(-0.5f));
+    EXPECT_EQ(bitsOf(bank[0].valueOf(Param::Osc3On)), bitsOf(0.0f));
+    EXPECT_EQ(bitsOf(bank[0].valueOf(Param::AmpAttack)), bitsOf(fresh.valueOf(Param::AmpAttack)));
 
     EXPECT_STREQ(bank[1].name, "Exactly twenty-three ch");
     EXPECT_STREQ(bank[2].name, "");
-    EXPECT_EQ(bitsOf(bank[2].valueOf(Resonance)), bitsOf(0.75f));
+    EXPECT_EQ(bitsOf(bank[2].valueOf(Param::Resonance)), bitsOf(0.75f));
     EXPECT_STREQ(bank[127].name, "Blank");
     for (int i = 0; i < kNumParameters; ++i) {
         EXPECT_EQ(bitsOf(bank[127].valueOf(i)), bitsOf(fresh.valueOf(i))) << "parameter " << i;
@@ -195,9 +195,9 @@ TEST(BankSource, ReadsValuesNamesAndDefaults) {
     std::vector<uint8_t> bytes = encodeBank(bank);
     ASSERT_EQ(bytes.size(), 26848u);
     EXPECT_EQ(storedName(bytes, 0), "Lead #1");
-    EXPECT_EQ(storedBits(bytes, 0, Osc1Level), bitsOf(-0.5f));
-    EXPECT_EQ(storedBits(bytes, 0, Osc3On), bitsOf(0.0f));
-    EXPECT_EQ(storedBits(bytes, 2, Resonance), bitsOf(0.75f));
+    EXPECT_EQ(storedBits(bytes, 0, Param::Osc1Level), bitsOf(-0.5f));
+    EXPECT_EQ(storedBits(bytes, 0, Param::Osc3On), bitsOf(0.0f));
+    EXPECT_EQ(storedBits(bytes, 2, Param::Resonance), bitsOf(0.75f));
 }
 
 struct BadSource {

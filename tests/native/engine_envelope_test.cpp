@@ -52,7 +52,7 @@ TEST(EngineEnvelopeRate, StageLengthsInSamples) {
 
 TEST(EngineEnvelopeStage, FastAttackEntersHoldAtSample616) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(AmpAttack, 0.0f);
+    plugin->bank.storeParameter(Param::AmpAttack, 0.0f);
     noteOn(*plugin, 60, 127);
     for (int block = 0; block < 14; ++block) {
         renderReplacing(*plugin, 44);
@@ -66,8 +66,8 @@ TEST(EngineEnvelopeStage, FastAttackEntersHoldAtSample616) {
 
 TEST(EngineEnvelopeStage, LevelRisesTowardVelocityAndHoldKeepsIt) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(AmpAttack, 0.0f);
-    plugin->bank.storeParameter(AmpHold, 0.0f);
+    plugin->bank.storeParameter(Param::AmpAttack, 0.0f);
+    plugin->bank.storeParameter(Param::AmpHold, 0.0f);
     noteOn(*plugin, 60, 64);
     renderReplacing(*plugin, 616);
     EXPECT_NEAR(plugin->engine.voices[0].ampLevel, 0.5f, 0.5f * 0.003f);
@@ -80,8 +80,8 @@ TEST(EngineEnvelopeStage, LevelRisesTowardVelocityAndHoldKeepsIt) {
 
 TEST(EngineEnvelopeStage, ZeroSustainEndsTheVoiceAfterDecayWithKeyHeld) {
     auto plugin = makePlugin();
-    for (int32_t p : {AmpAttack, AmpHold, AmpDecay}) plugin->bank.storeParameter(p, 0.0f);
-    plugin->bank.storeParameter(AmpSustain, 0.0f);
+    for (int32_t p : {Param::AmpAttack, Param::AmpHold, Param::AmpDecay}) plugin->bank.storeParameter(p, 0.0f);
+    plugin->bank.storeParameter(Param::AmpSustain, 0.0f);
     noteOn(*plugin, 60);
     int32_t blocks = 0;
     while (plugin->engine.voices[0].active && blocks < 1000) {
@@ -96,8 +96,8 @@ TEST(EngineEnvelopeStage, ZeroSustainEndsTheVoiceAfterDecayWithKeyHeld) {
 
 TEST(EngineEnvelopeStage, SustainHoldsWhereDecayLeftIt) {
     auto plugin = makePlugin();
-    for (int32_t p : {AmpAttack, AmpHold, AmpDecay}) plugin->bank.storeParameter(p, 0.0f);
-    plugin->bank.storeParameter(AmpSustain, 0.5f);
+    for (int32_t p : {Param::AmpAttack, Param::AmpHold, Param::AmpDecay}) plugin->bank.storeParameter(p, 0.0f);
+    plugin->bank.storeParameter(Param::AmpSustain, 0.5f);
     noteOn(*plugin, 60, 64);
     renderReplacing(*plugin, 44 * 14 * 3 + 1);
     const Voice& v = plugin->engine.voices[0];
@@ -111,8 +111,8 @@ TEST(EngineEnvelopeStage, SustainHoldsWhereDecayLeftIt) {
 
 TEST(EngineEnvelopeStage, ReleaseStartsFromCurrentLevelAndEndsTheVoice) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(AmpAttack, 0.3f);
-    plugin->bank.storeParameter(AmpRelease, 0.0f);
+    plugin->bank.storeParameter(Param::AmpAttack, 0.3f);
+    plugin->bank.storeParameter(Param::AmpRelease, 0.0f);
     noteOn(*plugin, 60, 127);
     renderReplacing(*plugin, 88);
     const float level = plugin->engine.voices[0].ampLevel;
@@ -133,8 +133,8 @@ TEST(EngineEnvelopeStage, ReleaseStartsFromCurrentLevelAndEndsTheVoice) {
 
 TEST(EngineEnvelopeStage, StealAfterFinishedReleaseSkipsTheNewAttack) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Polyphony, 0.0f);
-    plugin->bank.storeParameter(AmpRelease, 0.0f);
+    plugin->bank.storeParameter(Param::Polyphony, 0.0f);
+    plugin->bank.storeParameter(Param::AmpRelease, 0.0f);
     noteOn(*plugin, 60, 100);
     renderReplacing(*plugin, 88);
     noteOff(*plugin, 60);
@@ -150,10 +150,10 @@ TEST(EngineEnvelopeStage, StealAfterFinishedReleaseSkipsTheNewAttack) {
 
 TEST(EngineFilterEnvelope, StagesRunToSustainAndIgnoreNoteOff) {
     auto plugin = makePlugin();
-    for (int32_t p : {FilterAttack, FilterHold, FilterDecay}) plugin->bank.storeParameter(p, 0.0f);
-    plugin->bank.storeParameter(FilterEnvAmount, 1.0f);   // +10 octaves
-    plugin->bank.storeParameter(FilterSustain, 0.5f);
-    plugin->bank.storeParameter(AmpRelease, 1.0f);
+    for (int32_t p : {Param::FilterAttack, Param::FilterHold, Param::FilterDecay}) plugin->bank.storeParameter(p, 0.0f);
+    plugin->bank.storeParameter(Param::FilterEnvAmount, 1.0f);   // +10 octaves
+    plugin->bank.storeParameter(Param::FilterSustain, 0.5f);
+    plugin->bank.storeParameter(Param::AmpRelease, 1.0f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 44 * 11);   // 458 samples pass 0.99, after the check at 440
     EXPECT_EQ(plugin->engine.voices[0].filterEnvStage, 0);
@@ -173,7 +173,7 @@ TEST(EngineFilterEnvelope, StagesRunToSustainAndIgnoreNoteOff) {
 
 TEST(EngineFilterEnvelope, CentreAmountHasNoEffect) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(FilterEnvAmount, 0.5f);
+    plugin->bank.storeParameter(Param::FilterEnvAmount, 0.5f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 3000);
     EXPECT_EQ(plugin->engine.voices[0].filterEnvLevel, 0.0f);
@@ -182,8 +182,8 @@ TEST(EngineFilterEnvelope, CentreAmountHasNoEffect) {
 TEST(EngineEnvelopeStage, AbsurdRatesStaySafe) {
     auto plugin = makePlugin();
     for (float value : {NAN, INFINITY, -INFINITY, 1e30f, -5.0f}) {
-        for (int32_t p : {AmpAttack, AmpHold, AmpDecay, AmpSustain, AmpRelease, FilterAttack, FilterHold, FilterDecay,
-                          FilterSustain, FilterEnvAmount})
+        for (int32_t p : {Param::AmpAttack, Param::AmpHold, Param::AmpDecay, Param::AmpSustain, Param::AmpRelease, Param::FilterAttack, Param::FilterHold, Param::FilterDecay,
+                          Param::FilterSustain, Param::FilterEnvAmount})
             plugin->bank.storeParameter(p, value);
         noteOn(*plugin, 60);
         noteOn(*plugin, 72);

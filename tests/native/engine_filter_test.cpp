@@ -132,7 +132,7 @@ TEST(EngineCutoffLfo, AbsurdPhasesAndRatesTerminate) {
 
 TEST(EngineCutoffLfo, RenderAdvancesOncePerSubBlock) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(LfoRate, 0.7f);
+    plugin->bank.storeParameter(Param::LfoRate, 0.7f);
     plugin->engine.cutoffLfoPhase = 0.0f;
     renderReplacing(*plugin, 100);
     float expected = 0.0f;
@@ -140,9 +140,9 @@ TEST(EngineCutoffLfo, RenderAdvancesOncePerSubBlock) {
     EXPECT_EQ(plugin->engine.cutoffLfoPhase, expected);
 
     // An absurd rate stored mid-way neither hangs nor poisons the phase for good.
-    plugin->bank.storeParameter(LfoRate, INFINITY);
+    plugin->bank.storeParameter(Param::LfoRate, INFINITY);
     renderReplacing(*plugin, 88);
-    plugin->bank.storeParameter(LfoRate, 0.1f);
+    plugin->bank.storeParameter(Param::LfoRate, 0.1f);
     renderReplacing(*plugin, 88);
     EXPECT_TRUE(std::isfinite(plugin->engine.cutoffLfoPhase));
 }

@@ -104,7 +104,7 @@ TEST(EngineVoiceLimit, FollowsPolyphonyParameter) {
 
 TEST(EngineStealing, MonophonicStealKeepsVelocityLevelsAndGlidesPitch) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Polyphony, 0.0f);
+    plugin->bank.storeParameter(Param::Polyphony, 0.0f);
     noteOn(*plugin, 60, 100);
     renderReplacing(*plugin, 88);
     const Voice before = plugin->engine.voices[0];
@@ -131,7 +131,7 @@ TEST(EngineStealing, MonophonicStealKeepsVelocityLevelsAndGlidesPitch) {
 
 TEST(EngineStealing, HalfPolyphonyUsesOnlyTheFirstThirtyTwoVoices) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Polyphony, 0.5f);
+    plugin->bank.storeParameter(Param::Polyphony, 0.5f);
     for (int n = 0; n < 32; ++n) noteOn(*plugin, static_cast<uint8_t>(30 + n));
     for (int i = 0; i < 32; ++i) EXPECT_EQ(plugin->engine.voices[i].active, 1);
     noteOn(*plugin, 100);
@@ -142,7 +142,7 @@ TEST(EngineStealing, HalfPolyphonyUsesOnlyTheFirstThirtyTwoVoices) {
 
 TEST(EngineStealing, FullPolyphonyStealsTheMostRecentVoiceAgainAndAgain) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Polyphony, 1.0f);
+    plugin->bank.storeParameter(Param::Polyphony, 1.0f);
     for (int n = 0; n < 64; ++n) noteOn(*plugin, static_cast<uint8_t>(n));
     EXPECT_EQ(activeVoices(*plugin), 64);
     noteOn(*plugin, 100);
@@ -166,7 +166,7 @@ TEST(EngineStealing, FreedVoiceBelowTheLimitIsReusedFirst) {
 
 TEST(EngineStealing, NegativePolyphonyUsesVoiceZero) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Polyphony, -1.0f);
+    plugin->bank.storeParameter(Param::Polyphony, -1.0f);
     noteOn(*plugin, 50, 64);
     EXPECT_EQ(plugin->engine.voices[0].active, 1);
     EXPECT_EQ(plugin->engine.voices[0].note, 50);
@@ -175,7 +175,7 @@ TEST(EngineStealing, NegativePolyphonyUsesVoiceZero) {
     EXPECT_EQ(plugin->engine.voices[0].velocity, 0.5f);   // stolen, not restarted
     EXPECT_EQ(activeVoices(*plugin), 1);
 
-    plugin->bank.storeParameter(Polyphony, NAN);
+    plugin->bank.storeParameter(Param::Polyphony, NAN);
     noteOn(*plugin, 57, 100);
     EXPECT_EQ(activeVoices(*plugin), 1);
     EXPECT_EQ(plugin->engine.voices[0].note, 57);
@@ -185,7 +185,7 @@ TEST(EngineStealing, StoringPolyphonySilencesAndRestartsTheCount) {
     auto plugin = makePlugin();
     noteOn(*plugin, 60);
     noteOn(*plugin, 61);
-    plugin->bank.storeParameter(Polyphony, 1.0f);
+    plugin->bank.storeParameter(Param::Polyphony, 1.0f);
     EXPECT_EQ(activeVoices(*plugin), 0);
     noteOn(*plugin, 62);
     EXPECT_EQ(plugin->engine.voices[0].startOrder, 0u);
@@ -196,7 +196,7 @@ TEST(EngineControllers, ScaleAndStoreTheSixParameters) {
     const struct {
         uint8_t controller;
         int32_t parameter;
-    } map[] = {{1, LfoRate}, {7, Volume}, {12, Cutoff}, {13, Resonance}, {72, AmpRelease}, {73, AmpAttack}};
+    } map[] = {{1, Param::LfoRate}, {7, Param::Volume}, {12, Param::Cutoff}, {13, Param::Resonance}, {72, Param::AmpRelease}, {73, Param::AmpAttack}};
     for (const auto& entry : map) {
         plugin->programValueChanges = 0;
         midi(*plugin, 0xB5, entry.controller, 127);

@@ -102,15 +102,15 @@ TEST(EngineOscillatorRead, PositionBeyondAShrunkenTableIsBroughtBack) {
 
 TEST(EngineOscillatorRender, DisabledOscillatorsFreezeAndAllOffIsSilent) {
     auto plugin = makePlugin();
-    for (int32_t p : {Osc1On, Osc2On, Osc3On}) plugin->bank.storeParameter(p, 0.0f);
-    plugin->bank.storeParameter(Chorus, 0.0f);
+    for (int32_t p : {Param::Osc1On, Param::Osc2On, Param::Osc3On}) plugin->bank.storeParameter(p, 0.0f);
+    plugin->bank.storeParameter(Param::Chorus, 0.0f);
     noteOn(*plugin, 60);
     const Stereo out = renderReplacing(*plugin, 300);
     EXPECT_TRUE(allZero(out.left));
     EXPECT_EQ(plugin->engine.voices[0].osc1Pos, 0);
     EXPECT_EQ(plugin->engine.voices[0].osc2Advance, 0.0f);
 
-    plugin->bank.storeParameter(Osc2On, 1.0f);
+    plugin->bank.storeParameter(Param::Osc2On, 1.0f);
     renderReplacing(*plugin, 44);
     EXPECT_GT(plugin->engine.voices[0].osc2Pos, 0);
     EXPECT_EQ(plugin->engine.voices[0].osc1Pos, 0);
@@ -119,8 +119,8 @@ TEST(EngineOscillatorRender, DisabledOscillatorsFreezeAndAllOffIsSilent) {
 
 TEST(EngineOscillatorRender, IncrementsUsePitchFromBeforeTheGlide) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Polyphony, 0.0f);
-    plugin->bank.storeParameter(Osc1Pitch, 0.5f);
+    plugin->bank.storeParameter(Param::Polyphony, 0.0f);
+    plugin->bank.storeParameter(Param::Osc1Pitch, 0.5f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 44);
     noteOn(*plugin, 72);   // steal: pitch stays 60 and glides

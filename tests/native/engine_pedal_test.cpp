@@ -81,7 +81,7 @@ TEST(EngineSustainPedal, RestrikingAHeldNoteTakesAFreshVoice) {
 
 TEST(EngineSustainPedal, AStolenVoiceIsHeldByItsNewKey) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Polyphony, 0.0f);   // one voice
+    plugin->bank.storeParameter(Param::Polyphony, 0.0f);   // one voice
     pedal(*plugin, true);
     noteOn(*plugin, 60);
     noteOff(*plugin, 60);
@@ -118,7 +118,7 @@ TEST(EnginePanicControllers, AllSoundOffSilencesAtOnce) {
     renderReplacing(*plugin, 300);
     midi(*plugin, 0xB0, 120, 0);
     EXPECT_EQ(activeVoices(*plugin), 0);
-    plugin->bank.storeParameter(Chorus, 0.0f);   // no echo of what sounded before
+    plugin->bank.storeParameter(Param::Chorus, 0.0f);   // no echo of what sounded before
     EXPECT_TRUE(allZero(renderReplacing(*plugin, 300).left));
 }
 
@@ -135,7 +135,7 @@ TEST(EnginePanicControllers, ResetCentresTheBendAndLiftsThePedalOnly) {
     EXPECT_TRUE(releasing(plugin->engine.voices[0]));
     EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 0);
     EXPECT_EQ(plugin->engine.outputPan, 0.0f);
-    EXPECT_EQ(ProgramBank::loadValue(plugin->bank.currentProgram(), Volume), 20 * 0.007874016f);
+    EXPECT_EQ(ProgramBank::loadValue(plugin->bank.currentProgram(), Param::Volume), 20 * 0.007874016f);
     noteOn(*plugin, 62);
     noteOff(*plugin, 62);   // the pedal is up now
     EXPECT_TRUE(releasing(plugin->engine.voices[1]));

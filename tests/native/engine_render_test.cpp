@@ -12,9 +12,9 @@ namespace {
 
 // A sound whose control values move every sub-block: a fast, deep cutoff LFO.
 void playSweepingChord(Synth& plugin) {
-    plugin.bank.storeParameter(LfoRate, 1.0f);
-    plugin.bank.storeParameter(LfoAmount, 1.0f);
-    plugin.bank.storeParameter(AmpAttack, 0.0f);
+    plugin.bank.storeParameter(Param::LfoRate, 1.0f);
+    plugin.bank.storeParameter(Param::LfoAmount, 1.0f);
+    plugin.bank.storeParameter(Param::AmpAttack, 0.0f);
     noteOn(plugin, 48, 100);
     noteOn(plugin, 55, 90);
     noteOn(plugin, 64, 80);
@@ -57,7 +57,7 @@ TEST(EngineRender, ReplacingOverwritesAndProcessAdds) {
 
 TEST(EngineRender, SilenceWithoutVoicesAndEffect) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Chorus, 0.0f);
+    plugin->bank.storeParameter(Param::Chorus, 0.0f);
     std::vector<float> left(777, kGarbage), right(777, kGarbage);
     float* outputs[2] = {left.data(), right.data()};
     plugin->process(outputs, 777);
@@ -69,7 +69,7 @@ TEST(EngineRender, SilenceWithoutVoicesAndEffect) {
 
 TEST(EngineRender, CentredBalanceGivesIdenticalHalves) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Chorus, 0.0f);
+    plugin->bank.storeParameter(Param::Chorus, 0.0f);
     noteOn(*plugin, 60);
     const Stereo out = renderReplacing(*plugin, 1000);
     EXPECT_EQ(out.left, out.right);
@@ -78,11 +78,11 @@ TEST(EngineRender, CentredBalanceGivesIdenticalHalves) {
 
 TEST(EngineRender, EffectKeepsSoundingAfterTheVoicesStop) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Chorus, 1.0f);
-    plugin->bank.storeParameter(AmpAttack, 0.0f);
+    plugin->bank.storeParameter(Param::Chorus, 1.0f);
+    plugin->bank.storeParameter(Param::AmpAttack, 0.0f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 2000);
-    plugin->bank.storeParameter(Polyphony, 1.0f);   // stops every voice, keeps the lines
+    plugin->bank.storeParameter(Param::Polyphony, 1.0f);   // stops every voice, keeps the lines
     ASSERT_EQ(activeVoices(*plugin), 0);
     const Stereo tail = renderReplacing(*plugin, 2000);
     EXPECT_GT(peak(tail.left), 0.0f);
@@ -114,7 +114,7 @@ TEST(EngineRender, OneNullOutputReceivesBothChannels) {
 
 TEST(EngineRender, NoOutputsReturnBeforeTheRebuild) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Osc1Level, 0.5f);
+    plugin->bank.storeParameter(Param::Osc1Level, 0.5f);
     float* none[2] = {nullptr, nullptr};
     plugin->processReplacing(none, 64);
     plugin->process(none, 64);
@@ -126,7 +126,7 @@ TEST(EngineRender, ShapeChangeRebuildsAtTheNextCallEvenWithoutFrames) {
     auto plugin = makePlugin();
     renderReplacing(*plugin, 16);
     ASSERT_EQ(plugin->bank.dirtyFlags.load(), 0);
-    plugin->bank.storeParameter(Osc2Level, 0.5f);   // silences the shape: a table of zeros
+    plugin->bank.storeParameter(Param::Osc2Level, 0.5f);   // silences the shape: a table of zeros
     EXPECT_EQ(plugin->bank.dirtyFlags.load(), 2);
     float* outputs[2] = {nullptr, nullptr};
     std::vector<float> l(4), r(4);
@@ -139,7 +139,7 @@ TEST(EngineRender, ShapeChangeRebuildsAtTheNextCallEvenWithoutFrames) {
     for (int32_t k = 0; k < plugin->engine.tableLength; ++k) nonzero |= plugin->engine.wavetables[0][k] != 0.0f;
     EXPECT_TRUE(nonzero);
 
-    plugin->bank.storeParameter(Osc3Level, 0.5f);
+    plugin->bank.storeParameter(Param::Osc3Level, 0.5f);
     plugin->process(outputs, -7);
     EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
     EXPECT_EQ(plugin->engine.wavetables[2][plugin->engine.tableLength / 3], 0.0f);
@@ -147,8 +147,8 @@ TEST(EngineRender, ShapeChangeRebuildsAtTheNextCallEvenWithoutFrames) {
 
 TEST(EngineRender, VoiceFreesItselfAndOutputReturnsToExactZero) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Chorus, 0.0f);
-    plugin->bank.storeParameter(AmpRelease, 0.3f);
+    plugin->bank.storeParameter(Param::Chorus, 0.0f);
+    plugin->bank.storeParameter(Param::AmpRelease, 0.3f);
     noteOn(*plugin, 57, 100);
     EXPECT_GT(peak(renderReplacing(*plugin, 4096).left), 0.0f);
     noteOff(*plugin, 57);
@@ -168,7 +168,7 @@ TEST(EngineRender, BusyGateOrMissingTablesPlaySilenceAndKeepFlags) {
     auto plugin = makePlugin();
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 64);
-    plugin->bank.storeParameter(Osc1Shift, 0.3f);
+    plugin->bank.storeParameter(Param::Osc1Shift, 0.3f);
     const Voice before = plugin->engine.voices[0];
 
     plugin->engine.renderGate.enterControl();

@@ -28,7 +28,7 @@ TEST(EngineSampleRate, TableAndDelayLengths) {
 
 TEST(EngineSampleRate, ChangeResetsVoicesAndLeavesWritePositions) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Chorus, 1.0f);
+    plugin->bank.storeParameter(Param::Chorus, 1.0f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 2000);
     const uint32_t write = plugin->engine.delayLines[0].writeIndex;
@@ -72,13 +72,13 @@ TEST(EngineWavetable, TuneStoreMarksTheTableAndRebuildsTheSameContents) {
     auto plugin = makePlugin();
     renderReplacing(*plugin, 1);
     std::vector<float> before(plugin->engine.wavetables[0], plugin->engine.wavetables[0] + plugin->engine.tableLength);
-    plugin->bank.storeParameter(Osc1Pitch, 0.7f);
+    plugin->bank.storeParameter(Param::Osc1Pitch, 0.7f);
     EXPECT_EQ(plugin->bank.dirtyFlags.load(), 1);
     plugin->engine.wavetables[0][17] = 99.0f;   // the rebuild writes every entry again
     renderReplacing(*plugin, 1);
     EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), plugin->engine.wavetables[0]));
-    plugin->bank.storeParameter(Osc1On, 0.0f);
-    plugin->bank.storeParameter(Osc2On, 1.0f);
+    plugin->bank.storeParameter(Param::Osc1On, 0.0f);
+    plugin->bank.storeParameter(Param::Osc2On, 1.0f);
     EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
 }

@@ -96,17 +96,17 @@ TEST_F(BankParser, RealBankLoadsEveryProgram) {
     EXPECT_EQ(plugin->bank.curProgram, 128);
     const ProgramRecord* programs = plugin->bank.programs;
     EXPECT_STREQ(programs[0].name, "Classiq");
-    EXPECT_EQ(programs[0].valueOf(AmpDecay), 0.587f);
-    EXPECT_EQ(programs[0].valueOf(Osc1On), 2.0f);
-    EXPECT_EQ(programs[0].valueOf(Cutoff), 0.4810007f);
+    EXPECT_EQ(programs[0].valueOf(Param::AmpDecay), 0.587f);
+    EXPECT_EQ(programs[0].valueOf(Param::Osc1On), 2.0f);
+    EXPECT_EQ(programs[0].valueOf(Param::Cutoff), 0.4810007f);
     EXPECT_STREQ(programs[1].name, "Rave bass");
-    EXPECT_EQ(programs[1].valueOf(Volume), 0.586f);
-    EXPECT_EQ(programs[1].valueOf(Osc3On), 0.0f);
+    EXPECT_EQ(programs[1].valueOf(Param::Volume), 0.586f);
+    EXPECT_EQ(programs[1].valueOf(Param::Osc3On), 0.0f);
     EXPECT_STREQ(programs[2].name, "Walking Bass");
     EXPECT_STREQ(programs[127].name, "Blank");
-    EXPECT_EQ(programs[127].valueOf(Volume), 0.2320002f);
-    EXPECT_EQ(programs[127].valueOf(Osc3On), 1.0f);
-    for (int32_t p = 0; p < 128; ++p) EXPECT_EQ(programs[p].valueOf(Polyphony), 1.0f) << p;
+    EXPECT_EQ(programs[127].valueOf(Param::Volume), 0.2320002f);
+    EXPECT_EQ(programs[127].valueOf(Param::Osc3On), 1.0f);
+    for (int32_t p = 0; p < 128; ++p) EXPECT_EQ(programs[p].valueOf(Param::Polyphony), 1.0f) << p;
 }
 
 TEST_F(BankParser, TheInstrumentStartsOnTheFactoryBank) {
@@ -115,7 +115,7 @@ TEST_F(BankParser, TheInstrumentStartsOnTheFactoryBank) {
     EXPECT_STREQ(fresh.bank.programs[0].name, "Classiq");
     EXPECT_EQ(fresh.bank.dirtyFlags.load(), 255);
     char text[32];
-    fresh.getParamDisplay(AmpDecay, text);
+    fresh.getParamDisplay(Param::AmpDecay, text);
     EXPECT_STREQ(text, "58.70 %");
 }
 
@@ -124,7 +124,7 @@ TEST_F(BankParser, SmallBankFillsItsProgramsOnly) {
     EXPECT_STREQ(plugin->bank.programs[1].name, "Prog 1");
     EXPECT_EQ(plugin->bank.programs[1].valueOf(5), 1.05f);
     EXPECT_EQ(plugin->bank.programs[0].valueOf(37), 0.37f);
-    EXPECT_EQ(plugin->bank.programs[0].valueOf(Polyphony), 1.0f);
+    EXPECT_EQ(plugin->bank.programs[0].valueOf(Param::Polyphony), 1.0f);
     EXPECT_TRUE(allDefaultsFrom(2));
     EXPECT_NE(plugin->bank.dirtyFlags.load() & 7, 0);   // shape values went through the store
 }
@@ -184,8 +184,8 @@ TEST_F(BankParser, ThirtyNineValuesSetPolyphonyAndSilence) {
     const uint8_t noteOn[3] = {0x90, 60, 100};
     plugin->engine.handleMidiMessage(noteOn);
     ASSERT_TRUE(parse(bank.build()));
-    EXPECT_EQ(plugin->bank.programs[0].valueOf(Polyphony), 0.38f);
-    EXPECT_EQ(plugin->bank.programs[1].valueOf(Polyphony), 1.38f);
+    EXPECT_EQ(plugin->bank.programs[0].valueOf(Param::Polyphony), 0.38f);
+    EXPECT_EQ(plugin->bank.programs[1].valueOf(Param::Polyphony), 1.38f);
     for (const Voice& v : plugin->engine.voices) EXPECT_EQ(v.active, 0);
     EXPECT_EQ(plugin->engine.noteCounter, 0u);
 }

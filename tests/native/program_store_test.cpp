@@ -123,18 +123,18 @@ TEST_F(ProgramStore, RebuildBitsPerGroup) {
 }
 
 TEST_F(ProgramStore, StoresWithoutRangeLimitsOrConversion) {
-    plugin->bank.storeParameter(Cutoff, 7.5f);
-    EXPECT_EQ(plugin->bank.readParameter(Cutoff), 7.5f);
-    plugin->bank.storeParameter(Volume, -2.0f);
-    EXPECT_EQ(plugin->bank.readParameter(Volume), -2.0f);
+    plugin->bank.storeParameter(Param::Cutoff, 7.5f);
+    EXPECT_EQ(plugin->bank.readParameter(Param::Cutoff), 7.5f);
+    plugin->bank.storeParameter(Param::Volume, -2.0f);
+    EXPECT_EQ(plugin->bank.readParameter(Param::Volume), -2.0f);
     EXPECT_EQ(plugin->bank.currentProgram().fields[14], -2.0f);
-    EXPECT_EQ(plugin->bank.storeIndex, Volume);
+    EXPECT_EQ(plugin->bank.storeIndex, Param::Volume);
     EXPECT_EQ(plugin->bank.storeValue, -2.0f);
     // The member hand-over form stores what the members hold.
-    plugin->bank.storeIndex = Drive;
+    plugin->bank.storeIndex = Param::Drive;
     plugin->bank.storeValue = 0.75f;
     plugin->bank.storeParameter();
-    EXPECT_EQ(plugin->bank.readParameter(Drive), 0.75f);
+    EXPECT_EQ(plugin->bank.readParameter(Param::Drive), 0.75f);
 }
 
 TEST_F(ProgramStore, OutOfRangeIndexesChangeNothing) {
@@ -153,7 +153,7 @@ TEST_F(ProgramStore, PolyphonyStoreSilencesEveryVoice) {
     plugin->engine.handleMidiMessage(noteOn);
     plugin->engine.handleMidiMessage(noteOn);
     EXPECT_EQ(plugin->engine.noteCounter, 2u);
-    plugin->bank.storeParameter(Polyphony, 1.0f);   // the same value again still resets
+    plugin->bank.storeParameter(Param::Polyphony, 1.0f);   // the same value again still resets
     for (const Voice& v : plugin->engine.voices) EXPECT_EQ(v.active, 0);
     EXPECT_EQ(plugin->engine.noteCounter, 0u);
     plugin->engine.handleMidiMessage(noteOn);
@@ -162,14 +162,14 @@ TEST_F(ProgramStore, PolyphonyStoreSilencesEveryVoice) {
 
 TEST_F(ProgramStore, CurrentProgramBeyondTheArrayIsPulledBack) {
     plugin->bank.curProgram = 200;
-    plugin->bank.storeParameter(Volume, 0.3f);
+    plugin->bank.storeParameter(Param::Volume, 0.3f);
     EXPECT_EQ(plugin->bank.curProgram, 127);
-    EXPECT_EQ(plugin->bank.programs[127].valueOf(Volume), 0.3f);
+    EXPECT_EQ(plugin->bank.programs[127].valueOf(Param::Volume), 0.3f);
     plugin->bank.curProgram = 128;
     char text[32];
-    plugin->getParamDisplay(Volume, text);
+    plugin->getParamDisplay(Param::Volume, text);
     EXPECT_EQ(plugin->bank.curProgram, 127);
     EXPECT_STREQ(text, "30.00 %");
     plugin->bank.curProgram = 300;
-    EXPECT_EQ(plugin->bank.readParameter(Volume), 0.3f);
+    EXPECT_EQ(plugin->bank.readParameter(Param::Volume), 0.3f);
 }
