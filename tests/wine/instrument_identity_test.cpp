@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/shared/signal_checks.h"
 #include "tests/wine/vorzle_dll.h"
 
 namespace {
@@ -26,9 +27,7 @@ intptr_t canDo(PluginInstance& p, const char* text) {
 bool rendersSilence(PluginInstance& p, int32_t frames = 512) {
     std::vector<float> left(frames, 1.0f), right(frames, 1.0f);
     p.processReplacing(left.data(), right.data(), frames);
-    for (int32_t i = 0; i < frames; ++i)
-        if (left[i] != 0.0f || right[i] != 0.0f) return false;
-    return true;
+    return signal_checks::allZero(left) && signal_checks::allZero(right);
 }
 
 }  // namespace
