@@ -1,10 +1,16 @@
 """Reads the stereo 32-bit float WAV files vorzle-render writes, for the
-renderer's script tests (standard library only)."""
+renderer's script tests and tools/sounds (standard library only)."""
 import struct
 
 
 def read_float_wav(path):
     """The sample rate and the interleaved samples of a stereo float WAV."""
+    rate, body = float_wav_data(path)
+    return rate, struct.unpack("<%df" % (len(body) // 4), body)
+
+
+def float_wav_data(path):
+    """The sample rate and the raw bytes of the interleaved samples of a stereo float WAV."""
     with open(path, "rb") as f:
         data = f.read()
     if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
@@ -18,6 +24,6 @@ def read_float_wav(path):
         elif tag == b"data":
             if not fmt or fmt[0] != 3 or fmt[1] != 2 or fmt[5] != 32:
                 raise SystemExit("%s: expected stereo 32-bit float" % path)
-            return fmt[2], struct.unpack("<%df" % (len(body) // 4), body)
+            return fmt[2], body
         pos += 8 + size + (size & 1)
     raise SystemExit("%s: no data chunk" % path)

@@ -1,0 +1,130 @@
+#!/usr/bin/python3
+"""Balance checks on the committed factory bank, through the native build:
+
+  /usr/bin/python3 tools/sounds/check_bank.py [--build build/native]
+
+Renders the measuring phrase with all 128 programs (a few seconds) and checks names and
+categories, loudness, peaks, pitch, that no two programs are alike, and that
+docs/sounds.md describes the bank as committed.
+"""
+import argparse
+import itertools
+import os
+import re
+import statistics
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import bank_info  # noqa: E402
+import make_sounds  # noqa: E402
+import measure  # noqa: E402
+import render  # noqa: E402
+
+DESIGNED = range(2, 127)            # 0, 1 and 127 are stored as the instrument first shipped them
+CHORD_PEAK_LIMIT = -1.0             # dBFS
+BALANCE = 3.0                       # dB either side of the designed programs' median loudness
+SILENT = -60.0                      # dBFS: a part of the phrase quieter than this is silence
+# A tune value off by 0.01 moves an oscillator by 24 cents; the chorus's side bands and a
+# resonant peak swept across the partials pull the measured peak by up to about 10 cents.
+PITCH_TOLERANCE = 20.0              # cents
+PARAMETER_DIFFERENCE = 0.1
+# A program with chorus differs from itself by up to 2.0 dB on the fingerprint when it is
+# rendered a moment later (the chorus then sweeps its notches over other partials); one
+# without chorus or LFO renders identically. Two programs must differ by clearly more
+# than that motion alone: 3 dB on average over every band and 100 ms the two sound in.
+SPECTRAL_DISTANCE = 3.0             # dB
+CATEGORY_RUN = (13, 18)             # programs per designed category
+
+programs = []
+figures = {}
+build = None
+
+
+def setUpModule():
+    programs[:] = bank_info.read_bank()
+    takes = render.render_phrases(range(bank_info.PROGRAM_COUNT), build)
+    figures.update({p.number: measure.Figures(p, takes[p.number]) for p in programs})
+
+
+class NamesAndCategories(unittest.TestCase):
+    def test_names_are_unique_short_and_telling(self):
+        names = [p.name for p in programs]
+        self.assertEqual(len(set(names)), len(names), "names repeat")
+        for p in programs:
+            self.assertTrue(0 < len(p.name) <= 23, p.name)
+            self.assertTrue(all(" " <= c <= "~" for c in p.name), p.name)
+        for n in DESIGNED:
+            name = programs[n].name
+            self.assertNotIn("blank", name.lower(), n)
+            self.assertIsNone(re.search(r"\d", name), "%d %r is numbered" % (n, name))
+
+    def test_every_program_has_a_category_and_a_note(self):
+        for p in programs:
+            self.assertTrue(p.category, "program %d has no category" % p.number)
+            self.assertGreater(len(p.note), 20, "program %d has no note" % p.number)
+
+    def test_categories_are_contiguous_runs(self):
+        runs = make_sounds.category_runs(programs)
+        categories = [r[0] for r in runs]
+        self.assertEqual(len(set(categories)), len(categories), "a category is split: %s" % categories)
+        designed = [r for r in runs if r[1] > 0 and r[2] < 127]
+        self.assertEqual(len(designed), 9, categories)
+        for category, first, last in designed:
+            size = last - first + 1
+            self.assertTrue(CATEGORY_RUN[0] <= size <= CATEGORY_RUN[1], "%s has %d programs" % (category, size))
+
+
+class Balance(unittest.TestCase):
+    def test_no_program_is_silent(self):
+        for n, f in figures.items():
+            for part, level in f.part_loudness.items():
+                with self.subTest(program=n, part=part):
+                    self.assertGreater(level, SILENT)
+
+    def test_chord_peaks_stay_below_the_limit(self):
+        for n, f in figures.items():
+            with self.subTest(program=n, name=programs[n].name):
+                self.assertLessEqual(f.peak, CHORD_PEAK_LIMIT)
+
+    def test_designed_programs_are_equally_loud(self):
+        median = statistics.median(figures[n].loudness for n in DESIGNED)
+        for n in DESIGNED:
+            with self.subTest(program=n, name=programs[n].name, loudness=figures[n].loudness, median=median):
+                self.assertLessEqual(abs(figures[n].loudness - median), BALANCE)
+
+    def test_single_notes_sound_at_the_predicted_pitch(self):
+        for n, f in figures.items():
+            with self.subTest(program=n, name=programs[n].name, measured=f.pitch["mid"], predicted=f.expected["mid"]):
+                self.assertLessEqual(f.pitch_error("mid"), PITCH_TOLERANCE)
+
+
+class Distinctness(unittest.TestCase):
+    def test_no_two_programs_are_alike(self):
+        for a, b in itertools.combinations(programs, 2):
+            with self.subTest(programs=(a.number, b.number), names=(a.name, b.name)):
+                difference = max(abs(x - y) for x, y in zip(a.values, b.values))
+                self.assertGreaterEqual(difference, PARAMETER_DIFFERENCE)
+                d = measure.distance(figures[a.number].fingerprint, figures[b.number].fingerprint)
+                self.assertGreaterEqual(d, SPECTRAL_DISTANCE)
+
+
+class SoundTable(unittest.TestCase):
+    def test_the_table_describes_the_committed_bank(self):
+        with open(os.path.join(make_sounds.DOCS, "sounds.md"), encoding="ascii") as f:
+            table = f.read()
+        recorded = re.search(re.escape(make_sounds.CHECKSUM_LABEL) + r" `([0-9a-f]{64})`", table)
+        self.assertIsNotNone(recorded, "docs/sounds.md records no bank checksum")
+        self.assertEqual(recorded.group(1), bank_info.bank_checksum(),
+                         "docs/sounds.md describes another bank: run tools/sounds/make_sounds.py")
+        rows = re.findall(r"^\| (\d+) \| ([^|]*) \| ([^|]*) \|", table, re.M)
+        self.assertEqual([(int(n), name, category) for n, name, category in rows],
+                         [(p.number, p.name, p.category) for p in programs])
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", help="the native build tree (default: build/native)")
+    args, rest = parser.parse_known_args()
+    build = args.build
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
