@@ -7,7 +7,7 @@
   bars 1-4   "Classiq" (program 0): chord stabs Am F C G over a walking bass,
              the filter cutoff (CC 12) opening slowly, resonance (CC 13) moderate
   bars 5-8   "Rave bass" (program 1): a sixteenth-note bass riff with pitch bends,
-             cutoff swept down and up twice, resonance raised
+             cutoff swept down and up twice, resonance raised, volume 6 dB down
   bars 9-10  back to "Classiq": the progression once more with a bent lead note,
              cutoff closing, and a final A minor chord
 Vorzle sounds an octave below the note numbers, so chords sit around notes 57-76.
@@ -18,6 +18,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import smf  # noqa: E402
 
+VOLUME = 7
 CUTOFF = 12
 RESONANCE = 13
 BEATS_PER_BAR = 4
@@ -76,8 +77,11 @@ def make_song():
     sweep(control, 0, 16, 40, 96)
     chord_section(chords, bass, 0, 4, rest_before_change=True)
 
-    # Bars 5-8: Rave bass riff with bends and a swept, more resonant filter.
+    # Bars 5-8: Rave bass riff with bends and a swept, more resonant filter. With its
+    # sub-octave the program is about 6 dB louder than Classiq; the volume controller
+    # takes that back so the resonant peaks of the sweep stay below full scale.
     control.program(16, 1)
+    control.control(16, VOLUME, 37)
     control.control(16, RESONANCE, 88)
     sweep(control, 16, 20, 100, 30)
     sweep(control, 20, 24, 30, 110)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The same song rendered by the native build (vorzle-render + Vorzle.so) and by
 # the Windows build under Wine (vorzle-render.exe + Vorzle.dll) gives the same
-# float samples within 1e-6, at two block sizes and two sample rates.
+# float samples within 1e-6, at two block sizes and two sample rates, and with
+# the factory programs of the bank tour.
 set -euo pipefail
 root=$1
 build=$2
@@ -27,11 +28,14 @@ assert diff <= 1e-6, "sample %d differs by %g (%r vs %r)" % (worst, diff, a[wors
 print("%d samples, largest difference %g" % (len(a), diff))
 EOF
 
-for options in "--block-size 512" "--block-size 100 --sample-rate 48000"; do
+# The demo at two block sizes and rates, and the bank tour, which plays 28 factory programs.
+for run in "demo --block-size 512" "demo --block-size 100 --sample-rate 48000" "bank_tour --block-size 512"; do
+  song=${run%% *}
+  options=${run#* }
   # shellcheck disable=SC2086
-  "$native" "$root/examples/demo.mid" -o native.wav --quiet $options
+  "$native" "$root/examples/$song.mid" -o native.wav --quiet $options
   # shellcheck disable=SC2086
-  wine "$build/bin/vorzle-render.exe" "$root/examples/demo.mid" -o windows.wav --quiet $options </dev/null
-  printf '%s: ' "$options"
+  wine "$build/bin/vorzle-render.exe" "$root/examples/$song.mid" -o windows.wav --quiet $options </dev/null
+  printf '%s: ' "$run"
   "$python3" compare.py native.wav windows.wav
 done
