@@ -3,7 +3,8 @@
 
   /usr/bin/python3 tools/sounds/check_bank.py [--build build/native]
 
-Renders the measuring phrase with all 128 programs (a few seconds) and checks names and
+Checks the measuring on signals whose figures are known, renders the measuring phrase
+with all 128 programs (a few seconds) and checks names and
 categories, loudness, peaks, pitch, that no two programs are alike, and that
 docs/sounds.md describes the bank as committed.
 """
@@ -14,6 +15,8 @@ import re
 import statistics
 import sys
 import unittest
+
+import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import bank_info  # noqa: E402
@@ -45,6 +48,38 @@ def setUpModule():
     programs[:] = bank_info.read_bank()
     takes = render.render_phrases(range(bank_info.PROGRAM_COUNT), build)
     figures.update({p.number: measure.Figures(p, takes[p.number]) for p in programs})
+
+
+class Measurements(unittest.TestCase):
+    """The measuring itself, on signals whose figures are known."""
+
+    def test_a_sine_measures_its_level_pitch_and_width(self):
+        t = np.arange(round(1.5 * render.SAMPLE_RATE)) / render.SAMPLE_RATE
+        tone = 0.5 * np.sin(2 * np.pi * 220.0 * t)
+        x = np.stack([tone, tone], axis=1)
+        self.assertAlmostEqual(measure.loudest_window(x)[0], 20 * np.log10(0.5 / np.sqrt(2)), places=2)
+        self.assertAlmostEqual(measure.peak_db(x), 20 * np.log10(0.5), places=2)
+        self.assertLess(abs(measure.cents(measure.lowest_partial(x, 1.5), 220.0)), 0.5)
+        self.assertEqual(measure.width_db(x), measure.FLOOR_DB)
+        # Right at half the left: side 0.5, mid 1.5.
+        self.assertAlmostEqual(measure.width_db(np.stack([tone, 0.5 * tone], axis=1)), 20 * np.log10(1 / 3), places=2)
+
+    def test_a_decay_measures_its_envelope(self):
+        rate = render.SAMPLE_RATE
+        t = np.arange(3 * rate) / rate
+        # Full level for 1.5 s, then falling 60 dB per second.
+        level = np.where(t < 1.5, 1.0, 10 ** (-3 * (t - 1.5)))
+        tone = 0.5 * np.sin(2 * np.pi * 220.0 * t) * level
+        attack, sustain, release = measure.envelope_times(np.stack([tone, tone], axis=1), 1.5)
+        self.assertLessEqual(attack, 10)
+        self.assertAlmostEqual(sustain, 0.0, delta=0.5)
+        self.assertAlmostEqual(release, 500, delta=20)
+
+    def test_the_prediction_follows_the_engine(self):
+        # Note 69 at tune 0.5 plays 220 Hz (a little above: the table length is whole).
+        self.assertAlmostEqual(measure.oscillator_frequency(69, 0.5), 220.02, places=2)
+        self.assertAlmostEqual(measure.oscillator_frequency(69, 0.0), 110.01, places=2)
+        self.assertAlmostEqual(measure.oscillator_frequency(60, 0.5), 32 * 44100 / 10787, places=4)
 
 
 class NamesAndCategories(unittest.TestCase):
