@@ -4,9 +4,9 @@
   /usr/bin/python3 tools/sounds/check_bank.py [--build build/native]
 
 Checks the measuring on signals whose figures are known, renders the measuring phrase
-with all 128 programs (a few seconds) and checks names and
-categories, loudness, peaks, pitch, that no two programs are alike, and that
-docs/sounds.md describes the bank as committed.
+with all 128 programs (a few seconds) and checks names and categories, loudness,
+peaks, pitch, that no two programs are alike, and that docs/sounds.md describes the
+bank as committed.
 """
 import argparse
 import itertools
