@@ -15,14 +15,14 @@ struct Record {
 };
 
 inline constexpr Record kRecords[] = {
-    {"native", "demo-44100-512", 1146600u, 0x7c7c92f0819cdb7eu, {0x3c7e05b4u, 0x3bafcd8au, 0x3c089749u, 0xbd53808cu}},
-    {"native", "demo-48000-77", 1248000u, 0x98bf34f72f600d3fu, {0x3c51bb13u, 0x3bb286bfu, 0x3c84231bu, 0xbd390934u}},
-    {"native", "random-44100-13", 1580279u, 0xcc2bdeb4cd68f12bu, {0xbb6b10b5u, 0x3f5faae8u, 0xbf0d15c4u, 0xbe6c8044u}},
-    {"native", "random-96000-1021", 3440064u, 0x600f2ed66f7fd7aau, {0xbbbe1124u, 0x3f5640dau, 0xbf16882bu, 0xbe4b6079u}},
-    {"win32", "demo-44100-512", 1146600u, 0x7c7c92f0819cdb7eu, {0x3c7e05b4u, 0x3bafcd8au, 0x3c089749u, 0xbd53808cu}},
-    {"win32", "demo-48000-77", 1248000u, 0x98bf34f72f600d3fu, {0x3c51bb13u, 0x3bb286bfu, 0x3c84231bu, 0xbd390934u}},
-    {"win32", "random-44100-13", 1580279u, 0xcc2bdeb4cd68f12bu, {0xbb6b10b5u, 0x3f5faae8u, 0xbf0d15c4u, 0xbe6c8044u}},
-    {"win32", "random-96000-1021", 3440064u, 0x600f2ed66f7fd7aau, {0xbbbe1124u, 0x3f5640dau, 0xbf16882bu, 0xbe4b6079u}},
+    {"native", "demo-44100-512", 1146600u, 0x9fab161445d4301cu, {0x3c7e05b4u, 0x3bafcd8au, 0xbcfd9853u, 0xbe3caa81u}},
+    {"native", "demo-48000-77", 1248000u, 0x217e7308decae357u, {0x3c51bb13u, 0x3bb286bfu, 0xbd235258u, 0xbe68375au}},
+    {"native", "random-44100-13", 1580279u, 0x954608daa2a3c890u, {0x3c5d3fa2u, 0x3db083cdu, 0xbe11d28cu, 0x3cda223fu}},
+    {"native", "random-96000-1021", 3440064u, 0x8e59772c5d2fe8b2u, {0x3bcaca80u, 0xbd2896a6u, 0x3da2576fu, 0x3cc7c10eu}},
+    {"win32", "demo-44100-512", 1146600u, 0x9fab161445d4301cu, {0x3c7e05b4u, 0x3bafcd8au, 0xbcfd9853u, 0xbe3caa81u}},
+    {"win32", "demo-48000-77", 1248000u, 0x217e7308decae357u, {0x3c51bb13u, 0x3bb286bfu, 0xbd235258u, 0xbe68375au}},
+    {"win32", "random-44100-13", 1580279u, 0x954608daa2a3c890u, {0x3c5d3fa2u, 0x3db083cdu, 0xbe11d28cu, 0x3cda223fu}},
+    {"win32", "random-96000-1021", 3440064u, 0x8e59772c5d2fe8b2u, {0x3bcaca80u, 0xbd2896a6u, 0x3da2576fu, 0x3cc7c10eu}},
 };
 
 }  // namespace render_identity
