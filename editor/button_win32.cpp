@@ -1,27 +1,22 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "editor/control_values.h"
 #include "editor/editor_messages.h"
 #include "editor/gui_resources.h"
 #include "editor/window_classes.h"
 
 namespace {
 
-constexpr int kOnFrame = 0;
-constexpr int kOffFrame = 1;
-
-bool isOn(float value) { return value >= 0.5f; }
-
 void paint(HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
-    const int frame = isOn(readControlValue(window)) ? kOnFrame : kOffFrame;
-    ImageList_Draw(guiResources.buttonImages, frame, dc, 0, 0, ILD_NORMAL);
+    ImageList_Draw(guiResources.buttonImages, buttonFrame(readControlValue(window)), dc, 0, 0, ILD_NORMAL);
     EndPaint(window, &ps);
 }
 
 void toggle(HWND window) {
-    writeControlValue(window, isOn(readControlValue(window)) ? 0.0f : 1.0f);
+    writeControlValue(window, toggledValue(readControlValue(window)));
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
 }

@@ -7,9 +7,6 @@
 struct GuiResources {
     HINSTANCE instance = nullptr;   // this module, saved by the entry point
     HFONT readoutFont = nullptr;
-    HPEN brightPen = nullptr;       // RGB(255, 230, 230)
-    HPEN darkPen = nullptr;         // RGB(40, 40, 70)
-    HPEN midPen = nullptr;          // RGB(100, 100, 200)
     HBRUSH displayBrush = nullptr;  // pattern of the display bitmap
     HBRUSH blackBrush = nullptr;
     int buttonFrameWidth = 0;       // one of the two button faces
@@ -27,10 +24,6 @@ constexpr int kBackgroundBitmapId = 103;
 constexpr int kKnobBitmapId = 104;
 constexpr int kDisplayBitmapId = 113;
 constexpr int kDigitsBitmapId = 118;
-
-constexpr COLORREF kBrightColour = RGB(255, 230, 230);
-constexpr COLORREF kDarkColour = RGB(40, 40, 70);
-constexpr COLORREF kMidColour = RGB(100, 100, 200);
 
 // False when a bitmap or an image list cannot be made; what was made before
 // stays for freeGuiResources.

@@ -56,10 +56,6 @@ bool loadGuiResources() {
     r.buttonImages = makeImageList(button, r.buttonFrameWidth, r.buttonFrameHeight, 2);
     if (!r.buttonImages) return false;
 
-    r.brightPen = CreatePen(PS_SOLID, 1, kBrightColour);
-    r.darkPen = CreatePen(PS_SOLID, 1, kDarkColour);
-    r.midPen = CreatePen(PS_SOLID, 1, kMidColour);
-
     HBITMAP display = loadModuleBitmap(kDisplayBitmapId);
     r.displayBrush = CreatePatternBrush(display);
     if (display) DeleteObject(display);
@@ -75,9 +71,6 @@ bool loadGuiResources() {
 void freeGuiResources() {
     GuiResources& r = guiResources;
     deleteGdiObject(r.readoutFont);
-    deleteGdiObject(r.brightPen);
-    deleteGdiObject(r.darkPen);
-    deleteGdiObject(r.midPen);
     deleteGdiObject(r.displayBrush);
     deleteGdiObject(r.blackBrush);
     destroyImageList(r.buttonImages);

@@ -2,7 +2,7 @@
 #include <cstdint>
 
 // Where each knob reacts to the hovering mouse, in editor client pixels,
-// edges included. One table for the module: every editor has the same layout.
+// edges included. Every editor has the same layout.
 struct KnobHitEntry {
     int32_t left;
     int32_t top;
@@ -16,4 +16,5 @@ constexpr int32_t kFreeHitEntry = -100;
 
 using KnobHitTable = KnobHitEntry[kKnobHitTableSize];
 
+// The module's table: every editor has the same layout.
 extern KnobHitTable knobHitTable;

@@ -2,9 +2,8 @@
 #include <commctrl.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 
+#include "editor/control_values.h"
 #include "editor/editor_messages.h"
 #include "editor/gui_resources.h"
 #include "editor/knob_drag.h"
@@ -15,45 +14,11 @@ KnobDragState knobDrag;
 
 namespace {
 
-constexpr int kLastKnobFrame = 89;
-constexpr int kDigitCellWidth = 9;
-
-// Per pixel of vertical movement: normal, with Shift, with Control.
-constexpr float kNormalStep = 0.001f;
-constexpr float kShiftStep = 0.01f;
-constexpr float kControlStep = 0.0001f;
-
-// float to int32 as the processor truncates it: out of range gives INT32_MIN.
-int32_t truncateToInt(float value) {
-    if (!(value > -2147483648.0f && value < 2147483648.0f)) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
-int knobFrame(float value) {
-    const int32_t frame = truncateToInt(value * static_cast<float>(kLastKnobFrame));
-    if (frame > kLastKnobFrame) return kLastKnobFrame;
-    if (frame < 0) return 0;
-    return frame;
-}
-
-int digitGlyph(char c) {
-    if (c >= '0' && c <= '9') return 1 + (c - '0');
-    if (c == '-') return 11;
-    return 0;   // blank
-}
-
-// The polyphony counter shows the voice limit the allocator derives from the
-// value, as its last two characters, right-aligned.
+// The counter's last two characters as glyphs of the digit strip, right-aligned.
 void paintCounter(HDC dc, float value) {
-    int8_t voices = static_cast<int8_t>(truncateToInt(value * 63.0f + 1.0f));
-    if (voices > 64) voices = 64;
-    char text[8];
-    std::snprintf(text, sizeof text, "%d", voices);
-    const size_t length = std::strlen(text);
-    const char tens = length >= 2 ? text[length - 2] : ' ';
-    const char units = text[length - 1];
-    ImageList_Draw(guiResources.digitImages, digitGlyph(tens), dc, 0, 0, ILD_NORMAL);
-    ImageList_Draw(guiResources.digitImages, digitGlyph(units), dc, kDigitCellWidth, 0, ILD_NORMAL);
+    const CounterGlyphs glyphs = counterGlyphs(value);
+    ImageList_Draw(guiResources.digitImages, glyphs.tens, dc, 0, 0, ILD_NORMAL);
+    ImageList_Draw(guiResources.digitImages, glyphs.units, dc, kDigitCellWidth, 0, ILD_NORMAL);
 }
 
 void paint(HWND window) {
@@ -99,10 +64,7 @@ void dragStep(HWND window, WPARAM keys) {
     SetCursorPos(knobDrag.anchor.x, knobDrag.anchor.y);
     const float value = readControlValue(window);
     const int32_t dy = p.y - knobDrag.anchor.y;   // positive downwards
-    const float step = (keys & MK_CONTROL) ? kControlStep : (keys & MK_SHIFT) ? kShiftStep : kNormalStep;
-    float next = value - static_cast<float>(dy) * step;
-    if (next > 1.0f) next = 1.0f;
-    if (next < 0.0f) next = 0.0f;
+    const float next = draggedValue(value, dy, (keys & MK_CONTROL) != 0, (keys & MK_SHIFT) != 0);
     if (dy == 0) return;
     writeControlValue(window, next);
     InvalidateRect(window, nullptr, TRUE);

@@ -3,7 +3,6 @@
 #include <new>
 
 #include "editor/synth_editor.h"
-#include "programs/parameter_table.h"
 
 EditorBase* createPluginEditor(EffectBase* owner, PanelClient& client) {
     return new (std::nothrow) SynthEditor(owner, client);
@@ -15,9 +14,7 @@ bool pluginEditorHasPanel() { return SynthEditor::hasPanel(); }
 // the next update.
 void SynthEditor::setParameterFromPanel(int32_t index, float value) {
     if (client) client->setParameterFromPanel(index, value);
-    if (index >= Param::AmpAttack && index <= Param::AmpRelease) refreshDisplay(DisplayId::Envelope);
-    else if (index >= Param::Osc1Level && index <= Param::Osc1Shift) refreshDisplay(DisplayId::Wave1);
-    else if (index >= Param::Osc2Level && index <= Param::Osc2Shift) refreshDisplay(DisplayId::Wave2);
-    else if (index >= Param::Osc3Level && index <= Param::Osc3Shift) refreshDisplay(DisplayId::Wave3);
+    DisplayId display;
+    if (displayOfParameter(index, display)) refreshDisplay(display);
     refreshDisplay(DisplayId::Readout);
 }

@@ -1,21 +1,19 @@
 #pragma once
 #include <cstdint>
 
+#include "editor/panel_layout.h"
 #include "host/editor_base.h"
 #include "host/panel_client.h"
 
-// The display windows of the panel, as their window user data holds them.
-enum class DisplayId : int32_t { Envelope = 1, Wave1 = 3, Wave2 = 4, Wave3 = 5, Readout = 200 };
-
-constexpr int32_t kEditorWidth = 664;
-constexpr int32_t kEditorHeight = 441;
+class X11Panel;
 
 // The instrument's front panel. Window handles are kept as plain pointers so
-// that the instrument object compiles without the window system; the native
-// build has no windows and its editor only reports its size.
+// that the instrument object compiles without the window system. On Windows
+// every control is a window of its own; on Linux the panel is one X window
+// (x11Panel) that draws the same controls from the shared canvas.
 class SynthEditor : public EditorBase {
 public:
-    // False in a build without a window system for the panel.
+    // Whether the build has a panel to show (every build does now).
     static bool hasPanel();
 
     SynthEditor(EffectBase* owner, PanelClient& client);
@@ -42,5 +40,5 @@ public:
     void* readoutWindow = nullptr;
     int32_t hoveredParameter = 0;   // -1 once the mouse rests on no knob
     int32_t knobCount = 0;
+    X11Panel* x11Panel = nullptr;   // the open Linux panel; always null on Windows
 };
-

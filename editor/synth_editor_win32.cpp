@@ -8,23 +8,10 @@
 #include "editor/synth_editor.h"
 #include "editor/window_classes.h"
 #include "host/effect_base.h"
-#include "programs/parameter_table.h"
-
-// Module-wide: every editor has the same size and the same knob layout.
-KnobHitTable knobHitTable;
 
 namespace {
 
-ERect editorRect = {0, 0, 0, 0};
-
 constexpr DWORD kControlStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-constexpr int kKnobSize = 40;
-constexpr int kCounterWidth = 18;
-constexpr int kCounterHeight = 16;
-constexpr int kReadoutWidth = 55;
-constexpr int kReadoutHeight = 16;
-constexpr int kReadoutOffsetX = 15;   // the readout sits right of and below the cursor
-constexpr int kReadoutOffsetY = 20;
 
 HWND asWindow(void* handle) { return static_cast<HWND>(handle); }
 
@@ -44,36 +31,22 @@ void repaintNow(HWND window) {
     UpdateWindow(window);
 }
 
-// A knob window sits 3 pixels left of and 1 pixel below its layout point;
-// its hit region is the 40 x 40 square at the point itself.
-HWND addKnob(HWND editor, int x, int y, int32_t parameter, int32_t& knobCount) {
-    HWND knob = createChild(kKnobClassName, editor, x - 3, y + 1, 0, 0, kControlStyle);
-    if (!knob) return nullptr;
-    resize(knob, kKnobSize, kKnobSize);
-    if (knobCount >= 0 && knobCount < kKnobHitTableSize)
-        knobHitTable[knobCount++] = KnobHitEntry{x, y, x + kKnobSize, y + kKnobSize, parameter};
-    setUserData(knob, parameter);
-    UpdateWindow(knob);
-    return knob;
+// Knobs, buttons and the counter are created empty, then sized, given their
+// parameter and painted at once.
+HWND addSizedControl(HWND editor, const char* className, int x, int y, int width, int height, int32_t parameter) {
+    HWND control = createChild(className, editor, x, y, 0, 0, kControlStyle);
+    if (!control) return nullptr;
+    resize(control, width, height);
+    setUserData(control, parameter);
+    UpdateWindow(control);
+    return control;
 }
 
-HWND addButton(HWND editor, int x, int y, int32_t parameter) {
-    HWND button = createChild(kButtonClassName, editor, x, y, 0, 0, kControlStyle);
-    if (!button) return nullptr;
-    resize(button, guiResources.buttonFrameWidth, guiResources.buttonFrameHeight);
-    setUserData(button, parameter);
-    UpdateWindow(button);
-    return button;
+HWND addDisplay(HWND editor, const PanelControl& display, DWORD style = kControlStyle) {
+    HWND window = createChild(kDisplayClassName, editor, display.x, display.y, display.width, display.height, style);
+    if (window) setUserData(window, display.id);
+    return window;
 }
-
-HWND addDisplay(HWND editor, int x, int y, int width, int height, DisplayId id, DWORD style = kControlStyle) {
-    HWND display = createChild(kDisplayClassName, editor, x, y, width, height, style);
-    if (display) setUserData(display, static_cast<LONG_PTR>(id));
-    return display;
-}
-
-// The six knobs of oscillator row k: level, pitch, sine, center, width, shift.
-constexpr int kOscillatorKnobX[6] = {34, 77, 160, 203, 246, 289};
 
 BOOL CALLBACK repaintChild(HWND child, LPARAM) {
     repaintNow(child);
@@ -108,10 +81,6 @@ SynthEditor* editorOfWindow(HWND editorWindow) {
     return owner ? static_cast<SynthEditor*>(owner->editor) : nullptr;
 }
 
-bool SynthEditor::hasPanel() { return true; }
-
-SynthEditor::SynthEditor(EffectBase* owner, PanelClient& panelClient) : EditorBase(owner), client(&panelClient) {}
-
 SynthEditor::~SynthEditor() {
     // The instrument behind the window is already gone: detach it first so
     // that nothing painted while the windows go down reads from it.
@@ -119,18 +88,12 @@ SynthEditor::~SynthEditor() {
     close();
 }
 
-intptr_t SynthEditor::getRect(ERect** rect) {
-    editorRect = ERect{0, 0, static_cast<int16_t>(kEditorHeight), static_cast<int16_t>(kEditorWidth)};
-    if (rect) *rect = &editorRect;
-    return 1;
-}
-
 // Opening an editor that is already open closes the old window first and
 // builds a fresh one in the new parent, so no window is ever left behind.
 intptr_t SynthEditor::open(void* parent) {
     close();
     knobCount = 0;
-    for (KnobHitEntry& entry : knobHitTable) entry.parameter = kFreeHitEntry;
+    clearKnobHitTable(knobHitTable);
     parentWindow = parent;
 
     ERect* rect = nullptr;
@@ -142,37 +105,34 @@ intptr_t SynthEditor::open(void* parent) {
     editorWindow = editor;
     setUserData(editor, reinterpret_cast<LONG_PTR>(effect));
 
-    // Created first, the readout stays above every control it may cover.
-    readoutWindow = addDisplay(editor, 0, 0, 0, 0, DisplayId::Readout, kControlStyle & ~WS_VISIBLE);
-
-    addButton(editor, 530, 383, Param::Chorus);
-    if (HWND counter = createChild(kKnobClassName, editor, 621, 383, 0, 0, kControlStyle)) {
-        resize(counter, kCounterWidth, kCounterHeight);
-        setUserData(counter, Param::Polyphony);
-        UpdateWindow(counter);
-    }
-
-    addKnob(editor, 33, 43, Param::Volume, knobCount);
-    addKnob(editor, 76, 43, Param::Drive, knobCount);
-    const int32_t ampKnobs[5] = {Param::AmpAttack, Param::AmpHold, Param::AmpDecay, Param::AmpSustain, Param::AmpRelease};
-    for (int i = 0; i < 5; ++i) addKnob(editor, 175 + 43 * i, 43, ampKnobs[i], knobCount);
-    envelopeDisplay = addDisplay(editor, 417, 38, 206, 48, DisplayId::Envelope);
-
-    struct KnobPoint {
-        int x;
-        int32_t parameter;
-    };
-    const KnobPoint filterKnobs[9] = {{33, Param::Cutoff},        {76, Param::Resonance},    {174, Param::FilterEnvAmount},
-                                      {273, Param::FilterAttack}, {317, Param::FilterHold},  {361, Param::FilterDecay},
-                                      {405, Param::FilterSustain}, {507, Param::LfoRate},    {550, Param::LfoAmount}};
-    for (const KnobPoint& knob : filterKnobs) addKnob(editor, knob.x, 114, knob.parameter, knobCount);
-
-    const DisplayId waveIds[3] = {DisplayId::Wave1, DisplayId::Wave2, DisplayId::Wave3};
-    for (int row = 0; row < 3; ++row) {
-        const int32_t firstParameter = Param::Osc1Level + 7 * row;
-        for (int i = 0; i < 6; ++i) addKnob(editor, kOscillatorKnobX[i], 213 + 79 * row, firstParameter + i, knobCount);
-        waveDisplays[row] = addDisplay(editor, 348, 208 + 80 * row, 102, 48, waveIds[row]);
-        addButton(editor, 4, 223 + 79 * row, Param::Osc1On + 7 * row);
+    // Created first, the readout stays above every control it may cover; it
+    // starts empty and hidden, and idle places it.
+    const PanelControl* controls = panelControls();
+    for (size_t i = 0; i < kPanelControlCount; ++i) {
+        const PanelControl& c = controls[i];
+        switch (c.kind) {
+            case ControlKind::Readout:
+                readoutWindow = addDisplay(editor, PanelControl{c.kind, 0, 0, 0, 0, c.id}, kControlStyle & ~WS_VISIBLE);
+                break;
+            case ControlKind::Button:
+                addSizedControl(editor, kButtonClassName, c.x, c.y, guiResources.buttonFrameWidth,
+                                guiResources.buttonFrameHeight, c.id);
+                break;
+            case ControlKind::Counter:
+                addSizedControl(editor, kKnobClassName, c.x, c.y, c.width, c.height, c.id);
+                break;
+            case ControlKind::Knob:
+                // A knob that cannot be made takes no hit entry.
+                if (addSizedControl(editor, kKnobClassName, knobWindowX(c), knobWindowY(c), c.width, c.height, c.id))
+                    addKnobHitEntry(knobHitTable, knobCount, c);
+                break;
+            case ControlKind::Display: {
+                HWND display = addDisplay(editor, c);
+                if (c.id == static_cast<int32_t>(DisplayId::Envelope)) envelopeDisplay = display;
+                else waveDisplays[c.id - static_cast<int32_t>(DisplayId::Wave1)] = display;
+                break;
+            }
+        }
     }
 
     ShowWindow(editor, SW_SHOWNORMAL);
@@ -182,13 +142,6 @@ intptr_t SynthEditor::open(void* parent) {
 void SynthEditor::close() {
     if (editorWindow) DestroyWindow(asWindow(editorWindow));   // takes every control with it
     forgetWindows();
-}
-
-void SynthEditor::forgetWindows() {
-    editorWindow = nullptr;
-    readoutWindow = nullptr;
-    envelopeDisplay = nullptr;
-    for (void*& display : waveDisplays) display = nullptr;
 }
 
 void SynthEditor::idle() {
@@ -202,16 +155,7 @@ void SynthEditor::idle() {
         p.y -= editorArea.top;
 
         const int32_t previous = hoveredParameter;
-        if (!knobDrag.dragging) {
-            hoveredParameter = -1;
-            for (const KnobHitEntry& entry : knobHitTable) {
-                if (entry.parameter >= 0 && entry.left <= p.x && p.x <= entry.right && entry.top <= p.y &&
-                    p.y <= entry.bottom) {
-                    hoveredParameter = entry.parameter;
-                    break;
-                }
-            }
-        }
+        if (!knobDrag.dragging) hoveredParameter = knobAt(knobHitTable, p.x, p.y);
         if (hoveredParameter < 0) {
             if (!knobDrag.dragging) ShowWindow(readout, SW_HIDE);
         } else if ((!IsWindowVisible(readout) || hoveredParameter != previous) && client) {

@@ -10,7 +10,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-wine
-          googletest libbenchmark-dev python3 python3-pil python3-numpy fonts-dejavu-core amsynth sox
+          googletest libbenchmark-dev libx11-dev libxtst-dev python3 python3-pil python3-numpy fonts-dejavu-core
+          amsynth sox
           lmms:i386 lmms-vst-server:i386)
 
 as_root() {

@@ -25,6 +25,13 @@ TEST(ConstructionFailure, EveryAllocationFailureGivesNullWithoutLeaks) {
     closeInstance(effect);
     ASSERT_GE(allocations, 8u);   // instance, programs, editor, 3 tables, 2 delay lines
 
+    // The process's first exception (the injected failure is thrown inside
+    // nothrow new) sets up the unwinder's caches for every loaded library
+    // once; that is not a leak of the instrument's, so it happens here first.
+    failNthAllocationFromNow(1);
+    EXPECT_EQ(vorzleMain(versionOnlyHost), nullptr);
+    stopFailingAllocations();
+
     for (uint64_t n = 1; n <= allocations; ++n) {
         const size_t before = bytesInUse();
         failNthAllocationFromNow(n);
@@ -49,6 +56,6 @@ TEST(ConstructionFailure, WithoutAHostCallbackTheRecordKeepsBaseValues) {
     const AEffect* e = plugin.getAEffect();
     EXPECT_EQ(e->numInputs, 1);
     EXPECT_EQ(e->uniqueID, fourCharCode("NoEf"));
-    EXPECT_EQ(e->flags, 0);   // the native build has no panel, so no editor flag
+    EXPECT_EQ(e->flags, effFlagsHasEditor);   // the panel exists in every build
     plugin.resume();   // asks nobody
 }

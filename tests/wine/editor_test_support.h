@@ -283,11 +283,17 @@ protected:
 
 // The readout as it must look for a text: black, the text centred in
 // RGB(200, 200, 255) with the readout font, framed in the bright colour.
-inline Image expectedReadout(const std::string& text) {
+// Text in the readout font and colour on black, as the readout draws it,
+// with its top-left corner at `at`, or centred in the field when at is null.
+struct FontText {
+    Image pixels;
+    SIZE extent;
+};
+inline FontText drawInReadoutFont(int width, int height, const POINT* at, const std::string& text) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 55;
-    info.bmiHeader.biHeight = -16;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
@@ -297,24 +303,29 @@ inline Image expectedReadout(const std::string& text) {
     HFONT font = CreateFontA(8, 8, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS,
                              CLIP_DEFAULT_PRECIS, PROOF_QUALITY, 0, "MS Sans Serif");
     HGDIOBJ oldFont = SelectObject(memory, font);
-    RECT all = {0, 0, 55, 16};
+    RECT all = {0, 0, width, height};
     FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    SIZE extent;
-    GetTextExtentPoint32A(memory, text.c_str(), static_cast<int>(text.size()), &extent);
+    FontText out{{width, height, std::vector<uint32_t>(static_cast<size_t>(width) * height)}, {0, 0}};
+    GetTextExtentPoint32A(memory, text.c_str(), static_cast<int>(text.size()), &out.extent);
     SetTextColor(memory, RGB(200, 200, 255));
     SetBkMode(memory, TRANSPARENT);
-    TextOutA(memory, (55 - extent.cx) / 2, (16 - extent.cy) / 2, text.c_str(), static_cast<int>(text.size()));
+    const POINT origin = at ? *at : POINT{(width - out.extent.cx) / 2, (height - out.extent.cy) / 2};
+    TextOutA(memory, origin.x, origin.y, text.c_str(), static_cast<int>(text.size()));
     GdiFlush();
-    Image image{55, 16, std::vector<uint32_t>(55 * 16)};
     const uint32_t* source = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = source[i] & 0xFFFFFF;
-    for (int x = 0; x < 55; ++x) image.pixels[x] = image.pixels[15 * 55 + x] = kBright;
-    for (int y = 0; y < 16; ++y) image.pixels[y * 55] = image.pixels[y * 55 + 54] = kBright;
+    for (size_t i = 0; i < out.pixels.pixels.size(); ++i) out.pixels.pixels[i] = source[i] & 0xFFFFFF;
     SelectObject(memory, oldFont);
     DeleteObject(font);
     SelectObject(memory, oldBitmap);
     DeleteObject(dib);
     DeleteDC(memory);
+    return out;
+}
+
+inline Image expectedReadout(const std::string& text) {
+    Image image = drawInReadoutFont(55, 16, nullptr, text).pixels;
+    for (int x = 0; x < 55; ++x) image.pixels[x] = image.pixels[15 * 55 + x] = kBright;
+    for (int y = 0; y < 16; ++y) image.pixels[y * 55] = image.pixels[y * 55 + 54] = kBright;
     return image;
 }
 

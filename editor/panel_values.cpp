@@ -1,0 +1,78 @@
+#include "editor/panel_values.h"
+
+#include "editor/display_drawing.h"
+#include "editor/synth_editor.h"
+#include "host/panel_client.h"
+#include "programs/parameter_table.h"
+
+namespace {
+
+constexpr size_t kDisplayTextSize = 100;   // as large as any display text a host may ask for
+
+EnvelopeTimes envelopeOf(PanelClient& client) {
+    return {client.parameterValue(Param::AmpAttack), client.parameterValue(Param::AmpHold),
+            client.parameterValue(Param::AmpDecay), client.parameterValue(Param::AmpSustain),
+            client.parameterValue(Param::AmpRelease)};
+}
+
+// The oscillator's shape parameters lie at fixed offsets from its level.
+WaveArguments waveOf(PanelClient& client, int32_t oscillator) {
+    const int32_t level = Param::Osc1Level + 7 * oscillator;
+    auto at = [&](int32_t oscillator1Parameter) {
+        return client.parameterValue(level + oscillator1Parameter - Param::Osc1Level);
+    };
+    return {at(Param::Osc1Sine), at(Param::Osc1Width), at(Param::Osc1Center), at(Param::Osc1Level),
+            at(Param::Osc1Shift)};
+}
+
+}  // namespace
+
+void drawDisplay(PixelCanvas& canvas, DisplayId id, PanelClient& client) {
+    switch (id) {
+        case DisplayId::Envelope: drawEnvelope(canvas, envelopeOf(client)); break;
+        case DisplayId::Wave1: drawWaveform(canvas, waveOf(client, 0)); break;
+        case DisplayId::Wave2: drawWaveform(canvas, waveOf(client, 1)); break;
+        case DisplayId::Wave3: drawWaveform(canvas, waveOf(client, 2)); break;
+        case DisplayId::Readout: break;
+    }
+}
+
+void readoutText(const SynthEditor& editor, char* text, size_t size) {
+    if (!text || size == 0) return;
+    char buffer[kDisplayTextSize] = {};
+    if (editor.client) editor.client->parameterDisplay(editor.hoveredParameter, buffer);
+    buffer[kDisplayTextSize - 1] = '\0';
+    size_t i = 0;
+    for (; i + 1 < size && buffer[i]; ++i) text[i] = buffer[i];
+    text[i] = '\0';
+}
+
+void paintPanel(PixelCanvas& panel, const PanelArtwork& art, const SynthEditor& editor, const PanelReadout& readout) {
+    paintPanelBackground(panel, art);
+    if (!editor.client) return;
+    PanelClient& client = *editor.client;
+    const PanelControl* controls = panelControls();
+    for (size_t i = 0; i < kPanelControlCount; ++i) {
+        const PanelControl& c = controls[i];
+        switch (c.kind) {
+            case ControlKind::Knob: paintKnob(panel, art, c, client.parameterValue(c.id)); break;
+            case ControlKind::Counter: paintCounter(panel, art, c, client.parameterValue(c.id)); break;
+            case ControlKind::Button: paintButton(panel, art, c, client.parameterValue(c.id)); break;
+            case ControlKind::Display: {
+                PixelCanvas area = panel.window(c.x, c.y, c.width, c.height);
+                paintDisplayBackground(area, art);
+                drawDisplay(area, static_cast<DisplayId>(c.id), client);
+                break;
+            }
+            case ControlKind::Readout: break;   // last, above everything
+        }
+    }
+    if (!readout.visible) return;
+    // Drawn whole, then cut at the panel's edges as a child window would be.
+    PixelImage field(kReadoutWidth, kReadoutHeight);
+    PixelCanvas area = field.canvas();
+    char text[kDisplayTextSize];
+    readoutText(editor, text, sizeof text);
+    paintReadout(area, text);
+    copyBlock(panel, readout.x, readout.y, field, 0, 0, kReadoutWidth, kReadoutHeight);
+}

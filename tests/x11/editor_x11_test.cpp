@@ -1,0 +1,410 @@
+// The Linux panel in a host window under a real X server (Xvfb): this
+// program plays the host, creates its window, opens the editor into it and
+// drives it with real input events from the XTest extension, as a musician's
+// mouse would; then it reads the parameters back and captures the window.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <malloc.h>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "editor/control_values.h"
+#include "editor/panel_layout.h"
+#include "editor/panel_painter.h"
+#include "editor/synth_editor.h"
+#include "host/synth_plugin.h"
+#include "tests/shared/version_only_host.h"
+#include "tests/shared/png_image.h"
+#include "vsthost/plugin_instance.h"
+#include "vsthost/plugin_module.h"
+
+namespace {
+
+constexpr int kHostX = 50;   // where the host's window sits on the screen
+constexpr int kHostY = 40;
+
+struct Capture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// The host's side: its own display connection and a top-level window.
+class X11Host : public ::testing::Test {
+protected:
+    // One connection for the whole program, as a host keeps it: when the
+    // last client leaves, the X server resets and refuses connections a while.
+    static void SetUpTestSuite() { display = XOpenDisplay(nullptr); }
+    static void TearDownTestSuite() {
+        if (display) XCloseDisplay(display);
+        display = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(display, nullptr) << "no X display (run under xvfb-run)";
+        int event, error, major, minor;
+        ASSERT_TRUE(XTestQueryExtension(display, &event, &error, &major, &minor));
+    }
+    void TearDown() override {
+        for (Window w : hostWindows) XDestroyWindow(display, w);
+        if (display) XSync(display, False);
+    }
+
+    Window newHostWindow(int x = kHostX, int y = kHostY) {
+        const int screen = DefaultScreen(display);
+        Window w = XCreateSimpleWindow(display, RootWindow(display, screen), x, y, 800, 600, 0, 0, 0);
+        XSelectInput(display, w, StructureNotifyMask);
+        XMapWindow(display, w);
+        XEvent e;
+        do XWindowEvent(display, w, StructureNotifyMask, &e);
+        while (e.type != MapNotify);
+        hostWindows.push_back(w);
+        return w;
+    }
+
+    static intptr_t dispatch(SynthPlugin& plugin, int32_t opcode, void* ptr = nullptr) {
+        AEffect* e = plugin.getAEffect();
+        return e->dispatcher(e, opcode, 0, 0, ptr, 0.0f);
+    }
+    static void* asParent(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
+
+    // The host's idle timer: the panel handles what the server sent it.
+    void idle(AEffect* effect, int times = 3) {
+        for (int i = 0; i < times; ++i) {
+            XSync(display, False);
+            usleep(2000);
+            effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+        }
+    }
+    void idle(SynthPlugin& plugin, int times = 3) { idle(plugin.getAEffect(), times); }
+
+    Window panelOf(Window host) {
+        Window root, parent, *children = nullptr;
+        unsigned int count = 0;
+        XQueryTree(display, host, &root, &parent, &children, &count);
+        const Window panel = count == 1 ? children[0] : 0;
+        if (children) XFree(children);
+        return panel;
+    }
+
+    // Mouse and keys as the server sees them, at panel coordinates.
+    void moveTo(int x, int y) {
+        XTestFakeMotionEvent(display, DefaultScreen(display), kHostX + x, kHostY + y, 0);
+        XSync(display, False);
+    }
+    void button(unsigned int which, bool down) {
+        XTestFakeButtonEvent(display, which, down, 0);
+        XSync(display, False);
+    }
+    void key(KeySym symbol, bool down) {
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), down, 0);
+        XSync(display, False);
+    }
+    void pointerOnScreen(int& x, int& y) {
+        Window root, child;
+        int wx, wy;
+        unsigned int mask;
+        XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &wx, &wy, &mask);
+    }
+    bool pointerGrabbedElsewhere() {
+        const int result = XGrabPointer(display, DefaultRootWindow(display), False, 0, GrabModeAsync, GrabModeAsync,
+                                        None, None, CurrentTime);
+        if (result == GrabSuccess) XUngrabPointer(display, CurrentTime);
+        XSync(display, False);
+        return result == AlreadyGrabbed;
+    }
+
+    Capture capture(Window w, int x, int y, int width, int height) {
+        Capture c{width, height, {}};
+        XImage* image = XGetImage(display, w, x, y, width, height, AllPlanes, ZPixmap);
+        if (!image) return c;
+        for (int row = 0; row < height; ++row)
+            for (int col = 0; col < width; ++col) c.pixels.push_back(XGetPixel(image, col, row) & 0xFFFFFF);
+        XDestroyImage(image);
+        return c;
+    }
+
+    static inline Display* display = nullptr;
+    std::vector<Window> hostWindows;
+};
+
+// A knob drag as the hand makes it: press on the knob, move, release.
+struct KnobPoint {
+    int x, y;
+};
+
+// The plug-in is large (64 voices, 128 programs): keep it off the stack.
+std::unique_ptr<SynthPlugin> makePlugin() { return std::make_unique<SynthPlugin>(versionOnlyHost); }
+
+long residentKilobytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+std::vector<uint8_t> readSourceFile(const char* relative) {
+    std::ifstream in(std::string(VORZLE_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+TEST_F(X11Host, OpensAsAChildWindowOfTheHostsWindow) {
+    auto plugin = makePlugin();
+    EXPECT_TRUE(plugin->getAEffect()->flags & effFlagsHasEditor);
+    ERect* rect = nullptr;
+    ASSERT_EQ(dispatch(*plugin, effEditGetRect, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(std::vector<int>({rect->top, rect->left, rect->bottom, rect->right}), std::vector<int>({0, 0, 441, 664}));
+
+    const Window host = newHostWindow();
+    ASSERT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
+    XSync(display, False);
+    const Window panel = panelOf(host);
+    ASSERT_NE(panel, 0u);
+    XWindowAttributes a;
+    XGetWindowAttributes(display, panel, &a);
+    EXPECT_EQ(std::vector<int>({a.x, a.y, a.width, a.height}), std::vector<int>({0, 0, 664, 441}));
+    EXPECT_EQ(a.map_state, IsViewable);
+
+    dispatch(*plugin, effEditClose);
+    XSync(display, False);
+    EXPECT_EQ(panelOf(host), 0u);
+    // No parent, or one that does not exist: no panel, and no X error ends the host.
+    EXPECT_EQ(dispatch(*plugin, effEditOpen, nullptr), 0);
+    EXPECT_EQ(dispatch(*plugin, effEditOpen, asParent(0x7FFFFFF)), 0);
+    dispatch(*plugin, effEditIdle);
+    dispatch(*plugin, effEditClose);
+}
+
+TEST_F(X11Host, KnobDragsWithAndWithoutModifiersKeepThePointerHidden) {
+    auto plugin = makePlugin();
+    const Window host = newHostWindow();
+    ASSERT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
+    idle(*plugin);
+    const Window panel = panelOf(host);
+
+    // Hovering shows the readout 15 right of and 20 below the pointer.
+    const KnobPoint cutoff{33 + 20, 114 + 20};
+    moveTo(cutoff.x, cutoff.y);
+    idle(*plugin);
+    int anchorX, anchorY;
+    pointerOnScreen(anchorX, anchorY);
+    float expected = plugin->parameterValue(Param::Cutoff);
+
+    button(Button1, true);
+    idle(*plugin);
+    EXPECT_TRUE(pointerGrabbedElsewhere());   // the panel holds the pointer, with its empty cursor
+
+    struct Step {
+        int dy;
+        KeySym modifier;   // 0 for none
+        bool control, shift;
+    };
+    for (const Step s : {Step{-20, 0, false, false}, Step{7, XK_Shift_L, false, true},
+                         Step{-30, XK_Control_L, true, false}, Step{5, 0, false, false}}) {
+        if (s.modifier) key(s.modifier, true);
+        moveTo(cutoff.x, cutoff.y + s.dy);
+        idle(*plugin);
+        if (s.modifier) key(s.modifier, false);
+        expected = draggedValue(expected, s.dy, s.control, s.shift);
+        EXPECT_EQ(plugin->parameterValue(Param::Cutoff), expected) << s.dy;
+        int x, y;
+        pointerOnScreen(x, y);
+        EXPECT_EQ(std::make_pair(x, y), std::make_pair(anchorX, anchorY)) << "the pointer goes back to the anchor";
+
+        // The readout follows the value at every step.
+        char text[100] = {};
+        plugin->parameterDisplay(Param::Cutoff, text);
+        PixelImage readout(kReadoutWidth, kReadoutHeight);
+        PixelCanvas canvas = readout.canvas();
+        paintReadout(canvas, text);
+        const Capture shown = capture(panel, cutoff.x + 15, cutoff.y + 20, kReadoutWidth, kReadoutHeight);
+        EXPECT_EQ(shown.pixels, readout.pixels) << text;
+    }
+    button(Button1, false);
+    idle(*plugin);
+    EXPECT_FALSE(pointerGrabbedElsewhere());
+    // The knob shows the frame of its new value.
+    const PanelArtwork& art = *panelArtwork();
+    const Capture knob = capture(panel, 30, 115, 40, 40);
+    const int frame = knobFrame(expected);
+    for (int y = 0; y < 40; y += 7)
+        for (int x = 0; x < 40; x += 7) EXPECT_EQ(knob.at(x, y), art.knobs.at(frame * 40 + x, y));
+    dispatch(*plugin, effEditClose);
+}
+
+TEST_F(X11Host, ButtonsToggleAndTheCounterDrags) {
+    auto plugin = makePlugin();
+    const Window host = newHostWindow();
+    ASSERT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
+    idle(*plugin);
+    const Window panel = panelOf(host);
+    const PanelArtwork& art = *panelArtwork();
+
+    const float before = plugin->parameterValue(Param::Chorus);
+    moveTo(530 + 10, 383 + 6);
+    for (unsigned int which : {Button1, Button3}) {   // left and right clicks both toggle
+        const float was = plugin->parameterValue(Param::Chorus);
+        button(which, true);
+        button(which, false);
+        idle(*plugin);
+        EXPECT_EQ(plugin->parameterValue(Param::Chorus), toggledValue(was));
+        const Capture face = capture(panel, 530, 383, 27, 13);
+        const int frame = buttonFrame(plugin->parameterValue(Param::Chorus));
+        EXPECT_EQ(face.at(13, 6), art.buttons.at(frame * 27 + 13, 6));
+        EXPECT_EQ(face.at(3, 3), art.buttons.at(frame * 27 + 3, 3));
+    }
+    EXPECT_EQ(plugin->parameterValue(Param::Chorus), before);
+
+    // The counter: 16 pixels up is one voice more at normal speed.
+    const float polyphony = plugin->parameterValue(Param::Polyphony);
+    moveTo(621 + 9, 383 + 8);
+    button(Button1, true);
+    idle(*plugin);
+    moveTo(621 + 9, 383 + 8 - 160);
+    idle(*plugin);
+    button(Button1, false);
+    idle(*plugin);
+    const float raised = draggedValue(polyphony, -160, false, false);
+    EXPECT_EQ(plugin->parameterValue(Param::Polyphony), raised);
+    const CounterGlyphs glyphs = counterGlyphs(raised);
+    const Capture digits = capture(panel, 621, 383, 18, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 9; ++x) {
+            EXPECT_EQ(digits.at(x, y), art.digits.at(glyphs.tens * 9 + x, y));
+            EXPECT_EQ(digits.at(9 + x, y), art.digits.at(glyphs.units * 9 + x, y));
+        }
+    dispatch(*plugin, effEditClose);
+}
+
+// The Linux panel next to the Windows one: every pixel the same. With
+// VORZLE_LINUX_SCREENSHOT set, a PNG of it with the readout showing is
+// written there (scripts/screenshot.sh).
+TEST_F(X11Host, CaptureMatchesTheWindowsPanelPicture) {
+    std::string error;
+    const png_image::Rgb windows = png_image::decode(readSourceFile("docs/editor.png"), error);
+    ASSERT_EQ(windows.width, kEditorWidth) << error;
+
+    auto plugin = makePlugin();
+    plugin->setProgram(0);
+    const Window host = newHostWindow();
+    moveTo(-40, -30);   // off the panel: no readout
+    ASSERT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
+    idle(*plugin);
+    const Capture shown = capture(panelOf(host), 0, 0, kEditorWidth, kEditorHeight);
+    size_t differing = 0;
+    for (size_t i = 0; i < shown.pixels.size(); ++i) differing += shown.pixels[i] != windows.pixels[i];
+    EXPECT_EQ(differing, 0u);
+    if (const char* path = std::getenv("VORZLE_LINUX_SCREENSHOT")) {
+        // The picture shows the readout too, with the pointer on the Cutoff knob.
+        moveTo(33 + 20, 114 + 18);
+        idle(*plugin);
+        const Capture hovered = capture(panelOf(host), 0, 0, kEditorWidth, kEditorHeight);
+        const std::vector<uint8_t> png = png_image::encode({hovered.width, hovered.height, hovered.pixels});
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), png.size());
+    }
+    dispatch(*plugin, effEditClose);
+}
+
+TEST_F(X11Host, OpenAndCloseAHundredTimesAndTwoEditorsAtOnce) {
+    auto first = makePlugin();
+    auto second = makePlugin();
+    const Window hostA = newHostWindow();
+    const Window hostB = newHostWindow(kHostX, kHostY + 100);
+    auto cycle = [&] {
+        ASSERT_EQ(dispatch(*first, effEditOpen, asParent(hostA)), 1);
+        ASSERT_EQ(dispatch(*second, effEditOpen, asParent(hostB)), 1);
+        dispatch(*first, effEditIdle);
+        dispatch(*second, effEditIdle);
+        dispatch(*first, effEditClose);
+        dispatch(*second, effEditClose);
+    };
+    for (int i = 0; i < 10; ++i) cycle();
+    const long before = residentKilobytes();
+    const size_t heapBefore = mallinfo2().uordblks;
+    for (int i = 0; i < 100; ++i) cycle();
+    const long growth = residentKilobytes() - before;
+    const long heapGrowth = static_cast<long>(mallinfo2().uordblks) - static_cast<long>(heapBefore);
+    std::printf("after 100 open/close cycles of two editors: resident %+ld KB, heap in use %+ld bytes\n", growth,
+                heapGrowth);
+    EXPECT_LT(growth, 256);
+    EXPECT_LT(heapGrowth, 4096);
+    XSync(display, False);
+    EXPECT_EQ(panelOf(hostA), 0u);
+    EXPECT_EQ(panelOf(hostB), 0u);
+
+    // Both open: a drag on the second changes only the second instance.
+    ASSERT_EQ(dispatch(*first, effEditOpen, asParent(hostA)), 1);
+    ASSERT_EQ(dispatch(*second, effEditOpen, asParent(hostB)), 1);
+    idle(*first);
+    idle(*second);
+    XRaiseWindow(display, hostB);
+    const float a = first->parameterValue(Param::Volume), b = second->parameterValue(Param::Volume);
+    moveTo(53, 100 + 63);
+    button(Button1, true);
+    idle(*first);
+    idle(*second);
+    moveTo(53, 100 + 63 - 40);
+    idle(*first);
+    idle(*second);
+    button(Button1, false);
+    idle(*first);
+    idle(*second);
+    EXPECT_EQ(first->parameterValue(Param::Volume), a);
+    EXPECT_EQ(second->parameterValue(Param::Volume), draggedValue(b, -40, false, false));
+
+    // The host destroys its window before closing the editor: nothing breaks.
+    XDestroyWindow(display, hostA);
+    hostWindows.erase(hostWindows.begin());
+    XSync(display, False);
+    dispatch(*first, effEditIdle);
+    dispatch(*first, effEditClose);
+    dispatch(*second, effEditClose);
+}
+
+// What a Linux host loads: Vorzle.so through its entry point, the panel drawn
+// from the artwork the module carries, and a second load after the first is
+// gone (hosts scan, unload and load again).
+TEST_F(X11Host, TheShippedModuleShowsThePanelAcrossReloads) {
+    std::string error;
+    const png_image::Rgb windows = png_image::decode(readSourceFile("docs/editor.png"), error);
+    ASSERT_EQ(windows.width, kEditorWidth) << error;
+    const Window host = newHostWindow();
+    moveTo(-40, -30);
+    for (int load = 0; load < 2; ++load) {
+        PluginModule module;
+        ASSERT_TRUE(module.load(defaultPluginPath(), error)) << error;
+        std::unique_ptr<PluginInstance> instance = PluginInstance::create(module.entry(), error);
+        ASSERT_NE(instance, nullptr) << error;
+        EXPECT_TRUE(instance->hasFlag(effFlagsHasEditor));
+        instance->dispatch(effSetProgram, 0, 0);
+        ASSERT_EQ(instance->dispatch(effEditOpen, 0, 0, asParent(host)), 1);
+        idle(instance->effect());
+        EXPECT_EQ(capture(panelOf(host), 0, 0, kEditorWidth, kEditorHeight).pixels, windows.pixels) << load;
+
+        // A drag on the Volume knob reaches the parameter: its text changes.
+        const std::string before = instance->paramDisplay(Param::Volume);
+        moveTo(53, 63);
+        button(Button1, true);
+        idle(instance->effect());
+        moveTo(53, 63 - 100);
+        idle(instance->effect());
+        button(Button1, false);
+        idle(instance->effect());
+        EXPECT_NE(instance->paramDisplay(Param::Volume), before);
+        moveTo(-40, -30);
+        instance->dispatch(effEditClose);
+        instance->close();
+    }
+}
