@@ -10,18 +10,6 @@
 
 using namespace editor_test;
 
-namespace {
-
-bool writeFile(std::string path, const std::vector<uint8_t>& bytes) {
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;   // a Linux path from the environment
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-
-}  // namespace
-
 TEST(EditorPng, EncodesTheKnownCrcAndLayout) {
     const uint8_t text[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     EXPECT_EQ(png_image::crc32(text, sizeof text), 0xCBF43926u);   // the CRC-32 check value
@@ -70,6 +58,7 @@ TEST_F(EditorTest, ScreenshotShowsTheBackgroundAroundTheControls) {
     }
 
     if (const char* path = std::getenv("VORZLE_EDITOR_SCREENSHOT")) {
-        EXPECT_TRUE(writeFile(path, png_image::encode({shown.width, shown.height, shown.pixels}))) << path;
+        const std::vector<uint8_t> png = png_image::encode({shown.width, shown.height, shown.pixels});
+        EXPECT_TRUE(writeFile(path, png.data(), png.size())) << path;
     }
 }

@@ -54,6 +54,15 @@ struct Image {
     }
 };
 
+// Writes a file named by a Linux path from the environment (Wine maps it to drive Z).
+inline bool writeFile(std::string path, const void* bytes, size_t size) {
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool ok = std::fwrite(bytes, 1, size, file) == size;
+    return std::fclose(file) == 0 && ok;
+}
+
 inline std::string sourcePath(const char* relative) {
     // Wine maps the Linux root to drive Z.
     return std::string("Z:") + VORZLE_SOURCE_DIR + "/" + relative;

@@ -79,12 +79,7 @@ bool writeGlyphTable(const char* path) {
     }
     source += "extern const int32_t kReadoutFontHeight = " + std::to_string(height) + ";\n\n";
     source += "extern const ReadoutGlyph kReadoutGlyphs[kReadoutGlyphCount] = {\n" + glyphs + "};\n";
-    std::string target = path;
-    if (!target.empty() && target[0] == '/') target = "Z:" + target;
-    FILE* file = std::fopen(target.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(source.data(), 1, source.size(), file) == source.size();
-    return std::fclose(file) == 0 && ok;
+    return writeFile(path, source.data(), source.size());
 }
 
 }  // namespace

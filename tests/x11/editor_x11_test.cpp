@@ -96,6 +96,14 @@ protected:
         return panel;
     }
 
+    // Opens the editor in a new host window and shows it; the panel's window, or 0.
+    Window openPanel(SynthPlugin& plugin) {
+        const Window host = newHostWindow();
+        if (dispatch(plugin, effEditOpen, asParent(host)) != 1) return 0;
+        idle(plugin);
+        return panelOf(host);
+    }
+
     // Mouse and keys as the server sees them, at panel coordinates.
     void moveTo(int x, int y) {
         XTestFakeMotionEvent(display, DefaultScreen(display), kHostX + x, kHostY + y, 0);
@@ -189,10 +197,8 @@ TEST_F(X11Host, OpensAsAChildWindowOfTheHostsWindow) {
 
 TEST_F(X11Host, KnobDragsWithAndWithoutModifiersKeepThePointerHidden) {
     auto plugin = makePlugin();
-    const Window host = newHostWindow();
-    ASSERT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
-    idle(*plugin);
-    const Window panel = panelOf(host);
+    const Window panel = openPanel(*plugin);
+    ASSERT_NE(panel, 0u);
 
     // Hovering shows the readout 15 right of and 20 below the pointer.
     const KnobPoint cutoff{33 + 20, 114 + 20};
@@ -246,10 +252,8 @@ TEST_F(X11Host, KnobDragsWithAndWithoutModifiersKeepThePointerHidden) {
 
 TEST_F(X11Host, ButtonsToggleAndTheCounterDrags) {
     auto plugin = makePlugin();
-    const Window host = newHostWindow();
-    ASSERT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
-    idle(*plugin);
-    const Window panel = panelOf(host);
+    const Window panel = openPanel(*plugin);
+    ASSERT_NE(panel, 0u);
     const PanelArtwork& art = *panelArtwork();
 
     const float before = plugin->parameterValue(Param::Chorus);
