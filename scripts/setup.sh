@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, once: the 32-bit
 # mingw cross compiler (posix threads), Wine for 32-bit programs, Xvfb, the
-# native test and benchmark libraries, the artwork generator's Python
-# imaging library, numpy and sox for measuring and recording the factory
-# sounds (tools/sounds), and the 32-bit LMMS with its Wine-side VST server as a
-# third-party host for the Windows DLL (only the i386 LMMS has the VeSTige
-# instrument; it replaces an amd64 lmms). Safe to run again: it skips apt
-# when everything is there.
+# X11 library the Linux panel draws with and the XTest extension its tests
+# drive it with, the native test and benchmark libraries, the artwork
+# generator's Python imaging library, numpy and sox for measuring and
+# recording the factory sounds (tools/sounds), and the 32-bit LMMS with its
+# Wine-side VST server as a third-party host for the Windows DLL (only the
+# i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms). Safe to
+# run again: it skips apt when everything is there.
 set -euo pipefail
 
 packages=(cmake make g++ g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-wine
