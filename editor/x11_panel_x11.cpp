@@ -120,6 +120,9 @@ bool X11Panel::open(unsigned long parent) {
 
     render();
     XMapWindow(display_, window_);
+    // Shown at once where the host's window is already on screen; elsewhere
+    // the first Expose, at the host's next idle, shows it.
+    show({0, 0, kEditorWidth, kEditorHeight});
     return !trap.failed(display_);
 }
 
