@@ -342,11 +342,12 @@ TEST_F(X11Host, OpenAndCloseAHundredTimesAndTwoEditorsAtOnce) {
     const long heapGrowth = static_cast<long>(mallinfo2().uordblks) - static_cast<long>(heapBefore);
     std::printf("after 100 open/close cycles of two editors: resident %+ld KB, heap in use %+ld bytes\n", growth,
                 heapGrowth);
-    // Heap in use is exact; resident memory also moves with how the allocator
-    // keeps freed pages (a panel's 1.1 MB image may stay in the heap's free
-    // space), so it only has to stay far below one image per cycle.
+    // Heap in use is exact. Resident memory also moves with how the allocator
+    // keeps freed pages: a few of the panels' 1.1 MB canvases and images may
+    // stay in the heap's free space (up to 4.6 MB seen), so it only has to stay
+    // far below one canvas per cycle (230 MB).
     EXPECT_LT(heapGrowth, 4096);
-    EXPECT_LT(growth, 4096);
+    EXPECT_LT(growth, 16384);
     XSync(display, False);
     EXPECT_EQ(panelOf(hostA), 0u);
     EXPECT_EQ(panelOf(hostB), 0u);
