@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, once: the 32-bit
-# mingw cross compiler (posix threads), Wine for 32-bit programs, Xvfb, the
-# X11 library the Linux panel draws with and the XTest extension its tests
-# drive it with, the native test and benchmark libraries, the artwork
-# generator's Python imaging library, numpy and sox for measuring and
-# recording the factory sounds (tools/sounds), and the 32-bit LMMS with its
-# Wine-side VST server as a third-party host for the Windows DLL (only the
+# and 64-bit mingw cross compilers (posix threads), Wine for 32-bit and 64-bit
+# programs, Xvfb, the X11 library the Linux panel draws with and the XTest
+# extension its tests drive it with, the native test and benchmark libraries,
+# the artwork generator's Python imaging library, numpy and sox for measuring
+# and recording the factory sounds (tools/sounds), and the 32-bit LMMS with
+# its Wine-side VST server as a third-party host for the Windows DLL (only the
 # i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms). Safe to
 # run again: it skips apt when everything is there.
 set -euo pipefail
 
-packages=(cmake make g++ g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-wine
+packages=(cmake make g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+          wine wine32:i386 wine64 xvfb xauth fonts-wine
           googletest libbenchmark-dev libx11-dev libxtst-dev python3 python3-pil python3-numpy fonts-dejavu-core
           amsynth sox
           lmms:i386 lmms-vst-server:i386)
