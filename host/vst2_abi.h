@@ -76,6 +76,34 @@ static_assert(offsetof(AEffect, version) == 76);
 static_assert(offsetof(AEffect, processReplacing) == 80);
 static_assert(offsetof(AEffect, future) == 84);
 static_assert(sizeof(AEffect) == 144);
+#elif INTPTR_MAX == INT64_MAX
+// 64-bit hosts: pointers take 8 bytes and 8-byte alignment, so padding
+// follows flags, and the record ends on a multiple of 8.
+static_assert(offsetof(AEffect, magic) == 0);
+static_assert(offsetof(AEffect, dispatcher) == 8);
+static_assert(offsetof(AEffect, process) == 16);
+static_assert(offsetof(AEffect, setParameter) == 24);
+static_assert(offsetof(AEffect, getParameter) == 32);
+static_assert(offsetof(AEffect, numPrograms) == 40);
+static_assert(offsetof(AEffect, numParams) == 44);
+static_assert(offsetof(AEffect, numInputs) == 48);
+static_assert(offsetof(AEffect, numOutputs) == 52);
+static_assert(offsetof(AEffect, flags) == 56);
+static_assert(offsetof(AEffect, resvd1) == 64);
+static_assert(offsetof(AEffect, resvd2) == 72);
+static_assert(offsetof(AEffect, initialDelay) == 80);
+static_assert(offsetof(AEffect, realQualities) == 84);
+static_assert(offsetof(AEffect, offQualities) == 88);
+static_assert(offsetof(AEffect, ioRatio) == 92);
+static_assert(offsetof(AEffect, object) == 96);
+static_assert(offsetof(AEffect, user) == 104);
+static_assert(offsetof(AEffect, uniqueID) == 112);
+static_assert(offsetof(AEffect, version) == 116);
+static_assert(offsetof(AEffect, processReplacing) == 120);
+static_assert(offsetof(AEffect, future) == 128);
+static_assert(sizeof(AEffect) == 192);
+#else
+#error "the VST 2 records are laid out for 32-bit and 64-bit pointers only"
 #endif
 
 // Record flags.
@@ -137,6 +165,7 @@ struct ERect {
     int16_t bottom;
     int16_t right;
 };
+static_assert(sizeof(ERect) == 8);
 
 constexpr int32_t kVstMidiType = 1;
 
@@ -169,6 +198,8 @@ struct VstEvents {
     intptr_t reserved;
     VstEvent* events[2];   // numEvents pointers in reality
 };
+static_assert(offsetof(VstEvents, reserved) == sizeof(void*));
+static_assert(offsetof(VstEvents, events) == 2 * sizeof(void*));
 
 constexpr int32_t kVstPinIsActive = 1;
 constexpr int32_t kVstPinIsStereo = 2;

@@ -290,13 +290,13 @@ TEST_F(EditorTest, DisplaysShowTheDisplayBitmapBehindTheirDrawing) {
         for (int x = 0; x < shown.width; ++x) EXPECT_TRUE(isBackground(shown, x, shown.height - 1)) << x;
     }
     // Without an instance behind the editor window a display shows its background only.
-    const LONG plugin = GetWindowLongA(e.editor, GWL_USERDATA);
-    SetWindowLongA(e.editor, GWL_USERDATA, 0);
+    const LONG_PTR plugin = GetWindowLongPtrA(e.editor, GWLP_USERDATA);
+    SetWindowLongPtrA(e.editor, GWLP_USERDATA, 0);
     InvalidateRect(d.wave1, nullptr, TRUE);
     UpdateWindow(d.wave1);
     EXPECT_EQ(drawnOnly(capture(d.wave1)).count(0), 102u * 48u);
     EXPECT_EQ(SendMessageA(e.editor, kGetValue, 0, 0), 0);
     EXPECT_EQ(sendSetValue(e.editor, 0, 0.75f), 1);   // changes nothing
-    SetWindowLongA(e.editor, GWL_USERDATA, plugin);
+    SetWindowLongPtrA(e.editor, GWLP_USERDATA, plugin);
     EXPECT_NE(e.display(0), "75.00 %");
 }

@@ -14,7 +14,7 @@ struct ExpectedControl {
     const char* windowClass;
     int x, y, width, height;
     LONG style;
-    LONG data;
+    LONG_PTR data;
 };
 
 // Every child of the editor in creation order, which the system keeps as

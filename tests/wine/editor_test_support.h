@@ -164,7 +164,7 @@ inline std::string className(HWND window) {
     return name;
 }
 
-inline LONG userData(HWND window) { return GetWindowLongA(window, GWL_USERDATA); }
+inline LONG_PTR userData(HWND window) { return GetWindowLongPtrA(window, GWLP_USERDATA); }
 
 // Children of a window in the system's order of siblings, topmost first.
 inline std::vector<HWND> childWindows(HWND parent) {
@@ -175,7 +175,7 @@ inline std::vector<HWND> childWindows(HWND parent) {
 }
 
 // The child of the editor with this class and user data, or null.
-inline HWND findControl(HWND editor, const char* windowClass, LONG data) {
+inline HWND findControl(HWND editor, const char* windowClass, LONG_PTR data) {
     for (HWND child : childWindows(editor))
         if (className(child) == windowClass && userData(child) == data) return child;
     return nullptr;
@@ -259,7 +259,7 @@ public:
     bool ready() const { return plugin && host && editor && openResult == 1; }
     void idle() { plugin->dispatch(effEditIdle); }
     std::string display(int parameter) { return plugin->paramDisplay(parameter); }
-    HWND control(const char* windowClass, LONG data) const { return findControl(editor, windowClass, data); }
+    HWND control(const char* windowClass, LONG_PTR data) const { return findControl(editor, windowClass, data); }
     HWND readout() const { return control("TRELLUDRAWITORCLASS", 200); }
     // Screen position of a point given in editor client pixels.
     POINT onScreen(int x, int y) const {

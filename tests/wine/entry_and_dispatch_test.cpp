@@ -54,7 +54,9 @@ TEST_F(EntryAndDispatch, RecordHoldsTheInstrumentsValues) {
     EXPECT_EQ(e->version, 1);
     for (char c : e->future) EXPECT_EQ(c, 0);
 
-    // The same fields read at the published byte offsets.
+    // The same fields read at the published byte offsets, which differ
+    // between 32-bit and 64-bit hosts.
+    constexpr bool wide = sizeof(void*) == 8;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(e);
     auto int32At = [&](size_t offset) {
         int32_t v;
@@ -62,10 +64,13 @@ TEST_F(EntryAndDispatch, RecordHoldsTheInstrumentsValues) {
         return v;
     };
     EXPECT_EQ(int32At(0), 0x56737450);   // 'VstP'
-    EXPECT_EQ(int32At(20), 128);
-    EXPECT_EQ(int32At(36), 273);
-    EXPECT_EQ(int32At(72), 0x54726C78);  // 'Trlx'
-    EXPECT_EQ(int32At(76), 1);
+    EXPECT_EQ(int32At(wide ? 40 : 20), 128);
+    EXPECT_EQ(int32At(wide ? 56 : 36), 273);
+    EXPECT_EQ(int32At(wide ? 112 : 72), 0x54726C78);  // 'Trlx'
+    EXPECT_EQ(int32At(wide ? 116 : 76), 1);
+    void* object = nullptr;
+    std::memcpy(&object, bytes + (wide ? 96 : 64), sizeof object);
+    EXPECT_EQ(object, e->object);
 }
 
 TEST_F(EntryAndDispatch, HostWithoutVersionIsRefused) {
