@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Sets up the machine and builds both trees: build/win32 (the plug-in DLL,
-# the Windows test programs and renderer) and build/native (the portable code,
-# its tests, benchmarks and the native renderer).
+# Sets up the machine and builds the three trees: build/win32 and build/win64
+# (the plug-in DLL for 32-bit and 64-bit hosts, the Windows test programs and
+# renderer) and build/native (the portable code, its tests, benchmarks, the
+# Linux plug-in and the native renderer).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-jobs=$(nproc)
-cmake -S "$root" -B "$root/build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$root/build/win32" -j "$jobs"
-cmake -S "$root" -B "$root/build/native" >/dev/null
-cmake --build "$root/build/native" -j "$jobs"
+
+build_tree() {   # tree name, then any CMake options
+  local tree=$1; shift
+  cmake -S "$root" -B "$root/build/$tree" "$@" >/dev/null
+  cmake --build "$root/build/$tree" -j "$(nproc)"
+}
+build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+build_tree win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
+build_tree native

@@ -11,8 +11,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-cc=$(sed -n 's/^CMAKE_C_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
-[ -x "$cc" ] || cc=$(command -v i686-w64-mingw32-gcc-posix)
+# The tree's own C compiler, so that the test plug-ins match its architecture.
+cc=$(sed -n 's/^set(CMAKE_C_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCCompiler.cmake | head -n 1)
+[ -x "$cc" ] || { echo "FAIL: no C compiler recorded in $build/CMakeFiles"; exit 1; }
 
 cat > test_plugin.c <<'EOF'
 /* MODE 1 crashes in processReplacing, 2 returns null from its entry point,
@@ -61,7 +62,7 @@ __declspec(dllexport) Effect* VSTPluginMain(void* host) { (void)host; return cre
 #endif
 EOF
 for mode in 1 2 3 4 5; do
-  "$cc" -O1 -shared -static-libgcc -DMODE=$mode -o mode$mode.dll test_plugin.c || { echo "FAIL: cannot build test plug-in $mode"; exit 1; }
+  "$cc" -O1 -Werror=pointer-to-int-cast -Werror=int-to-pointer-cast -shared -static-libgcc -DMODE=$mode -o mode$mode.dll test_plugin.c || { echo "FAIL: cannot build test plug-in $mode"; exit 1; }
 done
 
 python3=/usr/bin/python3
