@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The release packages: scripts/package.sh names them with the project
+# version and fills them as the install text says; packaging the same builds
+# again from copies with other dates, modes and creation order gives the same
+# bytes; and the plug-in loads and plays from each unpacked package (the
+# 32-bit and 64-bit DLLs through their own vorzle-render.exe under Wine, the
+# Linux one through vorzle-render), every one with the same samples.
+# Runs in the 64-bit Windows tree, whose Wine prefix runs both kinds of
+# Windows program; needs the win32 and native trees built too.
+set -euo pipefail
+root=$1
+build=$2
+builds=$(dirname "$build")
+python3=/usr/bin/python3
+fail() { echo "FAIL: $*"; exit 1; }
+for tree in win32 win64 native; do
+  [ -f "$builds/$tree/CMakeCache.txt" ] || fail "$builds/$tree is not built (scripts/build.sh builds all three trees)"
+done
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/native/CMakeCache.txt")
+[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "project version '$version' is not MAJOR.MINOR.PATCH"
+windows=Vorzle-$version-windows
+linux=Vorzle-$version-linux-x86_64
+epoch=1700000000   # 2023-11-14 22:13:20 UTC
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+SOURCE_DATE_EPOCH=$epoch bash "$root/scripts/package.sh" --no-build first >/dev/null
+[ "$(ls first)" = "$(printf '%s\n' "$linux.tar.gz" "$windows.zip")" ] || fail "package.sh wrote: $(ls first)"
+
+# The same inputs as copies dated otherwise, with other modes, made in reverse order.
+for tree in native win64 win32; do
+  mkdir -p "copies/$tree"
+  for file in $(ls -r "$builds/$tree/bin"); do
+    case "$file" in Vorzle.dll|Vorzle.so|vorzle-render|vorzle-render.exe) ;; *) continue ;; esac
+    cp "$builds/$tree/bin/$file" "copies/$tree/$file"
+    chmod 700 "copies/$tree/$file"
+    touch -d "2001-02-03 04:05:06" "copies/$tree/$file"
+  done
+done
+tr -d '\r' < "$root/docs/install.txt" > copies/install.txt
+"$python3" "$root/scripts/make_packages.py" --version "$version" --epoch $epoch --out second \
+  --win32 copies/win32 --win64 copies/win64 --linux copies/native --install copies/install.txt >/dev/null
+for package in "$windows.zip" "$linux.tar.gz"; do
+  cmp "first/$package" "second/$package" || fail "$package differs when packaged again"
+done
+echo "packaged twice: identical $windows.zip ($(stat -c %s "first/$windows.zip") bytes), $linux.tar.gz ($(stat -c %s "first/$linux.tar.gz") bytes)"
+
+# Entries, their order, dates and modes, and what is inside them.
+"$python3" - first "$windows" "$linux" $epoch "$builds" <<'EOF'
+import os, sys, tarfile, time, zipfile
+first, windows, linux, epoch, builds = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5]
+def same_bytes(data, path):
+    with open(path, "rb") as f:
+        assert data == f.read(), "%s differs from the build's file" % path
+with zipfile.ZipFile(os.path.join(first, windows + ".zip")) as z:
+    names = z.namelist()
+    want = [windows + "/" + n for n in ("", "x64/", "x86/", "INSTALL.txt", "x64/Vorzle.dll",
+                                           "x64/vorzle-render.exe", "x86/Vorzle.dll", "x86/vorzle-render.exe")]
+    assert names == want, names
+    for info in z.infolist():
+        assert info.date_time == time.gmtime(epoch)[:6], (info.filename, info.date_time)
+    for arch, tree in (("x64", "win64"), ("x86", "win32")):
+        for name in ("Vorzle.dll", "vorzle-render.exe"):
+            same_bytes(z.read(windows + "/%s/%s" % (arch, name)), os.path.join(builds, tree, "bin", name))
+    assert b"\r\n" in z.read(windows + "/INSTALL.txt") and b"x64\\Vorzle.dll" in z.read(windows + "/INSTALL.txt")
+with tarfile.open(os.path.join(first, linux + ".tar.gz")) as t:
+    members = t.getmembers()
+    assert [m.name for m in members] == [linux] + [linux + "/" + n for n in ("INSTALL.txt", "Vorzle.so", "vorzle-render")]
+    for m in members:
+        assert (m.mtime, m.uid, m.gid) == (epoch, 0, 0), (m.name, m.mtime, m.uid)
+    modes = {m.name.split("/")[-1]: m.mode for m in members}
+    assert modes["vorzle-render"] == 0o755 and modes["Vorzle.so"] == 0o644 and modes["INSTALL.txt"] == 0o644, modes
+    for name in ("Vorzle.so", "vorzle-render"):
+        same_bytes(t.extractfile(linux + "/" + name).read(), os.path.join(builds, "native", "bin", name))
+print("entries, dates, modes and contents as expected")
+EOF
+
+# Unpacked, each plug-in loads beside its renderer and plays the same song.
+mkdir unpacked
+"$python3" -m zipfile -e "first/$windows.zip" unpacked
+tar -xzf "first/$linux.tar.gz" -C unpacked
+"$python3" "$root/examples/smf.py" song.mid --note 57 --beats 3
+cp "$root/tests/scripts/float_wav.py" .
+for kind in x86 x64 linux; do
+  case $kind in
+  linux) run=(unpacked/$linux/vorzle-render) ;;
+  *) run=(wine "unpacked/$windows/$kind/vorzle-render.exe") ;;
+  esac
+  "${run[@]}" --info </dev/null | tr -d '\r' > info-$kind.txt
+  grep -qx "name: Vorzle" info-$kind.txt && grep -qx "vendor: Harvane" info-$kind.txt ||
+    { cat info-$kind.txt; fail "$kind: the unpacked plug-in did not load as Vorzle by Harvane"; }
+  "${run[@]}" song.mid -o $kind.wav --quiet </dev/null
+done
+"$python3" - <<'EOF'
+from float_wav import read_float_wav
+x86, x64, linux = (read_float_wav(k + ".wav")[1] for k in ("x86", "x64", "linux"))
+assert max(abs(x) for x in x86) > 0.01, "silent render"
+assert len(x86) == len(x64) == len(linux), (len(x86), len(x64), len(linux))
+worst = max(max(abs(a - b), abs(a - c)) for a, b, c in zip(x86, x64, linux))
+assert worst <= 1e-6, "the three packages differ by up to %g" % worst
+print("x86, x64 and linux plug-ins from the packages: Vorzle by Harvane, %d samples, largest difference %g"
+      % (len(x86), worst))
+EOF
