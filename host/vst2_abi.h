@@ -52,59 +52,34 @@ struct AEffect {
     char future[60];
 };
 
-#if INTPTR_MAX == INT32_MAX
-static_assert(offsetof(AEffect, magic) == 0);
-static_assert(offsetof(AEffect, dispatcher) == 4);
-static_assert(offsetof(AEffect, process) == 8);
-static_assert(offsetof(AEffect, setParameter) == 12);
-static_assert(offsetof(AEffect, getParameter) == 16);
-static_assert(offsetof(AEffect, numPrograms) == 20);
-static_assert(offsetof(AEffect, numParams) == 24);
-static_assert(offsetof(AEffect, numInputs) == 28);
-static_assert(offsetof(AEffect, numOutputs) == 32);
-static_assert(offsetof(AEffect, flags) == 36);
-static_assert(offsetof(AEffect, resvd1) == 40);
-static_assert(offsetof(AEffect, resvd2) == 44);
-static_assert(offsetof(AEffect, initialDelay) == 48);
-static_assert(offsetof(AEffect, realQualities) == 52);
-static_assert(offsetof(AEffect, offQualities) == 56);
-static_assert(offsetof(AEffect, ioRatio) == 60);
-static_assert(offsetof(AEffect, object) == 64);
-static_assert(offsetof(AEffect, user) == 68);
-static_assert(offsetof(AEffect, uniqueID) == 72);
-static_assert(offsetof(AEffect, version) == 76);
-static_assert(offsetof(AEffect, processReplacing) == 80);
-static_assert(offsetof(AEffect, future) == 84);
-static_assert(sizeof(AEffect) == 144);
-#elif INTPTR_MAX == INT64_MAX
-// 64-bit hosts: pointers take 8 bytes and 8-byte alignment, so padding
-// follows flags, and the record ends on a multiple of 8.
-static_assert(offsetof(AEffect, magic) == 0);
-static_assert(offsetof(AEffect, dispatcher) == 8);
-static_assert(offsetof(AEffect, process) == 16);
-static_assert(offsetof(AEffect, setParameter) == 24);
-static_assert(offsetof(AEffect, getParameter) == 32);
-static_assert(offsetof(AEffect, numPrograms) == 40);
-static_assert(offsetof(AEffect, numParams) == 44);
-static_assert(offsetof(AEffect, numInputs) == 48);
-static_assert(offsetof(AEffect, numOutputs) == 52);
-static_assert(offsetof(AEffect, flags) == 56);
-static_assert(offsetof(AEffect, resvd1) == 64);
-static_assert(offsetof(AEffect, resvd2) == 72);
-static_assert(offsetof(AEffect, initialDelay) == 80);
-static_assert(offsetof(AEffect, realQualities) == 84);
-static_assert(offsetof(AEffect, offQualities) == 88);
-static_assert(offsetof(AEffect, ioRatio) == 92);
-static_assert(offsetof(AEffect, object) == 96);
-static_assert(offsetof(AEffect, user) == 104);
-static_assert(offsetof(AEffect, uniqueID) == 112);
-static_assert(offsetof(AEffect, version) == 116);
-static_assert(offsetof(AEffect, processReplacing) == 120);
-static_assert(offsetof(AEffect, future) == 128);
-static_assert(sizeof(AEffect) == 192);
-#else
-#error "the VST 2 records are laid out for 32-bit and 64-bit pointers only"
-#endif
+// The published layout, for 32-bit hosts and for 64-bit hosts. On 64-bit,
+// pointers take 8 bytes with 8-byte alignment, so padding follows flags and
+// the record ends on a multiple of 8.
+static_assert(sizeof(void*) == 4 || sizeof(void*) == 8, "VST 2 records exist for 32-bit and 64-bit pointers only");
+constexpr size_t publishedOffset(size_t on32Bit, size_t on64Bit) { return sizeof(void*) == 4 ? on32Bit : on64Bit; }
+static_assert(offsetof(AEffect, magic) == publishedOffset(0, 0));
+static_assert(offsetof(AEffect, dispatcher) == publishedOffset(4, 8));
+static_assert(offsetof(AEffect, process) == publishedOffset(8, 16));
+static_assert(offsetof(AEffect, setParameter) == publishedOffset(12, 24));
+static_assert(offsetof(AEffect, getParameter) == publishedOffset(16, 32));
+static_assert(offsetof(AEffect, numPrograms) == publishedOffset(20, 40));
+static_assert(offsetof(AEffect, numParams) == publishedOffset(24, 44));
+static_assert(offsetof(AEffect, numInputs) == publishedOffset(28, 48));
+static_assert(offsetof(AEffect, numOutputs) == publishedOffset(32, 52));
+static_assert(offsetof(AEffect, flags) == publishedOffset(36, 56));
+static_assert(offsetof(AEffect, resvd1) == publishedOffset(40, 64));
+static_assert(offsetof(AEffect, resvd2) == publishedOffset(44, 72));
+static_assert(offsetof(AEffect, initialDelay) == publishedOffset(48, 80));
+static_assert(offsetof(AEffect, realQualities) == publishedOffset(52, 84));
+static_assert(offsetof(AEffect, offQualities) == publishedOffset(56, 88));
+static_assert(offsetof(AEffect, ioRatio) == publishedOffset(60, 92));
+static_assert(offsetof(AEffect, object) == publishedOffset(64, 96));
+static_assert(offsetof(AEffect, user) == publishedOffset(68, 104));
+static_assert(offsetof(AEffect, uniqueID) == publishedOffset(72, 112));
+static_assert(offsetof(AEffect, version) == publishedOffset(76, 116));
+static_assert(offsetof(AEffect, processReplacing) == publishedOffset(80, 120));
+static_assert(offsetof(AEffect, future) == publishedOffset(84, 128));
+static_assert(sizeof(AEffect) == publishedOffset(144, 192));
 
 // Record flags.
 constexpr int32_t effFlagsHasEditor = 1;
@@ -198,8 +173,8 @@ struct VstEvents {
     intptr_t reserved;
     VstEvent* events[2];   // numEvents pointers in reality
 };
-static_assert(offsetof(VstEvents, reserved) == sizeof(void*));
-static_assert(offsetof(VstEvents, events) == 2 * sizeof(void*));
+static_assert(offsetof(VstEvents, reserved) == publishedOffset(4, 8));
+static_assert(offsetof(VstEvents, events) == publishedOffset(8, 16));
 
 constexpr int32_t kVstPinIsActive = 1;
 constexpr int32_t kVstPinIsStereo = 2;

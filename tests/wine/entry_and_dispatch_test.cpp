@@ -56,7 +56,6 @@ TEST_F(EntryAndDispatch, RecordHoldsTheInstrumentsValues) {
 
     // The same fields read at the published byte offsets, which differ
     // between 32-bit and 64-bit hosts.
-    constexpr bool wide = sizeof(void*) == 8;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(e);
     auto int32At = [&](size_t offset) {
         int32_t v;
@@ -64,12 +63,12 @@ TEST_F(EntryAndDispatch, RecordHoldsTheInstrumentsValues) {
         return v;
     };
     EXPECT_EQ(int32At(0), 0x56737450);   // 'VstP'
-    EXPECT_EQ(int32At(wide ? 40 : 20), 128);
-    EXPECT_EQ(int32At(wide ? 56 : 36), 273);
-    EXPECT_EQ(int32At(wide ? 112 : 72), 0x54726C78);  // 'Trlx'
-    EXPECT_EQ(int32At(wide ? 116 : 76), 1);
+    EXPECT_EQ(int32At(publishedOffset(20, 40)), 128);
+    EXPECT_EQ(int32At(publishedOffset(36, 56)), 273);
+    EXPECT_EQ(int32At(publishedOffset(72, 112)), 0x54726C78);  // 'Trlx'
+    EXPECT_EQ(int32At(publishedOffset(76, 116)), 1);
     void* object = nullptr;
-    std::memcpy(&object, bytes + (wide ? 96 : 64), sizeof object);
+    std::memcpy(&object, bytes + publishedOffset(64, 96), sizeof object);
     EXPECT_EQ(object, e->object);
 }
 
