@@ -42,7 +42,7 @@ std::string PluginInstance::programName(int32_t index) {
     return buffer;
 }
 
-intptr_t PluginInstance::sendMidi(const std::vector<MidiMessage>& messages) {
+intptr_t PluginInstance::sendMidi(std::span<const MidiMessage> messages) {
     midiEvents.assign(messages.size(), VstMidiEvent{});
     for (size_t i = 0; i < messages.size(); ++i) {
         VstMidiEvent& e = midiEvents[i];

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,8 @@ public:
     bool hasFlag(int32_t flag) const { return (record->flags & flag) != 0; }
 
     // Sends one effProcessEvents call holding these messages.
-    intptr_t sendMidi(const std::vector<MidiMessage>& messages);
+    intptr_t sendMidi(std::span<const MidiMessage> messages);
+    intptr_t sendMidi(const std::vector<MidiMessage>& messages) { return sendMidi(std::span(messages)); }
     void processReplacing(float* left, float* right, int32_t frames);
     void process(float* left, float* right, int32_t frames);
 

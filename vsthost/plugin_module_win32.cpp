@@ -4,8 +4,9 @@
 
 namespace {
 
-// The system's own words for an error code, on one line.
-std::string describeError(DWORD code) {
+// The system's own words for an error code, on one line, with the module's
+// path where the text has a place for it ("%1 is not a valid Win32 application").
+std::string describeError(DWORD code, const std::string& path) {
     char text[256] = "";
     const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
                                    sizeof(text), nullptr);
@@ -14,6 +15,8 @@ std::string describeError(DWORD code) {
         message.pop_back();
     for (char& c : message)
         if (c == '\n' || c == '\r') c = ' ';
+    for (size_t at = message.find("%1"); at != std::string::npos; at = message.find("%1", at + path.size()))
+        message.replace(at, 2, path);
     if (message.empty()) return "Windows error " + std::to_string(code);
     return message + " (Windows error " + std::to_string(code) + ")";
 }
@@ -24,7 +27,7 @@ bool PluginModule::load(const std::string& path, std::string& error) {
     unload();
     HMODULE module = LoadLibraryA(path.c_str());
     if (!module) {
-        error = "cannot load the plug-in: " + describeError(GetLastError());
+        error = "cannot load the plug-in: " + describeError(GetLastError(), path);
         return false;
     }
     FARPROC proc = GetProcAddress(module, "main");

@@ -245,7 +245,7 @@ TEST(MidiFile, MalformedFilesAreRefusedWithAReason) {
     const Bytes goodTrack = track(concat({ev(0, {0x90, 60, 100}), endOfTrack(0)}));
     const MalformedCase cases[] = {
         {"empty", {}, "not a MIDI file (no MThd header)"},
-        {"RIFF", concat({Bytes{'R', 'I', 'F', 'F'}, header(0, 1, 96)}), "not a MIDI file (no MThd header)"},
+        {"RIFF", concat({Bytes{'R', 'I', 'F', 'F'}, header(0, 1, 96)}), "not a MIDI file (a RIFF file, but not of form RMID)"},
         {"only tag", {'M', 'T', 'h', 'd'}, "truncated header"},
         {"short header body", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0}, "truncated header (declares 6 bytes, 3 present)"},
         {"header length 4", {'M', 'T', 'h', 'd', 0, 0, 0, 4, 0, 0, 0, 1, 0, 96}, "truncated header (header length 4"},
@@ -347,4 +347,87 @@ TEST(MidiFile, EveryTruncationAndByteCorruptionIsHandledSafely) {
             }
         }
     }
+}
+
+namespace {
+
+// A RIFF 'RMID' file around `smf`, with an odd-sized chunk before the data chunk
+// (RIFF pads it to an even size).
+Bytes riffMidi(const Bytes& smf, uint32_t declaredDataSize) {
+    auto le32 = [](uint32_t v) { return Bytes{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; };
+    const Bytes info = {'I', 'S', 'F', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+    Bytes body = concat({Bytes{'R', 'M', 'I', 'D'}, info, Bytes{'d', 'a', 't', 'a'}, le32(declaredDataSize), smf});
+    return concat({Bytes{'R', 'I', 'F', 'F'}, le32(uint32_t(body.size())), body});
+}
+
+MidiSong parseLenient(const Bytes& data, bool expectOk = true) {
+    MidiSong song;
+    std::string error;
+    EXPECT_EQ(parseMidiFile(data, song, error, MidiDamagePolicy::PlayReadablePart), expectOk) << error;
+    return song;
+}
+
+}  // namespace
+
+TEST(MidiFile, RiffWrappedFilesReadLikeTheFileInside) {
+    const Bytes smf = concat({header(0, 1, 96), track(concat({ev(0, {0x90, 60, 100}), ev(96, {0x80, 60, 0}),
+                                                              endOfTrack(0)}))});
+    const MidiSong plain = parseOk(smf);
+    const MidiSong wrapped = parseOk(riffMidi(smf, uint32_t(smf.size())));
+    ASSERT_EQ(wrapped.events.size(), 2u);
+    EXPECT_EQ(wrapped.events[1].seconds, plain.events[1].seconds);
+    EXPECT_EQ(wrapped.lengthSeconds, plain.lengthSeconds);
+
+    // Cut inside the wrapped file: refused by default, naming a byte offset of the
+    // whole file; played in part on request.
+    const Bytes whole = riffMidi(smf, uint32_t(smf.size()));
+    const Bytes cut(whole.begin(), whole.end() - 6);
+    MidiSong song;
+    std::string error;
+    EXPECT_FALSE(parseMidiFile(cut, song, error));
+    EXPECT_EQ(error, "truncated chunk 'MTrk' (at byte 46, declares 12 bytes, 6 present)");
+    const MidiSong part = parseLenient(cut);
+    EXPECT_EQ(part.damage, error);
+    ASSERT_EQ(part.events.size(), 1u);
+
+    EXPECT_FALSE(parseMidiFile(Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'R', 'M', 'I', 'D'}, song, error));
+    EXPECT_EQ(error, "RIFF MIDI file without a 'data' chunk");
+}
+
+TEST(MidiFile, DamagedFilesPlayTheirReadablePartAndNameTheFault) {
+    const Bytes goodTrack = track(concat({ev(0, {0x90, 60, 100}), ev(96, {0x80, 60, 0}), endOfTrack(0)}));
+    struct Case {
+        const char* name;
+        Bytes data;
+        size_t events;
+        const char* damage;
+    };
+    const Case cases[] = {
+        {"missing track", concat({header(1, 2, 96), goodTrack}), 2, "file ends after 1 of 2 tracks (at byte 34)"},
+        {"second track broken", concat({header(1, 3, 96), goodTrack, track({0x00, 0x91, 62, 1, 0x00, 0x45}), goodTrack}),
+         5, "track 2: runs past the end of its chunk (at byte 48)"},
+        {"cut chunk", concat({header(0, 1, 96), Bytes{'M', 'T', 'r', 'k', 0, 0, 0, 100, 0, 0x90, 60, 100, 5}}), 1,
+         "truncated chunk 'MTrk' (at byte 14, declares 100 bytes, 5 present)"},
+    };
+    for (const Case& c : cases) {
+        const MidiSong song = parseLenient(c.data);
+        EXPECT_EQ(song.events.size(), c.events) << c.name;
+        EXPECT_EQ(song.damage, c.damage) << c.name;
+        MidiSong strict;
+        std::string error;
+        EXPECT_FALSE(parseMidiFile(c.data, strict, error)) << c.name;
+        EXPECT_EQ(error, c.damage) << c.name;
+    }
+    EXPECT_EQ(parseOk(concat({header(0, 1, 96), goodTrack})).damage, "");
+
+    // A damaged delta time does not stretch the song: it ends at the last complete event.
+    const MidiSong stretched =
+        parseLenient(concat({header(0, 1, 96), track({0x00, 0x90, 60, 100, 0x8F, 0xFF, 0xFF, 0x7F, 0xF2})}));
+    EXPECT_EQ(stretched.lengthSeconds, 0.0);
+    EXPECT_NE(stretched.damage.find("(at byte 31)"), std::string::npos) << stretched.damage;
+
+    // Nothing readable, or a broken header: refused either way.
+    parseLenient(concat({header(0, 1, 96), track({0x00, 0x45})}), false);
+    parseLenient(concat({header(1, 2, 96)}), false);
+    parseLenient(Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0}, false);
 }

@@ -140,7 +140,7 @@ TEST(RenderInfo, TextFormat) {
     for (const char* line : {"name: Say \"hi\"\\\n", "vendor version: 1234\n", "VST version: 2400\n",
                              "unique ID: 'Ab\\x01\\x27' (0x41620127)\n", "category: synth\n", "inputs: 0\n",
                              "outputs: 2\n", "flags: CanReplacing IsSynth 0x00100000\n",
-                             "programs: 3 (current 2)\n", "  1  Tab\\x09here\n", "parameters: 2\n",
+                             "programs: 3 (current 2); numbered as --program counts them\n", "  1  Tab\\x09here\n", "parameters: 2\n",
                              "  0  Cutoff = 0.50 [Hz]\n", "  1  (empty) = off\n", "output pins: 1\n",
                              "  0  Out L [12345678] (active, stereo)\n", "  receiveVstEvents: yes\n",
                              "  offline: no\n", "  bypass: don't know\n"})

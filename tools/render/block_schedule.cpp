@@ -49,3 +49,10 @@ std::span<const BlockEvent> BlockSchedule::nextBlock(int32_t frames) {
     position_ = blockEnd;
     return current_;
 }
+
+int32_t BlockSchedule::framesToNextCut(int32_t maxFrames) const {
+    size_t k = next_;
+    while (k < placed_.size() && placed_[k].sample <= position_) ++k;
+    if (k == placed_.size()) return std::max(maxFrames, 1);
+    return static_cast<int32_t>(std::clamp<int64_t>(placed_[k].sample - position_, 1, std::max(maxFrames, 1)));
+}

@@ -8,6 +8,9 @@
 // Places a song's events on sample positions and hands them out block by block,
 // in the form the host's events call wants: each with its offset from the
 // block start (deltaFrames), delivered just before the block that contains it.
+// An offline host can also cut its blocks where events fall (framesToNextCut),
+// so that every event starts a block and plays on time even in a plug-in that
+// reads events only at block starts.
 
 // The sample an event at `seconds` lands on: floor(seconds × sampleRate), where a
 // product within kSampleSnap of the next whole sample counts as that sample.
@@ -35,6 +38,10 @@ public:
     // advances position() by frames. frames outside 1 .. kMaxBlockFrames gives an
     // empty span and does not advance. The span stays valid until the next call.
     std::span<const BlockEvent> nextBlock(int32_t frames);
+
+    // The length of the next block when blocks are cut at events: up to the
+    // first event after position(), at most maxFrames (at least 1).
+    int32_t framesToNextCut(int32_t maxFrames) const;
 
     int64_t position() const { return position_; }
     bool allEventsDelivered() const { return next_ == placed_.size(); }

@@ -4,15 +4,28 @@
 
 // A plug-in runs inside our process, so its crash is our crash. The guard makes
 // that crash end the process quickly with one line on stderr and exit status
-// kExitPluginCrashed, after removing the temporary output file, so the final
-// output name never holds a partial WAV. Interrupts (Ctrl-C, termination)
-// remove the temporary file too.
+// kExitPluginCrashed, after removing the temporary files, so the final output
+// name never holds a partial WAV.
+//
+// Interrupts remove the temporary files too. On Linux the signals (SIGINT,
+// SIGTERM, SIGHUP) end the process at once, by that signal. On Windows a console
+// control event (Ctrl-C, Ctrl-Break, closing the console, logoff, shutdown) only
+// raises interruptRequested(): the render stops at its next block, the caller
+// removes its files and exits with kExitInterrupted. A second Ctrl-C, or a close
+// that the caller does not answer within seconds, ends the process from the
+// handler, after removing the files.
 
 constexpr int kExitPluginCrashed = 3;
+constexpr int kExitInterrupted = 130;
 
 // Once per process, before the plug-in is loaded. The message names the plug-in.
 void installCrashGuard(const std::string& pluginPath);
 
-// The file to remove if the process dies from now on; replaces any earlier one.
+// A file to remove if the process dies from now on; at most two at a time.
 void guardTemporaryFile(const std::filesystem::path& path);
-void releaseTemporaryFile();
+// Forgets every guarded file (they were renamed or removed).
+void releaseTemporaryFiles();
+
+bool interruptRequested();
+// The caller has cleaned up after an interrupt; a waiting handler may let the process end.
+void interruptHandled();

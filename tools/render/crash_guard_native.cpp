@@ -10,8 +10,9 @@ namespace {
 
 // Everything the handler touches is prepared beforehand in fixed buffers:
 // a signal handler may only make async-signal-safe calls (unlink, write, _exit).
-char gTemporaryPath[4096];
-volatile sig_atomic_t gHaveTemporary = 0;
+constexpr int kSlots = 2;
+char gTemporaryPaths[kSlots][4096];
+volatile sig_atomic_t gHaveTemporary[kSlots] = {};
 char gMessage[1024];
 size_t gMessageLength = 0;
 // A plug-in that overflows its stack still gets a handler to run on.
@@ -38,8 +39,10 @@ const char* signalName(int signal) {
 }
 
 void removeTemporary() {
-    if (gHaveTemporary) unlink(gTemporaryPath);
-    gHaveTemporary = 0;
+    for (int k = 0; k < kSlots; ++k) {
+        if (gHaveTemporary[k]) unlink(gTemporaryPaths[k]);
+        gHaveTemporary[k] = 0;
+    }
 }
 
 void onCrash(int signal) {
@@ -81,11 +84,20 @@ void installCrashGuard(const std::string& pluginPath) {
 }
 
 void guardTemporaryFile(const std::filesystem::path& path) {
-    gHaveTemporary = 0;
     const std::string text = path.string();
-    if (text.size() >= sizeof gTemporaryPath) return;   // cannot happen with a path the OS accepted
-    std::memcpy(gTemporaryPath, text.c_str(), text.size() + 1);
-    gHaveTemporary = 1;
+    if (text.size() >= sizeof gTemporaryPaths[0]) return;   // cannot happen with a path the OS accepted
+    for (int k = 0; k < kSlots; ++k) {
+        if (gHaveTemporary[k]) continue;
+        std::memcpy(gTemporaryPaths[k], text.c_str(), text.size() + 1);
+        gHaveTemporary[k] = 1;
+        return;
+    }
 }
 
-void releaseTemporaryFile() { gHaveTemporary = 0; }
+void releaseTemporaryFiles() {
+    for (int k = 0; k < kSlots; ++k) gHaveTemporary[k] = 0;
+}
+
+// The signals end the process themselves.
+bool interruptRequested() { return false; }
+void interruptHandled() {}

@@ -1,8 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -12,10 +12,16 @@ namespace {
 
 // Prepared beforehand: the filter runs after the plug-in broke the process and
 // should allocate nothing.
-wchar_t gTemporaryPath[4096];
-volatile LONG gHaveTemporary = 0;
+constexpr int kSlots = 2;
+wchar_t gTemporaryPaths[kSlots][4096];
+volatile LONG gHaveTemporary[kSlots] = {};
 char gMessage[1024];
 DWORD gMessageLength = 0;
+volatile LONG gInterrupts = 0;
+HANDLE gInterruptHandled = nullptr;
+// How long a close, logoff or shutdown waits for the render to stop; Windows
+// itself ends the process about five seconds after such an event.
+constexpr DWORD kCloseWaitMs = 3000;
 
 void writeAll(const char* text, DWORD length) {
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
@@ -24,11 +30,14 @@ void writeAll(const char* text, DWORD length) {
 }
 
 void removeTemporary() {
-    if (!InterlockedExchange(&gHaveTemporary, 0)) return;
+    bool any = false;
+    for (int k = 0; k < kSlots; ++k) any = InterlockedCompareExchange(&gHaveTemporary[k], 0, 0) || any;
+    if (!any) return;
     // Windows cannot delete a file that is still open, and the writer's stream
-    // (a C runtime FILE underneath) is: close every stream first.
+    // (a C runtime FILE) is: close every stream first.
     _fcloseall();
-    DeleteFileW(gTemporaryPath);
+    for (int k = 0; k < kSlots; ++k)
+        if (InterlockedExchange(&gHaveTemporary[k], 0)) DeleteFileW(gTemporaryPaths[k]);
 }
 
 void reportAndExit(const char* what) {
@@ -53,9 +62,18 @@ LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* pointers) {
 
 void onAbort(int) { reportAndExit("aborted"); }
 
-BOOL WINAPI onConsoleControl(DWORD) {
+// Runs on a thread of its own that the system starts for each event.
+BOOL WINAPI onConsoleControl(DWORD event) {
+    const LONG count = InterlockedIncrement(&gInterrupts);
+    const bool ending = event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+    if (!ending && count == 1) return TRUE;   // the render stops at its next block
+    // A second Ctrl-C (the render does not stop), or the process ends when this returns.
+    if (ending && gInterruptHandled) WaitForSingleObject(gInterruptHandled, kCloseWaitMs);
     removeTemporary();
-    return FALSE;   // let the default handler end the process
+    const char text[] = "vorzle-render: interrupted; no output written\n";
+    if (WaitForSingleObject(gInterruptHandled, 0) != WAIT_OBJECT_0) writeAll(text, sizeof text - 1);
+    TerminateProcess(GetCurrentProcess(), kExitInterrupted);
+    return TRUE;
 }
 
 }  // namespace
@@ -68,15 +86,27 @@ void installCrashGuard(const std::string& pluginPath) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(onUnhandledException);
     std::signal(SIGABRT, onAbort);
+    gInterruptHandled = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 }
 
 void guardTemporaryFile(const std::filesystem::path& path) {
-    InterlockedExchange(&gHaveTemporary, 0);
     const std::wstring text = path.wstring();
-    if (text.size() >= sizeof gTemporaryPath / sizeof gTemporaryPath[0]) return;
-    std::wmemcpy(gTemporaryPath, text.c_str(), text.size() + 1);
-    InterlockedExchange(&gHaveTemporary, 1);
+    if (text.size() >= sizeof gTemporaryPaths[0] / sizeof gTemporaryPaths[0][0]) return;
+    for (int k = 0; k < kSlots; ++k) {
+        if (InterlockedCompareExchange(&gHaveTemporary[k], 0, 0)) continue;
+        std::wmemcpy(gTemporaryPaths[k], text.c_str(), text.size() + 1);
+        InterlockedExchange(&gHaveTemporary[k], 1);
+        return;
+    }
 }
 
-void releaseTemporaryFile() { InterlockedExchange(&gHaveTemporary, 0); }
+void releaseTemporaryFiles() {
+    for (int k = 0; k < kSlots; ++k) InterlockedExchange(&gHaveTemporary[k], 0);
+}
+
+bool interruptRequested() { return InterlockedCompareExchange(&gInterrupts, 0, 0) > 0; }
+
+void interruptHandled() {
+    if (gInterruptHandled) SetEvent(gInterruptHandled);
+}

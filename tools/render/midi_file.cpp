@@ -58,14 +58,20 @@ std::string chunkName(const uint8_t* p) {
 // Reads one track chunk's events; every read is checked against the chunk end.
 class TrackParser {
 public:
-    TrackParser(const std::vector<uint8_t>& data, size_t begin, size_t end, int trackNumber)
-        : data_(data), pos_(begin), end_(end), track_(trackNumber) {}
+    // Offsets in messages are `fileOffset` plus positions in `data`.
+    TrackParser(const uint8_t* data, size_t begin, size_t end, int trackNumber, size_t fileOffset)
+        : data_(data), pos_(begin), end_(end), track_(trackNumber), fileOffset_(fileOffset) {}
 
+    // Appends the track's events as it reads them, so after a failure the
+    // events before the fault are kept and endTick is the tick of the last
+    // complete event (a damaged delta time must not stretch the song).
     bool parse(std::vector<RawEvent>& events, std::vector<TempoChange>& tempos, uint64_t& endTick,
                std::string& error) {
         uint64_t tick = 0;
+        endTick = 0;
         uint8_t runningStatus = 0;
         while (pos_ < end_) {
+            endTick = tick;
             uint32_t delta = 0;
             if (!readQuantity(delta, error)) return false;
             tick += delta;
@@ -147,14 +153,16 @@ private:
     bool pastEnd(std::string& error) { return fail(error, "runs past the end of its chunk"); }
 
     bool fail(std::string& error, const std::string& what) {
-        error = "track " + std::to_string(track_) + ": " + what + " (at byte " + std::to_string(pos_) + ")";
+        error = "track " + std::to_string(track_) + ": " + what + " (at byte " + std::to_string(fileOffset_ + pos_) +
+                ")";
         return false;
     }
 
-    const std::vector<uint8_t>& data_;
+    const uint8_t* data_;
     size_t pos_;
     size_t end_;
     int track_;
+    size_t fileOffset_;
 };
 
 double fractionToSeconds(uint64_t numerator, uint64_t denominator) {
@@ -207,8 +215,13 @@ private:
     uint64_t denominator_ = 1;
 };
 
-bool parseInto(const std::vector<uint8_t>& data, MidiSong& song, std::string& error) {
-    const size_t size = data.size();
+// Reads the standard file in data[0, size); messages give offsets from `base`.
+// Damage to the tracks (a fault inside one, or the file ending early) is
+// refused, or with PlayReadablePart noted in song.damage while the events
+// before it are kept.
+bool parseSmf(const uint8_t* data, size_t size, size_t base, MidiDamagePolicy policy, MidiSong& song,
+              std::string& error) {
+    auto at = [base](size_t pos) { return " (at byte " + std::to_string(base + pos) + ")"; };
     if (size < 4 || data[0] != 'M' || data[1] != 'T' || data[2] != 'h' || data[3] != 'd') {
         error = "not a MIDI file (no MThd header)";
         return false;
@@ -265,34 +278,50 @@ bool parseInto(const std::vector<uint8_t>& data, MidiSong& song, std::string& er
     uint64_t endTick = 0;
     size_t pos = 8 + size_t(headerLength);
     int tracksRead = 0;
+    std::string damage;
+    // The first fault is reported; reading goes on only where the chunk layout still holds.
+    auto damaged = [&](const std::string& what) {
+        if (damage.empty()) damage = what;
+        return policy == MidiDamagePolicy::PlayReadablePart;
+    };
     while (tracksRead < trackCount) {
         if (pos == size) {
-            error = "file ends after " + std::to_string(tracksRead) + " of " + std::to_string(trackCount) +
-                    " tracks";
-            return false;
+            damaged("file ends after " + std::to_string(tracksRead) + " of " + std::to_string(trackCount) + " tracks" +
+                    at(pos));
+            break;
         }
         if (size - pos < 8) {
-            error = "truncated chunk header (at byte " + std::to_string(pos) + ")";
-            return false;
+            damaged("truncated chunk header" + at(pos));
+            break;
         }
-        const uint32_t length = be32(&data[pos + 4]);
+        uint32_t length = be32(&data[pos + 4]);
+        bool truncated = false;
         if (length > size - pos - 8) {
-            error = "truncated chunk " + chunkName(&data[pos]) + " (at byte " + std::to_string(pos) +
-                    ", declares " + std::to_string(length) + " bytes, " + std::to_string(size - pos - 8) +
-                    " present)";
-            return false;
+            if (!damaged("truncated chunk " + chunkName(&data[pos]) + " (at byte " + std::to_string(base + pos) +
+                         ", declares " + std::to_string(length) + " bytes, " + std::to_string(size - pos - 8) +
+                         " present)"))
+                break;
+            length = uint32_t(size - pos - 8);
+            truncated = true;
         }
         const size_t begin = pos + 8;
         const size_t end = begin + length;
         if (data[pos] == 'M' && data[pos + 1] == 'T' && data[pos + 2] == 'r' && data[pos + 3] == 'k') {
             uint64_t trackEnd = 0;
-            TrackParser parser(data, begin, end, tracksRead + 1);
-            if (!parser.parse(events, tempos, trackEnd, error)) return false;
+            TrackParser parser(data, begin, end, tracksRead + 1, base);
+            std::string trackError;
+            if (!parser.parse(events, tempos, trackEnd, trackError) && !damaged(trackError)) break;
             endTick = std::max(endTick, trackEnd);
             ++tracksRead;
         }
+        if (truncated) break;
         pos = end;   // other chunk types are skipped
     }
+    if (!damage.empty() && (policy == MidiDamagePolicy::Refuse || events.empty())) {
+        error = damage;
+        return false;
+    }
+    song.damage = damage;
 
     // Tracks were appended in order, so a stable sort by tick keeps track order,
     // then file order, for events at the same tick.
@@ -307,17 +336,43 @@ bool parseInto(const std::vector<uint8_t>& data, MidiSong& song, std::string& er
     return true;
 }
 
+
+// A RIFF MIDI file (.rmi): form type 'RMID' whose 'data' chunk holds a standard file.
+bool parseRiffMidi(const std::vector<uint8_t>& data, MidiDamagePolicy policy, MidiSong& song, std::string& error) {
+    if (data.size() < 12 || data[8] != 'R' || data[9] != 'M' || data[10] != 'I' || data[11] != 'D') {
+        error = "not a MIDI file (a RIFF file, but not of form RMID)";
+        return false;
+    }
+    size_t pos = 12;
+    while (data.size() - pos >= 8) {
+        const uint32_t length = uint32_t(data[pos + 4]) | (uint32_t(data[pos + 5]) << 8) |
+                                (uint32_t(data[pos + 6]) << 16) | (uint32_t(data[pos + 7]) << 24);
+        const size_t present = data.size() - pos - 8;
+        if (data[pos] == 'd' && data[pos + 1] == 'a' && data[pos + 2] == 't' && data[pos + 3] == 'a') {
+            // A data chunk cut short is a truncated song, handled as one.
+            return parseSmf(data.data() + pos + 8, std::min<size_t>(length, present), pos + 8, policy, song,
+                            error);
+        }
+        if (length >= present) break;
+        pos += 8 + length + (length & 1);   // RIFF chunks are padded to even sizes
+    }
+    error = "RIFF MIDI file without a 'data' chunk";
+    return false;
+}
+
 }  // namespace
 
-bool parseMidiFile(const std::vector<uint8_t>& data, MidiSong& song, std::string& error) {
+bool parseMidiFile(const std::vector<uint8_t>& data, MidiSong& song, std::string& error, MidiDamagePolicy policy) {
     MidiSong parsed;
     song = MidiSong{};
-    if (!parseInto(data, parsed, error)) return false;
+    const bool riff = data.size() >= 4 && data[0] == 'R' && data[1] == 'I' && data[2] == 'F' && data[3] == 'F';
+    if (riff ? !parseRiffMidi(data, policy, parsed, error) : !parseSmf(data.data(), data.size(), 0, policy, parsed, error))
+        return false;
     song = std::move(parsed);
     return true;
 }
 
-bool readMidiFile(const std::filesystem::path& path, MidiSong& song, std::string& error) {
+bool readMidiFile(const std::filesystem::path& path, MidiSong& song, std::string& error, MidiDamagePolicy policy) {
     song = MidiSong{};
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -340,5 +395,5 @@ bool readMidiFile(const std::filesystem::path& path, MidiSong& song, std::string
         error = "cannot read the file";
         return false;
     }
-    return parseMidiFile(data, song, error);
+    return parseMidiFile(data, song, error, policy);
 }

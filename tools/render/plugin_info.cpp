@@ -1,6 +1,7 @@
 #include "tools/render/plugin_info.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -184,6 +185,59 @@ std::string printableText(std::string_view text) {
     return out;
 }
 
+std::vector<std::string> programNames(PluginInstance& plugin, int32_t count) {
+    std::vector<std::string> names;
+    const intptr_t current = plugin.dispatch(effGetProgram);
+    bool indexedNames = true;
+    for (int32_t p = 0; p < count; ++p) {
+        char buffer[512] = {};
+        if (indexedNames && plugin.dispatch(effGetProgramNameIndexed, p, 0, buffer) == 0 && buffer[0] == '\0')
+            indexedNames = false;
+        if (!indexedNames) {
+            // The older way: select each program in turn and ask for its name.
+            plugin.dispatch(effSetProgram, 0, p);
+            std::memset(buffer, 0, sizeof buffer);
+            plugin.dispatch(effGetProgramName, 0, 0, buffer);
+        }
+        buffer[sizeof buffer - 1] = '\0';
+        names.emplace_back(buffer);
+    }
+    if (!indexedNames && current >= 0 && current < count) plugin.dispatch(effSetProgram, 0, current);
+    return names;
+}
+
+bool findProgram(const std::vector<std::string>& names, const std::string& wanted, int32_t& index,
+                 std::string& problem) {
+    for (size_t p = 0; p < names.size(); ++p) {
+        if (names[p] == wanted) {
+            index = static_cast<int32_t>(p);
+            return true;
+        }
+    }
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string prefix = lower(wanted);
+    std::vector<int32_t> matches;
+    for (size_t p = 0; p < names.size(); ++p)
+        if (lower(names[p]).rfind(prefix, 0) == 0) matches.push_back(static_cast<int32_t>(p));
+    if (matches.size() == 1) {
+        index = matches[0];
+        return true;
+    }
+    if (matches.empty()) {
+        problem = "no program is named '" + printableText(wanted) + "' (--info lists them)";
+        return false;
+    }
+    problem = "'" + printableText(wanted) + "' fits " + std::to_string(matches.size()) + " programs:";
+    const size_t shown = std::min<size_t>(matches.size(), 4);
+    for (size_t k = 0; k < shown; ++k)
+        problem += std::string(k ? ", " : " ") + std::to_string(matches[k]) + " '" + printableText(names[matches[k]]) + "'";
+    problem += std::string(matches.size() > shown ? ", ..." : "") + "; give more of the name, or the number";
+    return false;
+}
+
 PluginInfo gatherPluginInfo(PluginInstance& plugin, const std::string& path) {
     PluginInfo info;
     AEffect* effect = plugin.effect();
@@ -202,23 +256,7 @@ PluginInfo gatherPluginInfo(PluginInstance& plugin, const std::string& path) {
     info.parameterCount = effect->numParams;
     info.currentProgram = static_cast<int32_t>(plugin.dispatch(effGetProgram));
 
-    const int32_t programs = std::clamp(info.programCount, 0, PluginInfo::kMaxListed);
-    bool indexedNames = true;
-    for (int32_t p = 0; p < programs; ++p) {
-        char buffer[512] = {};
-        if (indexedNames && plugin.dispatch(effGetProgramNameIndexed, p, 0, buffer) == 0 && buffer[0] == '\0')
-            indexedNames = false;
-        if (!indexedNames) {
-            // The older way: select each program in turn and ask for its name.
-            plugin.dispatch(effSetProgram, 0, p);
-            std::memset(buffer, 0, sizeof buffer);
-            plugin.dispatch(effGetProgramName, 0, 0, buffer);
-        }
-        buffer[sizeof buffer - 1] = '\0';
-        info.programNames.emplace_back(buffer);
-    }
-    if (!indexedNames && info.currentProgram >= 0 && info.currentProgram < info.programCount)
-        plugin.dispatch(effSetProgram, 0, info.currentProgram);
+    info.programNames = programNames(plugin, std::min(info.programCount, PluginInfo::kMaxListed));
 
     const int32_t parameters = std::clamp(info.parameterCount, 0, PluginInfo::kMaxListed);
     for (int32_t p = 0; p < parameters; ++p)
@@ -263,6 +301,7 @@ std::string formatInfoText(const PluginInfo& info) {
     std::string programs = std::to_string(info.programCount) + " (current " + std::to_string(info.currentProgram) + ")";
     if (info.programCount > static_cast<int32_t>(info.programNames.size()))
         programs += ", the first " + std::to_string(info.programNames.size()) + " listed";
+    if (!info.programNames.empty()) programs += "; numbered as --program counts them";
     line("programs", programs);
     for (size_t p = 0; p < info.programNames.size(); ++p)
         out += "  " + std::to_string(p) + "  " + printableText(info.programNames[p]) + "\n";

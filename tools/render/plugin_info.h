@@ -57,6 +57,14 @@ const std::vector<std::string>& usualCanDoTexts();
 // effSetProgram + effGetProgramName and then set back to its current program.
 PluginInfo gatherPluginInfo(PluginInstance& plugin, const std::string& path);
 
+// The names of programs 0 .. count − 1, asked as gatherPluginInfo does.
+std::vector<std::string> programNames(PluginInstance& plugin, int32_t count);
+
+// The program --program NAME means: the one named exactly so, else the only one
+// whose name starts with it, ignoring case. Otherwise false with a one-line reason.
+bool findProgram(const std::vector<std::string>& names, const std::string& wanted, int32_t& index,
+                 std::string& problem);
+
 std::string formatInfoText(const PluginInfo& info);
 std::string formatInfoJson(const PluginInfo& info);
 

@@ -5,7 +5,8 @@
 
 // A one-line progress bar on stderr, redrawn in place. It appears only when
 // stderr is a terminal and the render has run for more than a second, so quick
-// renders and redirected output stay clean.
+// renders and redirected output stay clean. It fits the terminal's width,
+// leaving the last column free so the line never wraps.
 class ProgressBar {
 public:
     ProgressBar(bool enabled, double sampleRate);
@@ -16,8 +17,10 @@ public:
     // Erases the bar (before the summary line or an error message).
     void clear();
 
-    // The bar's text for a given state, without terminal control characters.
-    static std::string line(int64_t framesDone, int64_t songFrames, int64_t framesExpected, double sampleRate);
+    // The bar's text for a given state, without terminal control characters, at
+    // most columns − 1 characters long.
+    static std::string line(int64_t framesDone, int64_t songFrames, int64_t framesExpected, double sampleRate,
+                            int columns);
 
 private:
     bool enabled_;
@@ -25,7 +28,12 @@ private:
     double sampleRate_;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastDraw_;
+    size_t drawnLength_ = 0;
 };
 
-// True when stderr goes to a terminal.
+// True when stderr (stdout) goes to a terminal.
 bool stderrIsTerminal();
+bool stdoutIsTerminal();
+
+// The width of the terminal stderr goes to; 80 when it cannot be told.
+int stderrColumns();

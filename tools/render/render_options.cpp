@@ -1,8 +1,16 @@
 #include "tools/render/render_options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+
+#ifndef VORZLE_VERSION
+#error "VORZLE_VERSION comes from the build (the project version in CMakeLists.txt)"
+#endif
 
 namespace {
 
@@ -22,7 +30,63 @@ bool readInteger(const std::string& option, const std::string& text, int64_t low
     return true;
 }
 
+bool readDecimal(const std::string& option, const std::string& text, double low, double high, double& value,
+                 OptionError& error) {
+    if (!parseDecimal(text, value)) return fail(error, option, quote(text) + " is not a number");
+    if (value < low || value > high) {
+        char range[64];
+        std::snprintf(range, sizeof range, " is out of range (%g to %g)", low, high);
+        return fail(error, option, text + range);
+    }
+    return true;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// WAV only: any other extension would get a WAV file under a misleading name.
+bool checkOutputName(const std::string& path, OptionError& error) {
+    const std::string extension = lowerCase(std::filesystem::path(path).extension().string());
+    if (extension.empty() || extension == ".wav" || extension == ".wave") return true;
+    const std::string stem = std::filesystem::path(path).filename().string();
+    return fail(error, path,
+                "vorzle-render writes WAV only; to get " + extension.substr(1) +
+                    ", convert on the way: vorzle-render SONG.mid -o - | ffmpeg -i - " + stem);
+}
+
 }  // namespace
+
+bool parseChannelList(const std::string& text, uint16_t& mask, std::string& problem) {
+    mask = 0;
+    if (text.empty()) {
+        problem = "needs a value";
+        return false;
+    }
+    size_t begin = 0;
+    while (begin <= text.size()) {
+        const size_t comma = std::min(text.find(',', begin), text.size());
+        const std::string item = text.substr(begin, comma - begin);
+        const size_t dash = item.find('-', 1);
+        int64_t first = 0, last = 0;
+        const bool ok = dash == std::string::npos
+                            ? parseWholeNumber(item, first) && (last = first, true)
+                            : parseWholeNumber(item.substr(0, dash), first) &&
+                                  parseWholeNumber(item.substr(dash + 1), last);
+        if (!ok || first < 1 || last > 16 || first > last) {
+            problem = quote(item) + " is not a channel or range of channels (1 to 16, e.g. 1-9,11-16)";
+            return false;
+        }
+        for (int64_t c = first; c <= last; ++c) mask = static_cast<uint16_t>(mask | (1u << (c - 1)));
+        begin = comma + 1;
+    }
+    return true;
+}
+
+std::string versionText() { return std::string("vorzle-render ") + VORZLE_VERSION; }
+
+bool writesToStandardOutput(const RenderOptions& options) { return options.outputPath == "-"; }
 
 bool parseWholeNumber(const std::string& text, int64_t& value) {
     if (text.empty() || text.size() > 18) return false;
@@ -80,21 +144,41 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
 
         // Flags first: they take no value.
         const bool isFlag = name == "--help" || name == "-h" || name == "--info" || name == "--json" ||
-                            name == "--quiet" || name == "-q" || name == "--no-dither";
+                            name == "--quiet" || name == "-q" || name == "--no-dither" || name == "--version" ||
+                            name == "--fixed-blocks" || name == "--ignore-program-changes" || name == "--strict";
         if (isFlag) {
             if (hasInlineValue) return fail(error, name, "takes no value");
             if (name == "--help" || name == "-h") options.mode = RenderOptions::Mode::Help;
-            else if (name == "--info") {
-                if (options.mode != RenderOptions::Mode::Help) options.mode = RenderOptions::Mode::Info;
+            else if (name == "--version") {
+                if (options.mode != RenderOptions::Mode::Help) options.mode = RenderOptions::Mode::Version;
+            } else if (name == "--info") {
+                if (options.mode == RenderOptions::Mode::Render) options.mode = RenderOptions::Mode::Info;
             } else if (name == "--json") options.json = true;
             else if (name == "--quiet" || name == "-q") options.quiet = true;
+            else if (name == "--fixed-blocks") options.fixedBlocks = true;
+            else if (name == "--ignore-program-changes") options.ignoreProgramChanges = true;
+            else if (name == "--strict") options.strict = true;
             else options.dither = false;
+            continue;
+        }
+
+        // The level of --normalize is optional: a following number is its value.
+        if (name == "--normalize") {
+            options.normalize = true;
+            std::string level;
+            double number = 0.0;
+            if (hasInlineValue) level = inlineValue;
+            else if (i + 1 < args.size() && parseDecimal(args[i + 1], number)) level = args[++i];
+            if (hasInlineValue || !level.empty()) {
+                if (!readDecimal(name, level, RenderOptions::kMinLevelDbfs, 0.0, options.normalizeDbfs, error))
+                    return false;
+            }
             continue;
         }
 
         const bool takesValue = name == "-o" || name == "--output" || name == "--plugin" || name == "--program" ||
                                 name == "--sample-rate" || name == "--block-size" || name == "--tail" ||
-                                name == "--format";
+                                name == "--format" || name == "--gain" || name == "--channels";
         if (!takesValue) return fail(error, name, "unknown option (see --help)");
         std::string value;
         if (hasInlineValue) {
@@ -111,8 +195,22 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
         } else if (name == "--plugin") {
             options.pluginPath = value;
         } else if (name == "--program") {
-            if (!readInteger(name, value, 0, INT32_MAX, number, error)) return false;
-            options.program = static_cast<int32_t>(number);
+            // A number counts from 0; anything else names the program.
+            options.programName.clear();
+            options.program = -1;
+            if (parseWholeNumber(value, number)) {
+                if (!readInteger(name, value, 0, INT32_MAX, number, error)) return false;
+                options.program = static_cast<int32_t>(number);
+            } else {
+                options.programName = value;
+            }
+        } else if (name == "--gain") {
+            if (!readDecimal(name, value, -RenderOptions::kMaxGainDb, RenderOptions::kMaxGainDb, options.gainDb,
+                             error))
+                return false;
+        } else if (name == "--channels") {
+            std::string problem;
+            if (!parseChannelList(value, options.channels, problem)) return fail(error, name, problem);
         } else if (name == "--sample-rate") {
             if (!readInteger(name, value, RenderOptions::kMinSampleRate, RenderOptions::kMaxSampleRate, number,
                              error))
@@ -139,6 +237,7 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
 
     switch (options.mode) {
     case RenderOptions::Mode::Help:
+    case RenderOptions::Mode::Version:
         return true;
     case RenderOptions::Mode::Info:
         if (!files.empty()) return fail(error, files[0], "--info takes no MIDI file");
@@ -151,6 +250,9 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
     if (files.empty()) return fail(error, "", "no MIDI file given (see --help)");
     if (files.size() > 1) return fail(error, files[1], "only one MIDI file can be rendered at a time");
     if (options.outputPath.empty()) return fail(error, files[0], "no output file given (-o OUT.wav)");
+    if (!writesToStandardOutput(options) && !checkOutputName(options.outputPath, error)) return false;
+    if (options.normalize && options.gainDb != 0.0)
+        return fail(error, "--gain", "and --normalize exclude each other (--normalize sets the gain itself)");
     options.midiPath = files[0];
     return true;
 }
@@ -159,23 +261,51 @@ std::string renderUsage() {
     return "Usage: vorzle-render SONG.mid -o OUT.wav [options]\n"
            "       vorzle-render --info [--json] [--plugin PATH]\n"
            "\n"
-           "Plays a Standard MIDI File through a VST 2 instrument and writes a stereo WAV file.\n"
+           "Plays a Standard MIDI File (also RIFF-wrapped .rmi) through a VST 2 instrument\n"
+           "and writes a stereo WAV file.\n"
            "\n"
-           "Options:\n"
-           "  -o, --output FILE      the WAV file to write (replaced only when the render succeeds)\n"
-           "  --plugin PATH          the VST 2 instrument to use (default: Vorzle beside this program)\n"
-           "  --program N            select program N before playing\n"
+           "Output:\n"
+           "  -o, --output FILE      the WAV file to write (replaced only when the render\n"
+           "                         succeeds); - writes it to standard output, for a pipe\n"
+           "                         (other formats: -o - | ffmpeg -i - OUT.flac)\n"
+           "  --format f32|s16|s24   32-bit float (default), 16- or 24-bit integer samples;\n"
+           "                         integer samples beyond full scale are clipped and counted\n"
+           "  --no-dither            round integer samples without TPDF dither\n"
+           "  --gain DB              scale the output by DB decibels, -60 to 60\n"
+           "  --normalize [DBFS]     scale the output so its peak is DBFS, -100 to 0\n"
+           "                         (default -1); needs 8 bytes of disk per frame beside\n"
+           "                         the output for a second pass, no extra memory\n"
            "  --sample-rate HZ       8000 to 384000 (default 44100)\n"
-           "  --block-size N         frames per processing call, 1 to 8192 (default 512)\n"
            "  --tail SECONDS         how long to keep rendering after the song ends, 0 to 600\n"
            "                         (default: until the output stays below -100 dBFS for one\n"
            "                         second, at most 30 seconds)\n"
-           "  --format f32|s16|s24   32-bit float (default), 16- or 24-bit integer samples\n"
-           "  --no-dither            round integer samples without TPDF dither\n"
+           "\n"
+           "Playing:\n"
+           "  --plugin PATH          the VST 2 instrument to use (default: Vorzle beside this\n"
+           "                         program); a name without a folder is in the current one\n"
+           "  --program N|NAME       select a program before playing: its number, counted\n"
+           "                         from 0 as --info lists them, or its name (exact, or the\n"
+           "                         start of one name, in any case)\n"
+           "  --ignore-program-changes\n"
+           "                         skip the song's program changes (otherwise they switch\n"
+           "                         programs where they occur, also after --program)\n"
+           "  --channels LIST        play only these MIDI channels, e.g. 1-9,11-16; in General\n"
+           "                         MIDI files channel 10 holds drums, which an instrument\n"
+           "                         plays as pitched notes unless it is left out\n"
+           "  --block-size N         frames per processing call at most, 1 to 8192 (default 512)\n"
+           "  --fixed-blocks         every block has the block size and events carry their\n"
+           "                         offset in it, as from a live host (default: blocks are\n"
+           "                         cut where events fall, so each event starts a block)\n"
+           "  --strict               refuse a damaged or truncated MIDI file (default: play\n"
+           "                         it as far as it is readable, with a warning)\n"
+           "\n"
+           "Other:\n"
            "  -q, --quiet            no progress bar and no summary line\n"
            "  --info                 show what the plug-in tells its host, then exit\n"
            "  --json                 with --info: the same as JSON\n"
+           "  --version              the version, then exit\n"
            "  -h, --help             this text\n"
            "\n"
-           "Exit status: 0 done, 1 failed, 2 bad command line, 3 the plug-in crashed.\n";
+           "Exit status: 0 done, 1 failed, 2 bad command line, 3 the plug-in crashed,\n"
+           "130 interrupted.\n";
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "vsthost/host_callback.h"
@@ -51,9 +52,8 @@ int32_t SilenceDetector::scan(int64_t blockStart, const float* left, const float
     return 0;
 }
 
-bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettings& settings, WavWriter& writer,
-                const std::function<void(const RenderProgress&)>& progress, RenderResult& result,
-                std::string& error) {
+bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettings& settings, FrameSink& sink,
+                const RenderProgressCallback& progress, RenderResult& result, std::string& error) {
     AEffect* effect = plugin.effect();
     const int32_t blockSize = std::clamp(settings.blockSize, 1, BlockSchedule::kMaxBlockFrames);
     BlockSchedule schedule(song, settings.sampleRate);
@@ -61,7 +61,6 @@ bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettin
     const int64_t limit = plannedFrames(result.songFrames, settings);
     // The RIFF size field is 32 bits; refuse before spending the time.
     if (static_cast<uint64_t>(limit) * bytesPerFrame(settings.format) > 0xFFFFFF00ull) {
-        writer.abort();
         error = "the render would exceed the 4 GiB size limit of a WAV file";
         return false;
     }
@@ -99,15 +98,20 @@ bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettin
     bool ok = true;
     while (schedule.position() < limit) {
         const int64_t start = schedule.position();
-        const int32_t frames = static_cast<int32_t>(std::min<int64_t>(blockSize, limit - start));
+        int32_t frames = static_cast<int32_t>(std::min<int64_t>(blockSize, limit - start));
+        if (!settings.fixedBlocks) frames = schedule.framesToNextCut(frames);
         messages.clear();
         for (const BlockEvent& e : schedule.nextBlock(frames))
             messages.push_back(MidiMessage{e.bytes[0], e.bytes[1], e.bytes[2], e.deltaFrames});
-        if (!messages.empty()) plugin.sendMidi(messages);
+        for (size_t first = 0; first < messages.size(); first += RenderSettings::kMaxEventsPerCall) {
+            const size_t count = std::min(RenderSettings::kMaxEventsPerCall, messages.size() - first);
+            plugin.sendMidi(std::span<const MidiMessage>(messages.data() + first, count));
+        }
 
         // Zeroed every time: process adds into its outputs, and a plug-in that
         // wrongly adds in processReplacing then still sounds right.
-        std::fill(storage.begin(), storage.end(), 0.0f);
+        for (float* buffer : outputPointers) std::fill(buffer, buffer + frames, 0.0f);
+        for (int32_t c = 0; c < inputs; ++c) std::fill(inputPointers[c], inputPointers[c] + frames, 0.0f);
         if (replacing) effect->processReplacing(effect, inputPointers.data(), outputPointers.data(), frames);
         else effect->process(effect, inputPointers.data(), outputPointers.data(), frames);
 
@@ -120,17 +124,26 @@ bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettin
                 tailOver = true;
             }
         }
-        if (!writer.writePlanar(left, right, static_cast<size_t>(keep), error)) {
+        if (settings.gain != 1.0f) {
+            for (int32_t i = 0; i < keep; ++i) left[i] *= settings.gain;
+            if (right != left)
+                for (int32_t i = 0; i < keep; ++i) right[i] *= settings.gain;
+        }
+        if (!sink.writePlanar(left, right, static_cast<size_t>(keep), error)) {
             ok = false;
             break;
         }
         result.frames += keep;
         report.framesDone = result.frames;
-        if (progress) progress(report);
+        if (progress && !progress(report)) {
+            result.interrupted = true;
+            error = "interrupted";
+            ok = false;
+            break;
+        }
         if (tailOver) break;
     }
 
     plugin.dispatch(effMainsChanged, 0, 0);
-    if (!ok) writer.abort();
     return ok;
 }

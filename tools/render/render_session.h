@@ -3,29 +3,42 @@
 #include <functional>
 #include <string>
 
+#include "tools/render/frame_sink.h"
 #include "tools/render/midi_file.h"
 #include "tools/render/wav_writer.h"
 
 class PluginInstance;
 struct AEffect;
 
-// Plays a song through an opened plug-in instance into a WAV writer, the way a
-// host does: sample rate, block size and the optional program first, then
+// Plays a song through an opened plug-in instance into a sink of frames, the
+// way a host does: sample rate, block size and the optional program first, then
 // effMainsChanged 1; for each block the block's events through effProcessEvents
-// (each with its deltaFrames) and one processReplacing (or process, into zeroed
-// buffers, when the plug-in cannot replace); effMainsChanged 0 at the end.
+// and one processReplacing (or process, into zeroed buffers, when the plug-in
+// cannot replace); effMainsChanged 0 at the end.
+//
+// By default blocks are cut where events fall: the events of sample t arrive
+// with deltaFrames 0 right before the block that starts at t, and no block is
+// longer than the block size, so every event sounds on its sample even in a
+// plug-in that reads events only at block starts. With fixed blocks every block
+// has the block size, and events arrive before the block that contains them
+// with their offset in deltaFrames, as from a live host.
 
 struct RenderSettings {
     static constexpr double kSilenceDbfs = -100.0;
     static constexpr double kSilenceSeconds = 1.0;
     static constexpr double kMaxAutoTailSeconds = 30.0;
+    // Instruments bound the events they take per effProcessEvents call (Vorzle
+    // drops those past 65,536); a block with more gets several calls.
+    static constexpr size_t kMaxEventsPerCall = 65536;
 
     uint32_t sampleRate = 44100;
     int32_t blockSize = 512;
+    bool fixedBlocks = false;      // false: cut blocks at events
     int32_t program = -1;          // -1: leave the plug-in's program alone
     bool fixedTail = false;        // false: until kSilenceSeconds below kSilenceDbfs, capped
     double tailSeconds = 0.0;
     WavSampleFormat format = WavSampleFormat::Float32;
+    float gain = 1.0f;             // applied to every sample the sink gets
 };
 
 struct RenderProgress {
@@ -37,6 +50,7 @@ struct RenderProgress {
 struct RenderResult {
     int64_t songFrames = 0;
     int64_t frames = 0;           // written, song and tail
+    bool interrupted = false;     // the progress callback asked to stop
 };
 
 // Why a plug-in cannot be played as an instrument, or empty when it can.
@@ -61,7 +75,9 @@ private:
     int64_t quietRun_ = 0;
 };
 
-// On failure returns false with a one-line reason; the writer is then aborted.
-bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettings& settings, WavWriter& writer,
-                const std::function<void(const RenderProgress&)>& progress, RenderResult& result,
-                std::string& error);
+// Called after every block; answering false stops the render ("interrupted").
+using RenderProgressCallback = std::function<bool(const RenderProgress&)>;
+
+// On failure returns false with a one-line reason; the caller discards the sink's output.
+bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettings& settings, FrameSink& sink,
+                const RenderProgressCallback& progress, RenderResult& result, std::string& error);

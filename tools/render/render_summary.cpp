@@ -11,7 +11,7 @@ std::string dbfsText(double dbfs) {
 }
 
 std::string formatSummary(const std::string& outputPath, const WavLevels& levels, uint32_t sampleRate,
-                          double wallSeconds) {
+                          double wallSeconds, const std::string& notes) {
     const double audioSeconds = sampleRate > 0 ? double(levels.frames) / sampleRate : 0.0;
     char length[64];
     std::snprintf(length, sizeof length, "%.2f s at %u Hz", audioSeconds, static_cast<unsigned>(sampleRate));
@@ -22,5 +22,5 @@ std::string formatSummary(const std::string& outputPath, const WavLevels& levels
                        dbfsText(levels.rmsDbfs()) + ", " + std::to_string(levels.clippedSamples) + " clipped samples";
     if (levels.nonFiniteSamples > 0)
         line += ", " + std::to_string(levels.nonFiniteSamples) + " NaN or infinite samples written as 0";
-    return line + ", " + speed;
+    return line + notes + ", " + speed;
 }

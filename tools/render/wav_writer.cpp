@@ -5,6 +5,13 @@
 #include <limits>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "tools/render/exclusive_file.h"
+
 namespace {
 
 constexpr uint16_t kChannels = 2;
@@ -12,6 +19,7 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatIeeeFloat = 3;
 constexpr uint64_t kDitherSeed = 0x9E3779B97F4A7C15ull;
 constexpr size_t kMaxBufferedFrames = 4096;
+constexpr uint32_t kUnknownSize = 0xFFFFFFFFu;
 
 void put16(std::vector<uint8_t>& out, uint16_t v) {
     out.push_back(uint8_t(v));
@@ -31,6 +39,17 @@ double toDbfs(double level) {
 }  // namespace
 
 double WavLevels::peakDbfs() const { return toDbfs(peak); }
+
+void WavLevels::add(float x) {
+    if (!std::isfinite(x)) {
+        ++nonFiniteSamples;
+        return;
+    }
+    const double magnitude = std::fabs(double(x));
+    if (magnitude > peak) peak = magnitude;
+    if (magnitude > 1.0) ++clippedSamples;
+    sumOfSquares += double(x) * double(x);
+}
 
 double WavLevels::rmsDbfs() const {
     if (frames == 0) return toDbfs(0.0);
@@ -56,8 +75,9 @@ bool WavWriter::writeHeader(uint32_t dataBytes) {
     const bool isFloat = format_ == WavSampleFormat::Float32;
     const uint16_t blockAlign = uint16_t(kChannels * bytesPerSample());
     std::vector<uint8_t> h;
+    const bool unknown = dataBytes == kUnknownSize;
     putTag(h, "RIFF");
-    put32(h, headerBytes() - 8 + dataBytes);
+    put32(h, unknown ? kUnknownSize : headerBytes() - 8 + dataBytes);
     putTag(h, "WAVE");
     putTag(h, "fmt ");
     put32(h, isFloat ? 18 : 16);
@@ -71,17 +91,20 @@ bool WavWriter::writeHeader(uint32_t dataBytes) {
         put16(h, 0);   // cbSize: no extension
         putTag(h, "fact");
         put32(h, 4);
-        put32(h, dataBytes / blockAlign);   // frames per channel
+        put32(h, unknown ? kUnknownSize : dataBytes / blockAlign);   // frames per channel
     }
     putTag(h, "data");
     put32(h, dataBytes);
-    file_.seekp(0);
-    file_.write(reinterpret_cast<const char*>(h.data()), std::streamsize(h.size()));
-    return bool(file_);
+    return std::fwrite(h.data(), 1, h.size(), file_) == h.size();
 }
 
-bool WavWriter::open(const std::filesystem::path& destination, uint32_t sampleRate, WavSampleFormat format,
-                     bool dither, std::string& error) {
+void WavWriter::closeFile() {
+    if (!file_) return;
+    if (!toStandardOutput_) std::fclose(file_);
+    file_ = nullptr;
+}
+
+bool WavWriter::start(uint32_t sampleRate, WavSampleFormat format, bool dither, std::string& error) {
     if (isOpen_) {
         error = "output file already open";
         return false;
@@ -90,9 +113,6 @@ bool WavWriter::open(const std::filesystem::path& destination, uint32_t sampleRa
         error = "invalid sample rate " + std::to_string(sampleRate);
         return false;
     }
-    destination_ = destination;
-    temporaryPath_ = destination;
-    temporaryPath_ += ".partial";
     format_ = format;
     sampleRate_ = sampleRate;
     dither_ = dither && format != WavSampleFormat::Float32;
@@ -101,17 +121,42 @@ bool WavWriter::open(const std::filesystem::path& destination, uint32_t sampleRa
     levels_ = WavLevels{};
     buffer_.clear();
     buffer_.reserve(kMaxBufferedFrames * kChannels * 4);
+    return true;
+}
 
-    file_.open(temporaryPath_, std::ios::binary | std::ios::out | std::ios::trunc);
-    if (!file_) {
-        file_.clear();
-        error = "cannot create the temporary file " + temporaryPath_.string();
-        return false;
-    }
+bool WavWriter::open(const std::filesystem::path& destination, uint32_t sampleRate, WavSampleFormat format,
+                     bool dither, std::string& error) {
+    if (!start(sampleRate, format, dither, error)) return false;
+    destination_ = destination;
+    toStandardOutput_ = false;
+    file_ = createUniqueFile(destination, ".partial", temporaryPath_, error);
+    if (!file_) return false;
     isOpen_ = true;
     if (!writeHeader(0)) {
         abort();
         error = "cannot write the WAV header";
+        return false;
+    }
+    return true;
+}
+
+bool WavWriter::openStandardOutput(uint32_t sampleRate, WavSampleFormat format, bool dither,
+                                   uint64_t expectedFrames, std::string& error) {
+    if (!start(sampleRate, format, dither, error)) return false;
+    destination_.clear();
+    temporaryPath_.clear();
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::fflush(stdout);
+    file_ = stdout;
+    toStandardOutput_ = true;
+    isOpen_ = true;
+    const uint64_t bytes = expectedFrames * kChannels * uint64_t(bytesPerSample());
+    const bool known = expectedFrames > 0 && bytes <= uint64_t(0xFFFFFFFFu) - headerBytes();
+    if (!writeHeader(known ? uint32_t(bytes) : kUnknownSize)) {
+        abort();
+        error = "cannot write to standard output";
         return false;
     }
     return true;
@@ -132,15 +177,8 @@ float WavWriter::nextDither() {
 }
 
 void WavWriter::appendSample(float x) {
-    if (!std::isfinite(x)) {
-        ++levels_.nonFiniteSamples;
-        x = 0.0f;
-    } else {
-        const double magnitude = std::fabs(double(x));
-        if (magnitude > levels_.peak) levels_.peak = magnitude;
-        if (magnitude > 1.0) ++levels_.clippedSamples;
-        levels_.sumOfSquares += double(x) * double(x);
-    }
+    levels_.add(x);
+    if (!std::isfinite(x)) x = 0.0f;
 
     if (format_ == WavSampleFormat::Float32) {
         uint32_t bits = 0;
@@ -169,10 +207,10 @@ bool WavWriter::flushBuffer(std::string& error) {
         error = "output exceeds the 4 GiB size limit of a WAV file";
         return false;
     }
-    file_.write(reinterpret_cast<const char*>(buffer_.data()), std::streamsize(buffer_.size()));
-    if (!file_) {
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
         abort();
-        error = "cannot write the temporary file " + temporaryPath_.string();
+        error = toStandardOutput_ ? "cannot write to standard output"
+                                  : "cannot write the temporary file " + temporaryPath_.string();
         return false;
     }
     dataBytes_ += buffer_.size();
@@ -214,18 +252,31 @@ bool WavWriter::finish(std::string& error) {
         return false;
     }
     if (!flushBuffer(error)) return false;
-    if (!writeHeader(uint32_t(dataBytes_))) {
+    if (toStandardOutput_) {
+        // A file behind standard output gets the true sizes; a pipe keeps what it has.
+        if (std::fflush(file_) == 0 && std::fseek(file_, 0, SEEK_SET) == 0) {
+            writeHeader(uint32_t(dataBytes_));
+            std::fseek(file_, 0, SEEK_END);
+        }
+        std::clearerr(file_);
+        const bool flushed = std::fflush(file_) == 0;
+        closeFile();
+        isOpen_ = false;
+        if (!flushed) error = "cannot write to standard output";
+        return flushed;
+    }
+    if (std::fseek(file_, 0, SEEK_SET) != 0 || !writeHeader(uint32_t(dataBytes_))) {
         abort();
         error = "cannot write the WAV header";
         return false;
     }
-    file_.close();
-    if (file_.fail()) {
-        file_.clear();
+    if (std::fclose(file_) != 0) {
+        file_ = nullptr;
         abort();
         error = "cannot close the temporary file " + temporaryPath_.string();
         return false;
     }
+    file_ = nullptr;
     std::error_code ec;
     std::filesystem::rename(temporaryPath_, destination_, ec);
     if (ec) {
@@ -241,9 +292,13 @@ bool WavWriter::finish(std::string& error) {
 void WavWriter::abort() {
     if (!isOpen_) return;
     isOpen_ = false;
-    if (file_.is_open()) file_.close();
-    file_.clear();
     buffer_.clear();
+    if (toStandardOutput_) {
+        std::fflush(file_);
+        closeFile();
+        return;
+    }
+    closeFile();
     std::error_code ec;
     std::filesystem::remove(temporaryPath_, ec);
 }

@@ -1,16 +1,24 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tools/render/frame_sink.h"
+
 // Streams a stereo WAV file: 32-bit float (format 3, with a fact chunk) or
 // 16/24-bit integer PCM (format 1). The file is written under a temporary name
-// beside the destination ("<name>.partial") and renamed onto the destination by
-// finish(), so the destination never holds a half-written file; abort(), a
-// failed write or destruction before finish() removes the temporary file.
+// beside the destination ("<name>.partial", or "<name>.1.partial"... when that
+// exists: the temporary file is always a new one) and renamed onto the
+// destination by finish(), so the destination never holds a half-written file;
+// abort(), a failed write or destruction before finish() removes the temporary
+// file.
+//
+// Written to standard output instead, the header carries the sizes when they
+// are known in advance, and otherwise the largest sizes (as pipes into other
+// tools expect); when standard output is a file, finish() patches them.
 //
 // Integer output is scaled by 2^(bits−1), optionally TPDF-dithered, rounded to
 // nearest and clamped to the integer range (so +1.0 becomes the largest code).
@@ -31,9 +39,12 @@ struct WavLevels {
     // A full-scale sine reads 0 dBFS peak and -3.01 dBFS RMS.
     double peakDbfs() const;
     double rmsDbfs() const;
+
+    // Counts one sample (either channel).
+    void add(float x);
 };
 
-class WavWriter {
+class WavWriter : public FrameSink {
 public:
     WavWriter() = default;
     ~WavWriter();
@@ -42,14 +53,18 @@ public:
 
     bool open(const std::filesystem::path& destination, uint32_t sampleRate, WavSampleFormat format,
               bool dither, std::string& error);
+    // expectedFrames: the frames that will be written, or 0 when not known.
+    bool openStandardOutput(uint32_t sampleRate, WavSampleFormat format, bool dither, uint64_t expectedFrames,
+                            std::string& error);
 
     // Interleaved: left, right, left, right... `frames` pairs.
     bool writeInterleaved(const float* samples, size_t frames, std::string& error);
-    bool writePlanar(const float* left, const float* right, size_t frames, std::string& error);
+    bool writePlanar(const float* left, const float* right, size_t frames, std::string& error) override;
 
     // Patches the sizes, closes and renames onto the destination.
     bool finish(std::string& error);
     // Closes and removes the temporary file; the destination is left untouched.
+    // On standard output, only stops writing.
     void abort();
 
     const WavLevels& levels() const { return levels_; }
@@ -58,12 +73,15 @@ public:
 private:
     int32_t bytesPerSample() const;
     uint32_t headerBytes() const;
+    bool start(uint32_t sampleRate, WavSampleFormat format, bool dither, std::string& error);
     bool writeHeader(uint32_t dataBytes);
+    void closeFile();
     void appendSample(float x);
     bool flushBuffer(std::string& error);
     float nextDither();
 
-    std::ofstream file_;
+    std::FILE* file_ = nullptr;
+    bool toStandardOutput_ = false;
     std::filesystem::path destination_;
     std::filesystem::path temporaryPath_;
     WavSampleFormat format_ = WavSampleFormat::Float32;

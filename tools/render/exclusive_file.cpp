@@ -1,0 +1,24 @@
+#include "tools/render/exclusive_file.h"
+
+namespace {
+constexpr int kMaxAttempts = 1000;
+}
+
+std::FILE* createUniqueFile(const std::filesystem::path& base, const std::string& suffix,
+                            std::filesystem::path& chosen, std::string& error) {
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+        std::filesystem::path candidate = base;
+        candidate += (attempt == 0 ? std::string() : "." + std::to_string(attempt)) + suffix;
+        bool exists = false;
+        if (std::FILE* file = createNewFile(candidate, exists)) {
+            chosen = candidate;
+            return file;
+        }
+        if (!exists) {
+            error = "cannot create the temporary file " + candidate.string();
+            return nullptr;
+        }
+    }
+    error = "cannot find a free temporary file name beside " + base.string();
+    return nullptr;
+}

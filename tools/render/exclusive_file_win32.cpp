@@ -1,0 +1,29 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include "tools/render/exclusive_file.h"
+
+std::FILE* createNewFile(const std::filesystem::path& path, bool& alreadyExists) {
+    alreadyExists = false;
+    // CREATE_NEW fails when the name exists; the C runtime's fopen has no such mode.
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        alreadyExists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        DeleteFileW(path.c_str());
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "w+b");
+    if (!file) {
+        _close(fd);
+        DeleteFileW(path.c_str());
+    }
+    return file;
+}
