@@ -15,6 +15,8 @@
 
 namespace fs = std::filesystem;
 
+extern "C" AEffect* vorzleMain(audioMasterCallback audioMaster);
+
 namespace {
 
 // An in-process instrument that records what the host does. While a note is
@@ -30,6 +32,9 @@ struct FakeSynth {
     std::vector<int64_t> eventFrames;                  // absolute frame of each event
     std::vector<uint8_t> eventStatus;
     std::vector<std::pair<int32_t, int32_t>> pending;  // deltaFrames, +1 on / -1 off
+    std::vector<int32_t> deltas;                       // deltaFrames of each event
+    std::vector<int32_t> eventsPerCall;
+    std::vector<int32_t> blockFrames;
     int64_t framesDone = 0;
     int held = 0;
     int64_t releasedAt = -1;
@@ -43,10 +48,12 @@ struct FakeSynth {
         FakeSynth& s = *current;
         if (opcode == effProcessEvents) {
             const auto* list = static_cast<const VstEvents*>(ptr);
+            s.eventsPerCall.push_back(list->numEvents);
             for (int32_t i = 0; i < list->numEvents; ++i) {
                 const auto* m = reinterpret_cast<const VstMidiEvent*>(list->events[i]);
                 const auto status = static_cast<uint8_t>(m->midiData[0]);
                 s.eventFrames.push_back(s.framesDone + m->deltaFrames);
+                s.deltas.push_back(m->deltaFrames);
                 s.eventStatus.push_back(status);
                 if ((status & 0xF0) == 0x90 && m->midiData[2] != 0) s.pending.push_back({m->deltaFrames, 1});
                 else if ((status & 0xF0) == 0x80 || (status & 0xF0) == 0x90) s.pending.push_back({m->deltaFrames, -1});
@@ -59,6 +66,7 @@ struct FakeSynth {
     }
 
     void run(float** outputs, int32_t frames, bool adding) {
+        blockFrames.push_back(frames);
         size_t next = 0;
         for (int32_t i = 0; i < frames; ++i) {
             while (next < pending.size() && pending[next].first <= i) {
@@ -122,9 +130,9 @@ protected:
 
     // Renders through a fresh instance of `synth` and reads the float samples back.
     bool render(FakeSynth&, const MidiSong& song, const RenderSettings& settings, RenderResult& result,
-                std::string& error) {
+                std::string& error, VstEntry entry = &FakeSynth::entry) {
         std::string createError;
-        auto instance = PluginInstance::create(&FakeSynth::entry, createError);
+        auto instance = PluginInstance::create(entry, createError);
         EXPECT_TRUE(instance) << createError;
         WavWriter writer;
         EXPECT_TRUE(writer.open(out, settings.sampleRate, WavSampleFormat::Float32, false, error));
@@ -161,10 +169,11 @@ TEST_F(RenderSessionTest, SetsUpLikeAHostAndSwitchesOffAtTheEnd) {
     EXPECT_EQ(synth.sampleRate, 48000.0f);
 }
 
-TEST_F(RenderSessionTest, EventsArriveAtTheirExactFrameWithDeltaFrames) {
+TEST_F(RenderSessionTest, FixedBlocksDeliverEventsAtTheirExactFrameWithDeltaFrames) {
     FakeSynth synth(2, true);
     RenderSettings settings;
     settings.blockSize = 100;
+    settings.fixedBlocks = true;
     settings.fixedTail = true;
     settings.tailSeconds = 0.0;
     const MidiSong song = noteSong(0.0057, 0.0113, 0.02);   // frames 251 and 498 at 44.1 kHz
@@ -182,6 +191,89 @@ TEST_F(RenderSessionTest, EventsArriveAtTheirExactFrameWithDeltaFrames) {
     EXPECT_EQ(samples[2 * on + 1], -FakeSynth::kLevel);
     EXPECT_EQ(synth.replacingCalls, 9);   // 882 frames in blocks of 100
     EXPECT_EQ(synth.addingCalls, 0);
+}
+
+TEST_F(RenderSessionTest, BlocksAreCutSoThatEveryEventStartsOne) {
+    FakeSynth synth(2, true);
+    RenderSettings settings;
+    settings.blockSize = 100;
+    settings.fixedTail = true;
+    MidiSong song = noteSong(0.0057, 0.0113, 0.02);   // frames 251 and 498 at 44.1 kHz
+    song.events.insert(song.events.begin() + 1, {0.0057, {0xB0, 1, 2}, 3});
+    song.events.insert(song.events.begin() + 2, {0.0057, {0xB0, 1, 3}, 3});
+    RenderResult result;
+    std::string error;
+    ASSERT_TRUE(render(synth, song, settings, result, error)) << error;
+
+    // Each event arrives with offset 0 just before the block that starts on its sample, in file order.
+    ASSERT_EQ(synth.eventFrames.size(), 4u);
+    EXPECT_EQ(synth.eventFrames, (std::vector<int64_t>{251, 251, 251, 498}));
+    EXPECT_EQ(synth.deltas, (std::vector<int32_t>{0, 0, 0, 0}));
+    EXPECT_EQ(synth.eventStatus, (std::vector<uint8_t>{0x90, 0xB0, 0xB0, 0x80}));
+    // No block is longer than the block size, and they cover the song exactly.
+    const std::vector<int32_t> expected{100, 100, 51, 100, 100, 47, 100, 100, 100, 84};
+    EXPECT_EQ(synth.blockFrames, expected);
+    EXPECT_EQ(result.frames, 882);
+    EXPECT_EQ(samples[2 * 250], 0.0f);
+    EXPECT_EQ(samples[2 * 251], FakeSynth::kLevel);
+}
+
+TEST_F(RenderSessionTest, ABlockWithMoreEventsThanOneCallTakesGetsSeveralCalls) {
+    // A note-on, then 70,000 controller changes and the note-off on one sample:
+    // Vorzle takes at most 65,536 events per call, and must still hear the note-off.
+    MidiSong song;
+    song.events.push_back({0.0, {0x90, 69, 100}, 3});
+    for (int i = 0; i < 70000; ++i) song.events.push_back({0.5, {0xB0, 1, uint8_t(i & 0x7F)}, 3});
+    song.events.push_back({0.5, {0x80, 69, 0}, 3});
+    song.lengthSeconds = 0.5;
+    for (bool fixedBlocks : {false, true}) {
+        FakeSynth synth(2, true);
+        RenderSettings settings;
+        settings.fixedBlocks = fixedBlocks;
+        settings.fixedTail = true;
+        RenderResult result;
+        std::string error;
+        ASSERT_TRUE(render(synth, song, settings, result, error)) << error;
+        EXPECT_EQ(synth.eventsPerCall, (std::vector<int32_t>{1, 65536, 4465})) << fixedBlocks;
+        EXPECT_EQ(synth.eventStatus.back(), 0x80);
+
+        // Program 2 holds a note for about 13 seconds; released, it dies away in about one.
+        FakeSynth unused(2, true);
+        settings.fixedTail = false;
+        settings.program = 2;
+        ASSERT_TRUE(render(unused, song, settings, result, error, &vorzleMain)) << error;
+        EXPECT_LT(result.frames, 3 * 44100) << "the note did not end, fixed blocks " << fixedBlocks;
+    }
+}
+
+TEST_F(RenderSessionTest, GainScalesEverySample) {
+    FakeSynth synth(2, true);
+    RenderSettings settings;
+    settings.fixedTail = true;
+    settings.gain = 0.25f;
+    RenderResult result;
+    std::string error;
+    ASSERT_TRUE(render(synth, noteSong(0.0, 0.01, 0.01), settings, result, error)) << error;
+    EXPECT_EQ(samples[0], 0.25f * FakeSynth::kLevel);
+    EXPECT_EQ(samples[1], -0.25f * FakeSynth::kLevel);
+}
+
+TEST_F(RenderSessionTest, AProgressCallbackThatAnswersFalseStopsTheRender) {
+    FakeSynth synth(2, true);
+    RenderSettings settings;
+    settings.fixedTail = true;
+    std::string createError, error;
+    auto instance = PluginInstance::create(&FakeSynth::entry, createError);
+    WavWriter writer;
+    ASSERT_TRUE(writer.open(out, settings.sampleRate, WavSampleFormat::Float32, false, error));
+    int calls = 0;
+    RenderResult result;
+    EXPECT_FALSE(renderSong(*instance, noteSong(0.0, 0.5, 1.0), settings, writer,
+                            [&calls](const RenderProgress&) { return ++calls < 3; }, result, error));
+    EXPECT_TRUE(result.interrupted);
+    EXPECT_EQ(error, "interrupted");
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(synth.calls.back().first, effMainsChanged);   // switched off all the same
 }
 
 TEST_F(RenderSessionTest, FixedTailGivesTheExactLength) {
