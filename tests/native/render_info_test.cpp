@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tools/render/plugin_info.h"
+#include "tools/render/progress_bar.h"
 #include "tools/render/render_summary.h"
 #include "vsthost/plugin_instance.h"
 
@@ -199,4 +200,34 @@ TEST(RenderSummary, OneLineWithLengthLevelsClipsAndSpeed) {
     EXPECT_EQ(formatSummary("o", levels, 44100, 0.0),
               "o: 2.00 s at 44100 Hz, peak -inf dBFS, RMS -inf dBFS, 3 clipped samples, 2 NaN or infinite samples "
               "written as 0, too fast to time");
+}
+
+TEST(RenderInfo, ProgramsAreFoundByExactNameThenByAUniquePrefixInAnyCase) {
+    const std::vector<std::string> names{"Classiq", "Rave bass", "Walking Bass", "Blank", "Blank", "blank 2", "Raw"};
+    int32_t index = -1;
+    std::string problem;
+    EXPECT_TRUE(findProgram(names, "Rave bass", index, problem));
+    EXPECT_EQ(index, 1);
+    EXPECT_TRUE(findProgram(names, "walk", index, problem));
+    EXPECT_EQ(index, 2);
+    EXPECT_TRUE(findProgram(names, "Blank", index, problem));   // exact wins over the prefix of "blank 2"
+    EXPECT_EQ(index, 3);
+    EXPECT_TRUE(findProgram(names, "RAW", index, problem));
+    EXPECT_EQ(index, 6);
+    EXPECT_FALSE(findProgram(names, "ra", index, problem));
+    EXPECT_EQ(problem, "'ra' fits 2 programs: 1 'Rave bass', 6 'Raw'; give more of the name, or the number");
+    EXPECT_FALSE(findProgram(names, "Organ", index, problem));
+    EXPECT_EQ(problem, "no program is named 'Organ' (--info lists them)");
+}
+
+TEST(RenderSummary, ProgressBarFitsTheTerminal) {
+    for (int columns : {200, 80, 40, 30, 12, 1, 0}) {
+        for (int64_t done : {int64_t(0), int64_t(22050), int64_t(88200)}) {
+            const std::string line = ProgressBar::line(done, 44100, 88200, 44100.0, columns);
+            EXPECT_LE(int(line.size()), std::max(columns - 1, 0)) << columns << ": " << line;
+        }
+    }
+    EXPECT_EQ(ProgressBar::line(22050, 44100, 88200, 44100.0, 40), "[####...............]  25%  0.5 / 2.0 s");
+    EXPECT_EQ(ProgressBar::line(22050, 44100, 88200, 44100.0, 20), "25%  0.5 / 2.0 s");
+    EXPECT_EQ(ProgressBar::line(88200, 44100, -1, 44100.0, 200).substr(0, 52), "[" + std::string(50, '#') + "]");
 }

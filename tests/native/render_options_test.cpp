@@ -130,6 +130,61 @@ TEST(RenderOptions, InfoHelpAndTheEndOfOptions) {
     EXPECT_NE(renderUsage().find("--sample-rate HZ"), std::string::npos);
 }
 
+TEST(RenderOptions, LevelsProgramsChannelsAndBlocks) {
+    const Parsed p = parse({"a.mid", "-o", "b.WAV", "--gain", "-6.5", "--program", "Walk", "--channels", "1-9,11-16",
+                            "--fixed-blocks", "--ignore-program-changes", "--strict"});
+    ASSERT_TRUE(p.ok) << p.error.problem;
+    EXPECT_EQ(p.options.gainDb, -6.5);
+    EXPECT_FALSE(p.options.normalize);
+    EXPECT_EQ(p.options.program, -1);
+    EXPECT_EQ(p.options.programName, "Walk");
+    EXPECT_EQ(p.options.channels, 0xFDFF);   // all but channel 10
+    EXPECT_TRUE(p.options.fixedBlocks);
+    EXPECT_TRUE(p.options.ignoreProgramChanges);
+    EXPECT_TRUE(p.options.strict);
+    const Parsed defaults = parse({"a.mid", "-o", "b.wav"});
+    EXPECT_FALSE(defaults.options.fixedBlocks || defaults.options.strict || defaults.options.ignoreProgramChanges);
+    EXPECT_EQ(defaults.options.channels, 0xFFFF);
+
+    // --normalize takes an optional level: a following number, or =LEVEL.
+    const Parsed plain = parse({"--normalize", "a.mid", "-o", "b.wav"});
+    ASSERT_TRUE(plain.ok) << plain.error.problem;
+    EXPECT_TRUE(plain.options.normalize);
+    EXPECT_EQ(plain.options.normalizeDbfs, -1.0);
+    EXPECT_EQ(plain.options.midiPath, "a.mid");
+    EXPECT_EQ(parse({"a.mid", "-o", "b.wav", "--normalize", "-3"}).options.normalizeDbfs, -3.0);
+    EXPECT_EQ(parse({"a.mid", "-o", "b.wav", "--normalize=0"}).options.normalizeDbfs, 0.0);
+    expectRefused({"a.mid", "-o", "b.wav", "--normalize", "3"}, "--normalize", "3 is out of range (-100 to 0)");
+    expectRefused({"a.mid", "-o", "b.wav", "--normalize=loud"}, "--normalize", "'loud' is not a number");
+    expectRefused({"a.mid", "-o", "b.wav", "--normalize", "--gain", "2"}, "--gain", "exclude each other");
+    expectRefused({"a.mid", "-o", "b.wav", "--gain", "61"}, "--gain", "out of range (-60 to 60)");
+
+    uint16_t mask = 0;
+    std::string problem;
+    EXPECT_TRUE(parseChannelList("10", mask, problem));
+    EXPECT_EQ(mask, 0x0200);
+    EXPECT_TRUE(parseChannelList("16,1-2", mask, problem));
+    EXPECT_EQ(mask, 0x8003);
+    for (const char* bad : {"0", "17", "1-", "-3", "3-1", "1,,2", "1-9,", "a", "1-2-3"}) {
+        EXPECT_FALSE(parseChannelList(bad, mask, problem)) << bad;
+        EXPECT_NE(problem.find("1 to 16"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(parse({"--version", "--info"}).options.mode, RenderOptions::Mode::Version);
+    EXPECT_EQ(versionText().rfind("vorzle-render ", 0), 0u);
+}
+
+TEST(RenderOptions, OutputNamesOtherThanWavAreRefusedWithAWayToConvert) {
+    for (const char* name : {"out.wav", "OUT.Wav", "take.wave", "noextension", "dir.v2/out"})
+        EXPECT_TRUE(parse({"a.mid", "-o", name}).ok) << name;
+    expectRefused({"a.mid", "-o", "song.mp3"}, "song.mp3",
+                  "vorzle-render writes WAV only; to get mp3, convert on the way: vorzle-render SONG.mid -o - | "
+                  "ffmpeg -i - song.mp3");
+    expectRefused({"a.mid", "-o", "dir/song.FLAC"}, "dir/song.FLAC", "to get flac");
+    const Parsed toStdout = parse({"a.mid", "-o", "-"});
+    ASSERT_TRUE(toStdout.ok);
+    EXPECT_TRUE(writesToStandardOutput(toStdout.options));
+}
+
 TEST(RenderOptions, StrictNumberReaders) {
     int64_t n = 0;
     EXPECT_TRUE(parseWholeNumber("+42", n));

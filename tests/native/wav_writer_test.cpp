@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/render/float_spool.h"
 #include "tools/render/wav_writer.h"
 
 namespace fs = std::filesystem;
@@ -375,4 +378,79 @@ TEST_F(WavWriterTest, OpenFailuresLeaveNothingBehind) {
     EXPECT_EQ(error, "output file already open");
     ASSERT_TRUE(writer.finish(error)) << error;
     EXPECT_EQ(soxiField(dir_ / "out.wav", "-s"), "0");   // an empty render is still a valid file
+}
+
+TEST_F(WavWriterTest, TemporaryFilesAreNewSoAUsersFileOfThatNameSurvives) {
+    const fs::path destination = dir_ / "out.wav";
+    { std::ofstream(dir_ / "out.wav.partial") << "mine"; }
+    { std::ofstream(dir_ / "out.wav.1.partial") << "mine too"; }
+    const std::vector<float> ones(10, 0.5f);
+    std::string error;
+    {
+        WavWriter writer;
+        ASSERT_TRUE(writer.open(destination, 44100, WavSampleFormat::Pcm16, false, error)) << error;
+        EXPECT_EQ(writer.temporaryPath(), dir_ / "out.wav.2.partial");
+        ASSERT_TRUE(writer.writePlanar(ones.data(), ones.data(), ones.size(), error));
+    }   // destroyed unfinished: only its own file goes
+    WavWriter writer;
+    ASSERT_TRUE(writer.open(destination, 44100, WavSampleFormat::Pcm16, false, error)) << error;
+    ASSERT_TRUE(writer.finish(error)) << error;
+    EXPECT_EQ(fileBytes(dir_ / "out.wav.partial").size(), 4u);
+    EXPECT_EQ(fileBytes(dir_ / "out.wav.1.partial").size(), 8u);
+    EXPECT_FALSE(fs::exists(dir_ / "out.wav.2.partial"));
+    EXPECT_TRUE(fs::exists(destination));
+}
+
+TEST_F(WavWriterTest, NormalizingReplaysTheSpoolScaledToTheTargetPeak) {
+    std::vector<float> left(10000), right(10000);
+    for (size_t i = 0; i < left.size(); ++i) {
+        left[i] = 3.7f * std::sin(0.01f * float(i));   // peaks above full scale, as real songs do
+        right[i] = -0.5f * left[i];
+    }
+    std::string error;
+    fs::path spoolPath;
+    {
+        FloatSpool spool;
+        ASSERT_TRUE(spool.open(dir_ / "out.wav", error)) << error;
+        spoolPath = spool.path();
+        EXPECT_EQ(spool.path(), dir_ / "out.wav.spool");
+        for (size_t at = 0; at < left.size(); at += 3000)
+            ASSERT_TRUE(spool.writePlanar(&left[at], &right[at], std::min<size_t>(3000, left.size() - at), error));
+        EXPECT_EQ(spool.levels().frames, 10000u);
+        EXPECT_NEAR(spool.levels().peak, 3.7, 1e-4);
+
+        for (double target : {-1.0, 0.0, -20.0}) {
+            WavWriter writer;
+            ASSERT_TRUE(writer.open(dir_ / "out.wav", 44100, WavSampleFormat::Pcm24, false, error)) << error;
+            ASSERT_TRUE(spool.replay(writer, normalizingGain(spool.levels().peak, target), error)) << error;
+            ASSERT_TRUE(writer.finish(error)) << error;
+            EXPECT_EQ(writer.levels().frames, 10000u);
+            EXPECT_LE(writer.levels().peakDbfs(), target) << target;
+            EXPECT_GT(writer.levels().peakDbfs(), target - 1e-4) << target;
+            EXPECT_EQ(writer.levels().clippedSamples, 0u) << target;
+        }
+    }
+    EXPECT_FALSE(fs::exists(spoolPath));   // the spool removes its file
+    EXPECT_EQ(normalizingGain(0.0, -1.0), 1.0f);   // silence stays silence
+}
+
+TEST_F(WavWriterTest, StandardOutputCarriesKnownOrLargestSizesAndAFileGetsThemPatched) {
+    const std::vector<float> half(100, 0.5f);
+    // Standard output is redirected to a file for the test, and to a pipe.
+    const fs::path file = dir_ / "stdout.wav";
+    for (uint64_t expected : {uint64_t(0), uint64_t(100)}) {
+        std::fflush(stdout);
+        const int saved = dup(fileno(stdout));
+        ASSERT_TRUE(std::freopen(file.c_str(), "wb", stdout));
+        WavWriter writer;
+        std::string error;
+        const bool ok = writer.openStandardOutput(44100, WavSampleFormat::Pcm16, false, expected, error) &&
+                        writer.writePlanar(half.data(), half.data(), half.size(), error) && writer.finish(error);
+        std::fflush(stdout);
+        dup2(saved, fileno(stdout));
+        close(saved);
+        ASSERT_TRUE(ok) << error;
+        EXPECT_EQ(soxiField(file, "-s"), "100") << expected;
+        EXPECT_EQ(le32(fileBytes(file), 40), 400u) << expected;
+    }
 }

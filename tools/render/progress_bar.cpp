@@ -64,7 +64,11 @@ std::string ProgressBar::line(int64_t framesDone, int64_t songFrames, int64_t fr
                       double(framesDone) / sampleRate, double(total) / sampleRate);
     const int room = std::max(columns - 1, 0);
     const int barWidth = std::min(kMaxBarWidth, room - 2 - static_cast<int>(std::strlen(numbers)));
-    if (barWidth < kMinBarWidth) return std::string(numbers + 1).substr(0, static_cast<size_t>(room));
+    if (barWidth < kMinBarWidth) {
+        std::string text(numbers);
+        text.erase(0, text.find_first_not_of(' '));
+        return text.substr(0, static_cast<size_t>(room));
+    }
     const int filled = static_cast<int>(fraction * barWidth);
     return "[" + std::string(filled, '#') + std::string(barWidth - filled, '.') + "]" + numbers;
 }
