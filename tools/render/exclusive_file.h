@@ -8,8 +8,11 @@
 // happens to have that name is never overwritten, and later never deleted.
 
 // Creates `path` for reading and writing in binary mode; fails (null) when it exists.
-// `alreadyExists` tells that case apart from other failures.
+// `alreadyExists` tells that case apart from other failures. On Windows the file
+// goes away when it is closed, also when the process is killed, unless
+// keepNewFile is called first.
 std::FILE* createNewFile(const std::filesystem::path& path, bool& alreadyExists);
+bool keepNewFile(std::FILE* file);
 
 // Creates "<base><suffix>", or when that exists "<base>.1<suffix>", ".2"... and
 // answers the name chosen. Null with a one-line reason when none can be made.

@@ -19,3 +19,5 @@ std::FILE* createNewFile(const std::filesystem::path& path, bool& alreadyExists)
     }
     return file;
 }
+
+bool keepNewFile(std::FILE*) { return true; }

@@ -7,13 +7,17 @@
 std::FILE* createNewFile(const std::filesystem::path& path, bool& alreadyExists) {
     alreadyExists = false;
     // CREATE_NEW fails when the name exists; the C runtime's fopen has no such mode.
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         alreadyExists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
         return nullptr;
     }
+    // Marked for deletion while open: however the process ends (TerminateProcess,
+    // a signal under Wine), the system removes the file when the handle closes.
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
     if (fd < 0) {
         CloseHandle(handle);
@@ -26,4 +30,11 @@ std::FILE* createNewFile(const std::filesystem::path& path, bool& alreadyExists)
         DeleteFileW(path.c_str());
     }
     return file;
+}
+
+bool keepNewFile(std::FILE* file) {
+    FILE_DISPOSITION_INFO disposition{FALSE};
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE &&
+           SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
 }

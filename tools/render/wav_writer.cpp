@@ -270,13 +270,14 @@ bool WavWriter::finish(std::string& error) {
         error = "cannot write the WAV header";
         return false;
     }
-    if (std::fclose(file_) != 0) {
-        file_ = nullptr;
+    const bool kept = keepNewFile(file_);
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!kept || !closed) {
         abort();
         error = "cannot close the temporary file " + temporaryPath_.string();
         return false;
     }
-    file_ = nullptr;
     std::error_code ec;
     std::filesystem::rename(temporaryPath_, destination_, ec);
     if (ec) {
