@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # vorzle-render.exe under Wine refuses bad input with one line
 # "vorzle-render: <file>: <problem>", a non-zero status and no output file;
-# a plug-in that crashes leaves neither a partial WAV nor a changed old one.
+# a plug-in that crashes, Ctrl-C and a kill leave neither a partial WAV nor a
+# changed old one, and a user's own OUT.wav.partial is left alone.
 # Small test plug-ins are compiled here from the source below.
 set -uo pipefail
 root=$1
@@ -70,6 +71,8 @@ python3=/usr/bin/python3
 printf 'just some text\n' > text.mid
 head -c 40 song.mid > truncated.mid
 mkdir folder.mid
+cp song.mid song-as.wav
+head -c 1024 mode2.dll > broken.dll   # PE headers without their sections: the loader names the file (no "%1")
 
 failures=0
 # expect_error "<expected text>" args...: fails unless the run exits non-zero, prints
@@ -98,7 +101,9 @@ expect_error() {
 expect_error "vorzle-render: missing.mid: no such file" missing.mid -o out.wav
 expect_error "vorzle-render: folder.mid: is a directory" folder.mid -o out.wav
 expect_error "vorzle-render: text.mid: not a MIDI file" text.mid -o out.wav
-expect_error "vorzle-render: truncated.mid: truncated chunk" truncated.mid -o out.wav
+expect_error "vorzle-render: truncated.mid: truncated chunk" truncated.mid -o out.wav --strict
+expect_error "vorzle-render: song-as.wav: is the MIDI file itself" song-as.wav -o song-as.wav
+expect_error "vorzle-render: out.ogg: vorzle-render writes WAV only; to get ogg, convert on the way" song.mid -o out.ogg
 expect_error "vorzle-render: nowhere/out.wav: cannot create the temporary file" song.mid -o nowhere/out.wav
 # Options.
 expect_error "vorzle-render: --block-size: 'abc' is not a whole number" song.mid -o out.wav --block-size abc
@@ -115,7 +120,9 @@ expect_error "vorzle-render: no MIDI file given" -o out.wav
 expect_error "vorzle-render: song.mid: no output file given" song.mid
 # Plug-ins.
 expect_error "vorzle-render: missing.dll: no such file" song.mid -o out.wav --plugin missing.dll
-expect_error "vorzle-render: text.mid: cannot load the plug-in" song.mid -o out.wav --plugin text.mid
+expect_error "vorzle-render: text.mid: not a plug-in module (neither a Windows DLL nor a Linux shared object)" song.mid -o out.wav --plugin text.mid
+expect_error "vorzle-render: /usr/lib/vst/amsynth_vst.so: is a 64-bit Linux shared object (x86-64), but this vorzle-render loads only 32-bit Windows DLL (x86) plug-ins; play it with the Linux vorzle-render" song.mid -o out.wav --plugin /usr/lib/vst/amsynth_vst.so
+expect_error "broken.dll. (Windows error 193)" song.mid -o out.wav --plugin broken.dll
 expect_error "vorzle-render: mode5.dll: the module has no VST 2 entry point" song.mid -o out.wav --plugin mode5.dll
 expect_error "vorzle-render: mode2.dll: the plug-in's entry point returned no instance" song.mid -o out.wav --plugin mode2.dll
 expect_error "vorzle-render: mode3.dll: not an instrument (the plug-in does not set effFlagsIsSynth)" song.mid -o out.wav --plugin mode3.dll
@@ -132,6 +139,37 @@ if [ "$status" -ne 3 ] || [ "$(cat keep.wav)" != "earlier render" ] || [ -e keep
 else
   echo "ok   crash leaves the earlier keep.wav as it was, status 3"
 fi
+
+# A user's own file named like the temporary one is neither overwritten nor removed.
+printf 'mine\n' > mine.wav.partial
+if wine "$exe" song.mid -o mine.wav --quiet </dev/null && [ "$(cat mine.wav.partial)" = mine ] && [ -s mine.wav ]; then
+  echo "ok   a user's mine.wav.partial survives a render to mine.wav"
+else
+  echo "FAIL: mine.wav.partial: $(head -c 20 mine.wav.partial), $(ls mine.wav*)"; failures=$((failures + 1))
+fi
+
+# Ctrl-C stops the render (status 130, one line), a kill ends it (status 143): either
+# way the temporary file goes and the old output stays.
+printf 'x' > slow.wav
+for signal in INT TERM; do
+  printf 'earlier render\n' > keep.wav
+  wine "$exe" song.mid -o keep.wav --tail 600 >/dev/null 2>stderr.txt </dev/null &
+  runner=$!
+  for _ in $(seq 100); do [ -s keep.wav.partial ] && break; sleep 0.1; done
+  pid=$(pgrep -f "vorzle-render.exe song.mid -o keep.wav" | head -1)
+  [ -n "$pid" ] && kill -$signal "$pid"
+  wait $runner
+  status=$?
+  message=$(tr -d '\r' < stderr.txt)
+  sleep 0.5   # Wine removes a killed process's files as it notices the death
+  expected=$([ $signal = INT ] && echo 130 || echo 143)
+  if [ "$status" -eq "$expected" ] && [ "$(cat keep.wav)" = "earlier render" ] && [ ! -e keep.wav.partial ] &&
+     { [ $signal = TERM ] || [ "$message" = "vorzle-render: interrupted; no output written" ]; }; then
+    echo "ok   SIG$signal: status $status, keep.wav as it was, no temporary file${message:+, \"$message\"}"
+  else
+    echo "FAIL: SIG$signal: status $status, stderr '$message', $(ls keep.wav*)"; failures=$((failures + 1))
+  fi
+done
 
 # --help is not an error.
 if wine "$exe" --help 2>/dev/null </dev/null | tr -d '\r' | grep -q '^Usage: vorzle-render SONG.mid -o OUT.wav'; then
