@@ -124,5 +124,13 @@ run note.mid -o bare.wav --plugin Mine.so --quiet
 run --version
 [ "$status" -eq 0 ] && grep -qx "vorzle-render [0-9]*\.[0-9]*\.[0-9]*" out.txt && ok "$(cat out.txt)" || fail "--version: $(cat out.txt)"
 
+# The manual page describes every option --help lists.
+missing=""
+sed 's/\\-/-/g' "$root/docs/vorzle-render.1" > manual.txt
+for option in $("$exe" --help | grep -o -- '--[a-z-]*' | sort -u); do
+  grep -q -- "$option" manual.txt || missing+=" $option"
+done
+[ -z "$missing" ] && ok "docs/vorzle-render.1 covers every option of --help" || fail "the manual page lacks$missing"
+
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "all command-line cases behave"
