@@ -116,6 +116,17 @@ run song.mid -o plugin.wav --plugin plugin.wav
 [ "$status" -eq 1 ] && grep -q "plugin.wav: is the plug-in itself; choose another output name" err.txt && cmp -s plugin.wav "$build/bin/Vorzle.so" &&
   ok "$(cat err.txt)" || fail "output naming the plug-in: $(cat err.txt)"
 
+# A Windows DLL is refused before the loader tries it, with the renderer to use instead.
+"$python3" -c "
+import struct
+head = bytearray(0x200)
+head[0:2] = b'MZ'; head[0x3C:0x40] = struct.pack('<I', 0x80)
+head[0x80:0x86] = b'PE\\0\\0' + struct.pack('<H', 0x14C); head[0x98:0x9A] = struct.pack('<H', 0x10B)
+open('Windows.dll', 'wb').write(head)"
+run note.mid -o dll.wav --plugin Windows.dll
+grep -qx "vorzle-render: Windows.dll: is a 32-bit Windows DLL (x86), but this vorzle-render loads only 64-bit Linux shared object (x86-64) plug-ins; play it with the Windows vorzle-render.exe (under Wine on Linux)" err.txt &&
+  ok "$(cat err.txt)" || fail "a DLL given to the Linux renderer: $(cat err.txt)"
+
 # A plug-in named without a folder is the one in the current folder.
 cp "$build/bin/Vorzle.so" Mine.so
 run note.mid -o bare.wav --plugin Mine.so --quiet

@@ -134,7 +134,7 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
 
     std::error_code ec;
     if (toStdout) {
-        if (stdoutIsTerminal())
+        if (isTerminal(stdout))
             return report("-o -", "standard output is a terminal; pipe it into a program or redirect it to a file");
     } else {
         if (sameFile(options.midiPath, options.outputPath))
@@ -193,7 +193,7 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
     }
     FrameSink& sink = options.normalize ? static_cast<FrameSink&>(spool) : writer;
 
-    ProgressBar bar(!options.quiet && stderrIsTerminal(), options.sampleRate);
+    ProgressBar bar(!options.quiet && isTerminal(stderr), options.sampleRate);
     const auto started = std::chrono::steady_clock::now();
     RenderResult result;
     bool ok = renderSong(

@@ -20,19 +20,11 @@ constexpr auto kDelay = std::chrono::seconds(1);
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 }  // namespace
 
-bool stderrIsTerminal() {
+bool isTerminal(std::FILE* stream) {
 #ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
+    return _isatty(_fileno(stream)) != 0;
 #else
-    return isatty(STDERR_FILENO) != 0;
-#endif
-}
-
-bool stdoutIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return isatty(STDOUT_FILENO) != 0;
+    return isatty(fileno(stream)) != 0;
 #endif
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // A one-line progress bar on stderr, redrawn in place. It appears only when
@@ -31,9 +32,8 @@ private:
     size_t drawnLength_ = 0;
 };
 
-// True when stderr (stdout) goes to a terminal.
-bool stderrIsTerminal();
-bool stdoutIsTerminal();
+// True when the stream (stderr, stdout) goes to a terminal.
+bool isTerminal(std::FILE* stream);
 
 // The width of the terminal stderr goes to; 80 when it cannot be told.
 int stderrColumns();
