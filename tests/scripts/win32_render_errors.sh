@@ -121,7 +121,7 @@ expect_error "vorzle-render: song.mid: no output file given" song.mid
 # Plug-ins.
 expect_error "vorzle-render: missing.dll: no such file" song.mid -o out.wav --plugin missing.dll
 expect_error "vorzle-render: text.mid: not a plug-in module (neither a Windows DLL nor a Linux shared object)" song.mid -o out.wav --plugin text.mid
-expect_error "vorzle-render: /usr/lib/vst/amsynth_vst.so: is a 64-bit Linux shared object (x86-64), but this vorzle-render loads only 32-bit Windows DLL (x86) plug-ins; play it with the Linux vorzle-render" song.mid -o out.wav --plugin /usr/lib/vst/amsynth_vst.so
+expect_error "vorzle-render: /usr/lib/vst/amsynth_vst.so: is a 64-bit Linux shared object (x86-64), but this vorzle-render loads only" song.mid -o out.wav --plugin /usr/lib/vst/amsynth_vst.so
 expect_error "broken.dll. (Windows error 193)" song.mid -o out.wav --plugin broken.dll
 expect_error "vorzle-render: mode5.dll: the module has no VST 2 entry point" song.mid -o out.wav --plugin mode5.dll
 expect_error "vorzle-render: mode2.dll: the plug-in's entry point returned no instance" song.mid -o out.wav --plugin mode2.dll
