@@ -150,13 +150,17 @@ fi
 
 # Ctrl-C stops the render (status 130, one line), a kill ends it (status 143): either
 # way the temporary file goes and the old output stays.
-printf 'x' > slow.wav
-for signal in INT TERM; do
+# 64-bit Wine starts the program through start.exe and lets a Unix SIGTERM pass
+# without ending it; there only Ctrl-C is a console event to test.
+signals="INT TERM"
+objdump -f "$exe" 2>/dev/null | grep -q 'pei-x86-64' && signals=INT
+for signal in $signals; do
   printf 'earlier render\n' > keep.wav
   wine "$exe" song.mid -o keep.wav --tail 600 >/dev/null 2>stderr.txt </dev/null &
   runner=$!
   for _ in $(seq 100); do [ -s keep.wav.partial ] && break; sleep 0.1; done
-  pid=$(pgrep -f "vorzle-render.exe song.mid -o keep.wav" | head -1)
+  # The program itself, not a launcher such as start.exe (64-bit Wine) whose command line holds it.
+  pid=$(pgrep -f "^[^ ]*vorzle-render.exe song.mid -o keep.wav" | head -1)
   [ -n "$pid" ] && kill -$signal "$pid"
   wait $runner
   status=$?
