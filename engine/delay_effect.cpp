@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/chorus_modulator.h"
+#include "engine/exact_float_math.h"
 #include "engine/flush.h"
 
 namespace {
@@ -84,7 +84,9 @@ void runDelayEffect(DelayLine& delayLine, int32_t line, float* samples, int32_t 
             // Written as "not within" so that a non-finite phase restarts too.
             if (!(modPhase <= kModulatorWrap)) modPhase = 0.0f;
         }
-        modulatorDepths(phases, depths, count, line != 0);
+        // |sin| on line 0, |cos| on line 1.
+        sinesToFloat(phases, depths, count, line != 0);
+        for (int32_t i = 0; i < count; ++i) depths[i] = std::fabs(depths[i]);
         writeIndex = readAndWrite(buffer, length, setup, writeIndex, depths, samples + start, count);
     }
     delayLine.writeIndex = writeIndex;
