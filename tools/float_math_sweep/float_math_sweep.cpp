@@ -5,6 +5,7 @@
 //                                    of the chorus phases, 0..2 pi, and of the
 //                                    wavetables' sine arguments, 0..pi/2)
 //   float-math-sweep --power E       pow(b, E) for every float b in (0, 1]
+//   float-math-sweep --two           pow(2, e) for every float e in -16..16
 // Run natively (build/native/bin/float-math-sweep) and in the 32-bit build
 // under Wine (wine build/win32/bin/float-math-sweep.exe): about a minute each
 // natively, a few under Wine.
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 
 #include "engine/exact_float_math.h"
 
@@ -78,6 +80,26 @@ int main(int argc, char** argv) {
         std::printf("%llu values checked (pow(b, %.9g) for every float b in (0, 1]), %llu mismatches\n",
                     static_cast<unsigned long long>(checked), static_cast<double>(exponent),
                     static_cast<unsigned long long>(mismatches));
+    } else if (argc == 2 && std::strcmp(argv[1], "--two") == 0) {
+        float twos[kRun];
+        for (float& t : twos) t = 2.0f;
+        for (uint32_t sign : {0u, 0x80000000u}) {
+            mismatches += sweep(sign, sign | bitsOf(16.0f), [&](const float* exponents, int32_t n) {
+                powersToFloat(twos, exponents, fast, n);
+                uint64_t bad = 0;
+                for (int32_t i = 0; i < n; ++i) {
+                    const float reference = libraryPower(2.0f, exponents[i]);
+                    if (bitsOf(reference) != bitsOf(fast[i])) {
+                        ++bad;
+                        std::printf("mismatch: pow(2, %.9g) library %.9g fast %.9g\n", static_cast<double>(exponents[i]),
+                                    static_cast<double>(reference), static_cast<double>(fast[i]));
+                    }
+                }
+                return bad;
+            }, checked);
+        }
+        std::printf("%llu values checked (pow(2, e) for every float e in -16..16), %llu mismatches\n",
+                    static_cast<unsigned long long>(checked), static_cast<unsigned long long>(mismatches));
     } else if (argc == 1) {
         for (bool cosine : {false, true}) {
             mismatches += sweep(0, bitsOf(8.0f), [&](const float* x, int32_t n) {
@@ -98,7 +120,7 @@ int main(int argc, char** argv) {
         std::printf("%llu values checked (sin and cos of every float 0..8), %llu mismatches\n",
                     static_cast<unsigned long long>(checked), static_cast<unsigned long long>(mismatches));
     } else {
-        std::fprintf(stderr, "usage: float-math-sweep [--power EXPONENT]\n");
+        std::fprintf(stderr, "usage: float-math-sweep [--power EXPONENT | --two]\n");
         return 2;
     }
     return mismatches == 0 ? 0 : 1;
