@@ -70,14 +70,19 @@ int main(int argc, char** argv) {
     std::printf("engine timing, %s build, 44100 Hz, blocks of %d frames, median of %d trials in CPU time\n",
                 sizeof(void*) == 4 ? "32-bit" : "64-bit", kBlock, trials);
 
+    // Each voice load in lanes and one by one (the reference path), side by side.
     for (int32_t voices : {1, 16, 64}) {
-        auto synth = makeSustainingSynth(false);
-        startVoices(*synth, voices);
-        BlockRenderer render;
-        render(*synth);
-        const double block = medianSeconds(trials, [&] { render(*synth); });
-        std::printf("voices %2d:          %7.2f ns per voice-sample, %6.3f %% of a core\n", voices,
-                    block / (kBlock * voices) * 1e9, block / kBlockSeconds * 100.0);
+        for (bool lanes : {true, false}) {
+            auto synth = makeSustainingSynth(false);
+            synth->engine.lanes = lanes;
+            startVoices(*synth, voices);
+            BlockRenderer render;
+            render(*synth);
+            const double block = medianSeconds(trials, [&] { render(*synth); });
+            std::printf("voices %2d, %-10s %7.2f ns per voice-sample, %6.3f %% of a core\n", voices,
+                        lanes ? "lanes:" : "one by one:", block / (kBlock * voices) * 1e9,
+                        block / kBlockSeconds * 100.0);
+        }
     }
 
     {
@@ -85,7 +90,7 @@ int main(int argc, char** argv) {
         BlockRenderer render;
         render(*synth);
         const double block = medianSeconds(trials, [&] { render(*synth); });
-        std::printf("master and chorus:  %7.2f ns per output sample, %6.3f %% of a core\n", block / kBlock * 1e9,
+        std::printf("master and chorus:      %7.2f ns per output sample, %6.3f %% of a core\n", block / kBlock * 1e9,
                     block / kBlockSeconds * 100.0);
     }
 

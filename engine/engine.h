@@ -90,7 +90,7 @@ public:
     PendingMidi pendingMidi;
     // Voices render four at a time in SSE lanes; false renders them one by
     // one, the reference the lanes must match to the bit.
-    bool voiceLanes = true;
+    bool lanes = true;
 
 private:
     void voiceLimitChanged() override;

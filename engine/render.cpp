@@ -221,7 +221,7 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
         int32_t count = 0;
         for (Voice& voice : voices)
             if (voice.active && voiceControls(voice, prog, ctx, n, controls[count])) sounding[count++] = &voice;
-        renderVoiceSamples(sounding, controls, count, ctx, n, voiceLanes, mixLeft, mixRight);
+        renderVoiceSamples(sounding, controls, count, ctx, n, lanes, mixLeft, mixRight);
 
         const bool clip = softClipOn(ProgramBank::loadValue(prog, Param::Drive));
         runMasterStage(mixLeft, n, drive, volume, clip);
