@@ -1,6 +1,6 @@
 #pragma once
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 #include "engine/exact_float_math.h"
@@ -27,10 +27,7 @@ struct ControlMemo {
 
 template <typename T>
 inline auto memoBits(T x) {
-    using Bits = std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t>;
-    Bits bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
+    return std::bit_cast<std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t>>(x);
 }
 
 // The three oscillator increments for octaves (pitch plus bend) and the tunes.

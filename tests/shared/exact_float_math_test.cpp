@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -21,17 +21,8 @@
 
 namespace {
 
-uint32_t bitsOf(float x) {
-    uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-float fromBits(uint32_t bits) {
-    float x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
+uint32_t bitsOf(float x) { return std::bit_cast<uint32_t>(x); }
+float fromBits(uint32_t bits) { return std::bit_cast<float>(bits); }
 
 int64_t sineMismatches(const std::vector<float>& x, bool cosine) {
     std::vector<float> fast(x.size());

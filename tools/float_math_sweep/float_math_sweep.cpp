@@ -9,6 +9,7 @@
 // Run natively (build/native/bin/float-math-sweep) and in the 32-bit build
 // under Wine (wine build/win32/bin/float-math-sweep.exe): about a minute each
 // natively, a few under Wine.
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,16 +23,22 @@ namespace {
 
 constexpr int32_t kRun = 64;
 
-float fromBits(uint32_t bits) {
-    float x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
+uint32_t bitsOf(float x) { return std::bit_cast<uint32_t>(x); }
 
-uint32_t bitsOf(float x) {
-    uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
+// Counts (and prints) the fast values that differ in any bit from the
+// library's; name describes argument i.
+uint64_t countMismatches(const float* fast, int32_t n, const std::function<float(int32_t)>& library,
+                    const std::function<void(int32_t)>& name) {
+    uint64_t bad = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const float reference = library(i);
+        if (bitsOf(reference) == bitsOf(fast[i])) continue;
+        ++bad;
+        std::printf("mismatch: ");
+        name(i);
+        std::printf(" library %.9g fast %.9g\n", static_cast<double>(reference), static_cast<double>(fast[i]));
+    }
+    return bad;
 }
 
 // Feeds every float with bit pattern first..last to check in runs of kRun;
@@ -42,7 +49,7 @@ uint64_t sweep(uint32_t first, uint32_t last, const std::function<uint64_t(const
     float args[kRun];
     for (uint64_t bits = first; bits <= last;) {
         int32_t n = 0;
-        for (; n < kRun && bits <= last; ++n, ++bits) args[n] = fromBits(static_cast<uint32_t>(bits));
+        for (; n < kRun && bits <= last; ++n, ++bits) args[n] = std::bit_cast<float>(static_cast<uint32_t>(bits));
         mismatches += check(args, n);
         checked += static_cast<uint64_t>(n);
         if ((bits & 0x03FFFFFF) == 0) {
@@ -65,17 +72,9 @@ int main(int argc, char** argv) {
         for (float& e : exponents) e = exponent;
         mismatches = sweep(1, bitsOf(1.0f), [&](const float* bases, int32_t n) {
             powersToFloat(bases, exponents, fast, n);
-            uint64_t bad = 0;
-            for (int32_t i = 0; i < n; ++i) {
-                const float reference = libraryPower(bases[i], exponent);
-                if (bitsOf(reference) != bitsOf(fast[i])) {
-                    ++bad;
-                    std::printf("mismatch: pow(%.9g, %.9g) library %.9g fast %.9g\n", static_cast<double>(bases[i]),
-                                static_cast<double>(exponent), static_cast<double>(reference),
-                                static_cast<double>(fast[i]));
-                }
-            }
-            return bad;
+            return countMismatches(
+                fast, n, [&](int32_t i) { return libraryPower(bases[i], exponent); },
+                [&](int32_t i) { std::printf("pow(%.9g, %.9g)", static_cast<double>(bases[i]), static_cast<double>(exponent)); });
         }, checked);
         std::printf("%llu values checked (pow(b, %.9g) for every float b in (0, 1]), %llu mismatches\n",
                     static_cast<unsigned long long>(checked), static_cast<double>(exponent),
@@ -86,16 +85,9 @@ int main(int argc, char** argv) {
         for (uint32_t sign : {0u, 0x80000000u}) {
             mismatches += sweep(sign, sign | bitsOf(16.0f), [&](const float* exponents, int32_t n) {
                 powersToFloat(twos, exponents, fast, n);
-                uint64_t bad = 0;
-                for (int32_t i = 0; i < n; ++i) {
-                    const float reference = libraryPower(2.0f, exponents[i]);
-                    if (bitsOf(reference) != bitsOf(fast[i])) {
-                        ++bad;
-                        std::printf("mismatch: pow(2, %.9g) library %.9g fast %.9g\n", static_cast<double>(exponents[i]),
-                                    static_cast<double>(reference), static_cast<double>(fast[i]));
-                    }
-                }
-                return bad;
+                return countMismatches(
+                    fast, n, [&](int32_t i) { return libraryPower(2.0f, exponents[i]); },
+                    [&](int32_t i) { std::printf("pow(2, %.9g)", static_cast<double>(exponents[i])); });
             }, checked);
         }
         std::printf("%llu values checked (pow(2, e) for every float e in -16..16), %llu mismatches\n",
@@ -104,17 +96,9 @@ int main(int argc, char** argv) {
         for (bool cosine : {false, true}) {
             mismatches += sweep(0, bitsOf(8.0f), [&](const float* x, int32_t n) {
                 sinesToFloat(x, fast, n, cosine);
-                uint64_t bad = 0;
-                for (int32_t i = 0; i < n; ++i) {
-                    const float reference = librarySine(x[i], cosine);
-                    if (bitsOf(reference) != bitsOf(fast[i])) {
-                        ++bad;
-                        std::printf("mismatch: %s(%.9g) library %.9g fast %.9g\n", cosine ? "cos" : "sin",
-                                    static_cast<double>(x[i]), static_cast<double>(reference),
-                                    static_cast<double>(fast[i]));
-                    }
-                }
-                return bad;
+                return countMismatches(
+                    fast, n, [&](int32_t i) { return librarySine(x[i], cosine); },
+                    [&](int32_t i) { std::printf("%s(%.9g)", cosine ? "cos" : "sin", static_cast<double>(x[i])); });
             }, checked);
         }
         std::printf("%llu values checked (sin and cos of every float 0..8), %llu mismatches\n",
