@@ -20,10 +20,19 @@ inline int certainLanes(__m128d v) {
     return _mm_movemask_ps(_mm_cmpeq_ps(low, high)) & 3;
 }
 
-// c[0] + c[1] z + ... + c[N-1] z^(N-1), by Estrin's scheme: pairs first, then
-// pairs of pairs, so that the chain of dependent steps is short.
+// c[0] + c[1] z + ... + c[N-1] z^(N-1) by Horner's rule: the fewest
+// operations, for the kernels that run many arguments at once.
 template <int N>
-inline __m128d polynomial(__m128d z, const double (&c)[N]) {
+inline __m128d horner(__m128d z, const double (&c)[N]) {
+    __m128d p = _mm_set1_pd(c[N - 1]);
+    for (int i = N - 2; i >= 0; --i) p = _mm_add_pd(_mm_set1_pd(c[i]), _mm_mul_pd(z, p));
+    return p;
+}
+
+// The same by Estrin's scheme: pairs first, then pairs of pairs, so that the
+// chain of dependent steps is short, for the one-at-a-time functions.
+template <int N>
+inline __m128d estrin(__m128d z, const double (&c)[N]) {
     __m128d terms[(N + 1) / 2];
     int count = 0;
     for (int i = 0; i < N; i += 2)
@@ -71,9 +80,9 @@ inline __m128d fastSine(__m128d x, bool cosine, int& fallback) {
     const __m128d r = _mm_sub_pd(_mm_sub_pd(safeX, _mm_mul_pd(kd, _mm_set1_pd(kHalfPiHigh))),
                                  _mm_mul_pd(kd, _mm_set1_pd(kHalfPiLow)));
     const __m128d z = _mm_mul_pd(r, r);
-    const __m128d sinR = _mm_add_pd(r, _mm_mul_pd(_mm_mul_pd(z, r), polynomial(z, kSin)));
+    const __m128d sinR = _mm_add_pd(r, _mm_mul_pd(_mm_mul_pd(z, r), horner(z, kSin)));
     const __m128d cosR = _mm_add_pd(_mm_sub_pd(_mm_set1_pd(1.0), _mm_mul_pd(_mm_set1_pd(0.5), z)),
-                                    _mm_mul_pd(_mm_mul_pd(z, z), polynomial(z, kCos)));
+                                    _mm_mul_pd(_mm_mul_pd(z, z), horner(z, kCos)));
     // cos x is sin(x + pi/2): one quadrant further. In quadrant q, sin x is
     // sin r, cos r, -sin r, -cos r for q = 0, 1, 2, 3.
     const __m128i q = _mm_add_epi32(_mm_shuffle_epi32(k, _MM_SHUFFLE(1, 1, 0, 0)), _mm_set1_epi32(cosine ? 1 : 0));
@@ -133,7 +142,7 @@ inline __m128d logOf(__m128d x) {
     const __m128d f = _mm_sub_pd(m, _mm_set1_pd(1.0));   // exact
     const __m128d s = _mm_div_pd(f, _mm_add_pd(_mm_set1_pd(2.0), f));
     const __m128d z = _mm_mul_pd(s, s);
-    const __m128d R = _mm_mul_pd(z, polynomial(z, kLog));
+    const __m128d R = _mm_mul_pd(z, horner(z, kLog));
     const __m128d halfSquare = _mm_mul_pd(_mm_set1_pd(0.5), _mm_mul_pd(f, f));
     const __m128d log1pf =
         _mm_sub_pd(f, _mm_sub_pd(halfSquare, _mm_mul_pd(s, _mm_add_pd(halfSquare, R))));
@@ -146,7 +155,7 @@ inline __m128d expOf(__m128d y) {
     const __m128d kd = _mm_cvtepi32_pd(k);
     const __m128d r = _mm_sub_pd(_mm_sub_pd(y, _mm_mul_pd(kd, _mm_set1_pd(kLn2High))),
                                  _mm_mul_pd(kd, _mm_set1_pd(kLn2Low)));
-    const __m128d expR = polynomial(r, kExp);
+    const __m128d expR = horner(r, kExp);
     // 2^k from its exponent bits.
     const __m128i k64 = _mm_shuffle_epi32(k, _MM_SHUFFLE(1, 1, 0, 0));
     const __m128i biased = _mm_and_si128(_mm_add_epi32(k64, _mm_set1_epi32(1023)), _mm_set_epi32(0, -1, 0, -1));
@@ -197,7 +206,7 @@ inline void runPairs(const float* a, const float* b, float* out, int32_t n, Kern
 double powerOfTwo(double e) {
     const int32_t k = _mm_cvtsd_si32(_mm_set_sd(e));   // nearest
     const double r = e - static_cast<double>(k);         // exact, |r| <= 1/2
-    const __m128d expR = polynomial(_mm_set_sd(r * kLn2), kExp);
+    const __m128d expR = estrin(_mm_set_sd(r * kLn2), kExp);
     const __m128d scale = _mm_castsi128_pd(_mm_slli_epi64(_mm_cvtsi32_si128(k + 1023), 52));
     return _mm_cvtsd_f64(_mm_mul_sd(expR, scale));
 }
@@ -207,8 +216,8 @@ void sineAndCosine(double w, double& sine, double& cosine) {
     const double kd = static_cast<double>(k);
     const double r = (w - kd * kHalfPiHigh) - kd * kHalfPiLow;
     const double z = r * r;
-    const double sinR = r + z * r * _mm_cvtsd_f64(polynomial(_mm_set_sd(z), kSin));
-    const double cosR = (1.0 - 0.5 * z) + z * z * _mm_cvtsd_f64(polynomial(_mm_set_sd(z), kCos));
+    const double sinR = r + z * r * _mm_cvtsd_f64(estrin(_mm_set_sd(z), kSin));
+    const double cosR = (1.0 - 0.5 * z) + z * z * _mm_cvtsd_f64(estrin(_mm_set_sd(z), kCos));
     switch (k & 3) {
     case 0: sine = sinR; cosine = cosR; break;
     case 1: sine = cosR; cosine = -sinR; break;
