@@ -49,8 +49,7 @@ struct VoiceContext {
 // the amplitude envelope and both envelope updates, summed into the mix.
 template <bool On1, bool On2, bool On3>
 void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3], const FilterCoefficients& k,
-                        const EnvelopeStep& ampStep, const EnvelopeStep& filterStep, int32_t n, float* mixLeft,
-                        float* mixRight) {
+                        const EnvelopeStep& ampStep, const EnvelopeStep& filterStep, int32_t n, float* mix) {
     OscillatorState osc1{voice.osc1Advance, voice.osc1Pos};
     OscillatorState osc2{voice.osc2Advance, voice.osc2Pos};
     OscillatorState osc3{voice.osc3Advance, voice.osc3Pos};
@@ -70,8 +69,7 @@ void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3
         const float out = y * amp.level;
         advanceEnvelope(amp, ampStep);
         advanceEnvelope(filterEnv, filterStep);
-        mixLeft[i] += out;
-        mixRight[i] += out;
+        mix[i] += out;
     }
 
     voice.osc1Advance = osc1.advance;
@@ -95,7 +93,7 @@ void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3
 }
 
 using VoiceSampleRenderer = void (*)(Voice&, const VoiceContext&, const float[3], const FilterCoefficients&,
-                                     const EnvelopeStep&, const EnvelopeStep&, int32_t, float*, float*);
+                                     const EnvelopeStep&, const EnvelopeStep&, int32_t, float*);
 
 // One renderer per combination of oscillator switches, indexed by bits 1, 2, 4.
 constexpr VoiceSampleRenderer kVoiceRenderers[8] = {
@@ -130,19 +128,18 @@ bool voiceControls(Voice& voice, const ProgramRecord& prog, const VoiceContext& 
 // four at a time in lanes, or one by one on the reference path. A lone voice
 // left over takes the one-voice loop, which is the cheaper for one.
 void renderVoiceSamples(Voice* const* voices, const VoiceControls* controls, int32_t count, const VoiceContext& ctx,
-                        int32_t n, bool lanes, float* mixLeft, float* mixRight) {
+                        int32_t n, bool lanes, float* mix) {
     const int32_t switches = (ctx.oscOn[0] ? 1 : 0) | (ctx.oscOn[1] ? 2 : 0) | (ctx.oscOn[2] ? 4 : 0);
     int32_t v = 0;
     if (lanes) {
         for (; count - v >= 2; v += kVoiceLanes) {
             const int32_t group = count - v < kVoiceLanes ? count - v : kVoiceLanes;
-            renderVoiceLanes(voices + v, controls + v, group, ctx.tables, ctx.tableLength, switches, n, mixLeft,
-                             mixRight);
+            renderVoiceLanes(voices + v, controls + v, group, ctx.tables, ctx.tableLength, switches, n, mix);
         }
     }
     for (; v < count; ++v) {
         const VoiceControls& c = controls[v];
-        kVoiceRenderers[switches](*voices[v], ctx, c.inc, c.k, c.ampStep, c.filterStep, n, mixLeft, mixRight);
+        kVoiceRenderers[switches](*voices[v], ctx, c.inc, c.k, c.ampStep, c.filterStep, n, mix);
     }
 }
 
@@ -221,7 +218,10 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
         int32_t count = 0;
         for (Voice& voice : voices)
             if (voice.active && voiceControls(voice, prog, ctx, n, controls[count])) sounding[count++] = &voice;
-        renderVoiceSamples(sounding, controls, count, ctx, n, lanes, mixLeft, mixRight);
+        // Voices are mono and both mix buffers take the same sum: add them up
+        // once and copy.
+        renderVoiceSamples(sounding, controls, count, ctx, n, lanes, mixLeft);
+        std::copy(mixLeft, mixLeft + n, mixRight);
 
         const bool clip = softClipOn(ProgramBank::loadValue(prog, Param::Drive));
         runMasterStage(mixLeft, n, drive, volume, clip);

@@ -53,10 +53,10 @@ inline __m128 nextOscillatorValues(OscillatorLanes& osc, int32_t tableLength) {
         // A step spanning several periods (absurd tunes only): as the scalar wrap.
         for (int32_t& q : index)
             if (q >= tableLength) q %= tableLength;
+        p = _mm_load_si128(reinterpret_cast<const __m128i*>(index));
     }
-    for (int32_t& q : index)
-        if (q < 0) q = 0;
-    p = _mm_load_si128(reinterpret_cast<const __m128i*>(index));
+    p = _mm_andnot_si128(_mm_cmplt_epi32(p, _mm_setzero_si128()), p);   // a negative position reads entry 0
+    _mm_store_si128(reinterpret_cast<__m128i*>(index), p);
     const __m128i whole = _mm_cvttps_epi32(osc.advance);
     osc.advance = _mm_add_ps(_mm_sub_ps(osc.advance, _mm_cvtepi32_ps(whole)), osc.inc);
     const __m128 value =
@@ -89,7 +89,7 @@ inline void advanceEnvelopes(__m128& level, __m128& progress, __m128 target, __m
 
 template <bool On1, bool On2, bool On3>
 void renderLanes(Voice* const* voices, const VoiceControls* controls, int32_t count, const float* const tables[3],
-                 int32_t tableLength, int32_t n, float* mixLeft, float* mixRight) {
+                 int32_t tableLength, int32_t n, float* mix) {
     OscillatorLanes osc[3] = {
         {gatherField(voices, count, [](const Voice& v) { return v.osc1Advance; }),
          gatherInt(voices, count, [](const Voice& v) { return v.osc1Pos; }),
@@ -135,13 +135,9 @@ void renderLanes(Voice* const* voices, const VoiceControls* controls, int32_t co
         // Into the mix in voice order, as one voice after another would.
         alignas(16) float outs[4];
         _mm_store_ps(outs, out);
-        float left = mixLeft[i], right = mixRight[i];
-        for (int32_t l = 0; l < count; ++l) {
-            left += outs[l];
-            right += outs[l];
-        }
-        mixLeft[i] = left;
-        mixRight[i] = right;
+        float sum = mix[i];
+        for (int32_t l = 0; l < count; ++l) sum += outs[l];
+        mix[i] = sum;
     }
 
     alignas(16) float f[15][4];
@@ -177,7 +173,7 @@ void renderLanes(Voice* const* voices, const VoiceControls* controls, int32_t co
 }
 
 using LaneRenderer = void (*)(Voice* const*, const VoiceControls*, int32_t, const float* const[3], int32_t, int32_t,
-                              float*, float*);
+                              float*);
 
 constexpr LaneRenderer kLaneRenderers[8] = {
     renderLanes<false, false, false>, renderLanes<true, false, false>, renderLanes<false, true, false>,
@@ -188,6 +184,6 @@ constexpr LaneRenderer kLaneRenderers[8] = {
 }  // namespace
 
 void renderVoiceLanes(Voice* const* voices, const VoiceControls* controls, int32_t count, const float* const tables[3],
-                      int32_t tableLength, int32_t switches, int32_t n, float* mixLeft, float* mixRight) {
-    kLaneRenderers[switches & 7](voices, controls, count, tables, tableLength, n, mixLeft, mixRight);
+                      int32_t tableLength, int32_t switches, int32_t n, float* mix) {
+    kLaneRenderers[switches & 7](voices, controls, count, tables, tableLength, n, mix);
 }

@@ -20,7 +20,7 @@ struct VoiceControls {
 constexpr int32_t kVoiceLanes = 4;
 
 // Renders count (1..4) voices, each with its controls, over n samples, adding
-// each sample into mixLeft and mixRight in the order the voices are given.
+// each sample into mix in the order the voices are given.
 // switches: bit 1, 2, 4 for oscillators 1, 2, 3 on.
 void renderVoiceLanes(Voice* const* voices, const VoiceControls* controls, int32_t count, const float* const tables[3],
-                      int32_t tableLength, int32_t switches, int32_t n, float* mixLeft, float* mixRight);
+                      int32_t tableLength, int32_t switches, int32_t n, float* mix);
