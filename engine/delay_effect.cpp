@@ -2,36 +2,22 @@
 
 #include <cmath>
 
+#include "engine/exact_float_math.h"
 #include "engine/flush.h"
 
 namespace {
 
 constexpr int32_t kMaxWrapSteps = 8;
+// Modulator values are worked out this many samples at a time.
+constexpr int32_t kModulatorRun = 64;
 
-}  // namespace
-
-DelaySetup delaySetup(int32_t line, float sampleRate) {
-    DelaySetup setup;
-    setup.samplesPerMs = static_cast<float>(0.001 * static_cast<double>(sampleRate));
-    // The product in double: 10 * 44.0999985 is 440, not 441.
-    setup.baseDelay = static_cast<int32_t>(static_cast<double>(10 + 4 * line) * static_cast<double>(setup.samplesPerMs));
-    setup.phaseIncrement = static_cast<float>(line + 1) * 0.5f * kModulatorWrap / sampleRate;
-    return setup;
-}
-
-void runDelayEffect(DelayLine& delayLine, int32_t line, float* samples, int32_t n, float sampleRate) {
-    const int32_t length = delayLine.length;
-    float* buffer = delayLine.buffer;
-    if (!buffer || length <= 0) return;
-    const DelaySetup setup = delaySetup(line, sampleRate);
+// The interpolated read, the feedback write and the output of n samples,
+// given each sample's modulator depth. Answers the new write position.
+uint32_t readAndWrite(float* buffer, int32_t length, const DelaySetup& setup, uint32_t writeIndex,
+                      const float* depths, float* samples, int32_t n) {
     const float span = static_cast<float>(length);
-
-    uint32_t writeIndex = delayLine.writeIndex;
-    float modPhase = delayLine.modPhase;
     for (int32_t i = 0; i < n; ++i) {
-        const double wave = line == 0 ? std::sin(static_cast<double>(modPhase)) : std::cos(static_cast<double>(modPhase));
-        const float v = std::fabs(static_cast<float>(wave));
-        float p = static_cast<float>(writeIndex) - delayReadDistance(setup, v);
+        float p = static_cast<float>(writeIndex) - delayReadDistance(setup, depths[i]);
         // The read distance spans at most a few line lengths, so a step or two
         // wraps it; only a sample rate far from the one the line was sized
         // for needs more, and those are folded at once.
@@ -64,9 +50,44 @@ void runDelayEffect(DelayLine& delayLine, int32_t line, float* samples, int32_t 
         samples[i] = x - 0.5f * d;
         buffer[writeIndex] = x + 0.5f * d;
         writeIndex += 1;
-        modPhase += setup.phaseIncrement;
-        // Written as "not within" so that a non-finite phase restarts too.
-        if (!(modPhase <= kModulatorWrap)) modPhase = 0.0f;
+    }
+    return writeIndex;
+}
+
+}  // namespace
+
+DelaySetup delaySetup(int32_t line, float sampleRate) {
+    DelaySetup setup;
+    setup.samplesPerMs = static_cast<float>(0.001 * static_cast<double>(sampleRate));
+    // The product in double: 10 * 44.0999985 is 440, not 441.
+    setup.baseDelay = static_cast<int32_t>(static_cast<double>(10 + 4 * line) * static_cast<double>(setup.samplesPerMs));
+    setup.phaseIncrement = static_cast<float>(line + 1) * 0.5f * kModulatorWrap / sampleRate;
+    return setup;
+}
+
+void runDelayEffect(DelayLine& delayLine, int32_t line, float* samples, int32_t n, float sampleRate) {
+    const int32_t length = delayLine.length;
+    float* buffer = delayLine.buffer;
+    if (!buffer || length <= 0) return;
+    const DelaySetup setup = delaySetup(line, sampleRate);
+
+    uint32_t writeIndex = delayLine.writeIndex;
+    float modPhase = delayLine.modPhase;
+    float phases[kModulatorRun];
+    float depths[kModulatorRun];
+    for (int32_t start = 0; start < n; start += kModulatorRun) {
+        const int32_t count = n - start < kModulatorRun ? n - start : kModulatorRun;
+        // The phase recurrence first, then all its sines or cosines at once.
+        for (int32_t i = 0; i < count; ++i) {
+            phases[i] = modPhase;
+            modPhase += setup.phaseIncrement;
+            // Written as "not within" so that a non-finite phase restarts too.
+            if (!(modPhase <= kModulatorWrap)) modPhase = 0.0f;
+        }
+        // |sin| on line 0, |cos| on line 1.
+        sinesToFloat(phases, depths, count, line != 0);
+        for (int32_t i = 0; i < count; ++i) depths[i] = std::fabs(depths[i]);
+        writeIndex = readAndWrite(buffer, length, setup, writeIndex, depths, samples + start, count);
     }
     delayLine.writeIndex = writeIndex;
     delayLine.modPhase = modPhase;

@@ -88,6 +88,9 @@ public:
     uint32_t noteCounter = 0;
     RenderGate renderGate;
     PendingMidi pendingMidi;
+    // Voices render four at a time in SSE lanes; false renders them one by
+    // one, the reference the lanes must match to the bit.
+    bool lanes = true;
 
 private:
     void voiceLimitChanged() override;

@@ -18,11 +18,12 @@ inline float pitchOctaves(float pitch, float pitchBend) {
     return (pitch + pitchBend) * kOctavesPerSemitone;
 }
 
-// Table steps per output sample for one oscillator with tune parameter t.
-// Nothing plays below one step per sample.
-inline float oscillatorIncrement(float octaves, float tune) {
-    const float e = 2.0f * (tune - 0.5f) + octaves;
-    float inc = static_cast<float>(std::pow(2.0, static_cast<double>(e)));
+// The octaves an oscillator with tune parameter t plays at.
+inline float incrementExponent(float octaves, float tune) { return 2.0f * (tune - 0.5f) + octaves; }
+
+// Table steps per output sample from 2^e rounded to float: nothing plays
+// below one step per sample.
+inline float limitIncrement(float inc) {
     if (inc < 1.0f) inc = 1.0f;
     // Only a non-finite tune or pitch takes these two branches.
     if (!(inc >= 1.0f)) inc = 1.0f;
@@ -30,12 +31,25 @@ inline float oscillatorIncrement(float octaves, float tune) {
     return inc;
 }
 
+// Table steps per output sample for one oscillator with tune parameter t.
+inline float oscillatorIncrement(float octaves, float tune) {
+    const float e = incrementExponent(octaves, tune);
+    return limitIncrement(static_cast<float>(std::pow(2.0, static_cast<double>(e))));
+}
+
 // Moves pitch toward note over n samples.
 inline float glide(float pitch, uint8_t note, int32_t n) {
     const float target = static_cast<float>(note);
     // At the note every step adds exactly zero; skip the loop.
     if (pitch == target) return pitch;
-    for (int32_t i = 0; i < n; ++i) pitch = pitch + (target - pitch) * kGlideCoefficient;
+    for (int32_t i = 0; i < n; ++i) {
+        const float next = pitch + (target - pitch) * kGlideCoefficient;
+        // A step depends on pitch and note alone: once one leaves the pitch
+        // where it is (the step rounds away, a fraction of an ulp short of
+        // the note), so does every later one.
+        if (next == pitch) break;
+        pitch = next;
+    }
     return pitch;
 }
 

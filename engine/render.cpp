@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "engine/control_memo.h"
 #include "engine/cutoff_lfo.h"
 #include "engine/delay_effect.h"
 #include "engine/engine.h"
@@ -10,6 +11,7 @@
 #include "engine/oscillator.h"
 #include "engine/sample_rate.h"
 #include "engine/voice_filter.h"
+#include "engine/voice_lanes.h"
 
 namespace {
 
@@ -39,7 +41,7 @@ struct VoiceContext {
     bool oscOn[Engine::kNumWavetables];
     const EnvelopeRates* rates;
     float pitchBend;
-    float lfoPhase;
+    double lfoCosine;
     float sampleRate;
 };
 
@@ -47,8 +49,7 @@ struct VoiceContext {
 // the amplitude envelope and both envelope updates, summed into the mix.
 template <bool On1, bool On2, bool On3>
 void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3], const FilterCoefficients& k,
-                        const EnvelopeStep& ampStep, const EnvelopeStep& filterStep, int32_t n, float* mixLeft,
-                        float* mixRight) {
+                        const EnvelopeStep& ampStep, const EnvelopeStep& filterStep, int32_t n, float* mix) {
     OscillatorState osc1{voice.osc1Advance, voice.osc1Pos};
     OscillatorState osc2{voice.osc2Advance, voice.osc2Pos};
     OscillatorState osc3{voice.osc3Advance, voice.osc3Pos};
@@ -68,8 +69,7 @@ void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3
         const float out = y * amp.level;
         advanceEnvelope(amp, ampStep);
         advanceEnvelope(filterEnv, filterStep);
-        mixLeft[i] += out;
-        mixRight[i] += out;
+        mix[i] += out;
     }
 
     voice.osc1Advance = osc1.advance;
@@ -93,7 +93,7 @@ void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3
 }
 
 using VoiceSampleRenderer = void (*)(Voice&, const VoiceContext&, const float[3], const FilterCoefficients&,
-                                     const EnvelopeStep&, const EnvelopeStep&, int32_t, float*, float*);
+                                     const EnvelopeStep&, const EnvelopeStep&, int32_t, float*);
 
 // One renderer per combination of oscillator switches, indexed by bits 1, 2, 4.
 constexpr VoiceSampleRenderer kVoiceRenderers[8] = {
@@ -103,30 +103,44 @@ constexpr VoiceSampleRenderer kVoiceRenderers[8] = {
     renderVoiceSamples<false, true, true>,   renderVoiceSamples<true, true, true>,
 };
 
-// The voice steps for one sounding voice and one sub-block: control values
-// first (increments, glide, stage checks, coefficients), then the samples.
-void renderVoice(Voice& voice, const ProgramRecord& prog, const VoiceContext& ctx, int32_t n, float* mixLeft,
-                 float* mixRight) {
+// The control part of the voice steps for one sounding voice and one
+// sub-block: increments, glide, stage checks, coefficients. False when the
+// amplitude envelope has ended the voice.
+bool voiceControls(Voice& voice, const ProgramRecord& prog, const VoiceContext& ctx, int32_t n, VoiceControls& c) {
     const float octaves = pitchOctaves(voice.pitch, ctx.pitchBend);
-    const float inc[3] = {
-        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Param::Osc1Pitch)),
-        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Param::Osc2Pitch)),
-        oscillatorIncrement(octaves, ProgramBank::loadValue(prog, Param::Osc3Pitch)),
-    };
+    const float tune[3] = {ProgramBank::loadValue(prog, Param::Osc1Pitch), ProgramBank::loadValue(prog, Param::Osc2Pitch),
+                           ProgramBank::loadValue(prog, Param::Osc3Pitch)};
+    memoIncrements(voice.memo, octaves, tune, c.inc);
     voice.pitch = glide(voice.pitch, voice.note, n);
 
-    EnvelopeStep ampStep;
-    if (!checkAmpStage(voice, *ctx.rates, ampStep)) return;
+    if (!checkAmpStage(voice, *ctx.rates, c.ampStep)) return false;
     const float amount = (ProgramBank::loadValue(prog, Param::FilterEnvAmount) - 0.5f) * 20.0f;
-    const EnvelopeStep filterStep =
-        checkFilterStage(voice, *ctx.rates, amount, ProgramBank::loadValue(prog, Param::FilterSustain));
+    c.filterStep = checkFilterStage(voice, *ctx.rates, amount, ProgramBank::loadValue(prog, Param::FilterSustain));
 
-    const FilterCoefficients k =
-        filterCoefficients(ProgramBank::loadValue(prog, Param::Cutoff), ProgramBank::loadValue(prog, Param::Resonance),
-                           ProgramBank::loadValue(prog, Param::LfoAmount), ctx.lfoPhase, voice.filterEnvLevel, ctx.sampleRate);
+    const double exponent = cutoffExponent(ProgramBank::loadValue(prog, Param::Cutoff),
+                                           ProgramBank::loadValue(prog, Param::LfoAmount), ctx.lfoCosine,
+                                           voice.filterEnvLevel);
+    c.k = memoCoefficients(voice.memo, exponent, ProgramBank::loadValue(prog, Param::Resonance), ctx.sampleRate);
+    return true;
+}
 
+// The sample part for the sounding voices of one sub-block, in pool order:
+// four at a time in lanes, or one by one on the reference path. A lone voice
+// left over takes the one-voice loop, which is the cheaper for one.
+void renderVoiceSamples(Voice* const* voices, const VoiceControls* controls, int32_t count, const VoiceContext& ctx,
+                        int32_t n, bool lanes, float* mix) {
     const int32_t switches = (ctx.oscOn[0] ? 1 : 0) | (ctx.oscOn[1] ? 2 : 0) | (ctx.oscOn[2] ? 4 : 0);
-    kVoiceRenderers[switches](voice, ctx, inc, k, ampStep, filterStep, n, mixLeft, mixRight);
+    int32_t v = 0;
+    if (lanes) {
+        for (; count - v >= 2; v += kVoiceLanes) {
+            const int32_t group = count - v < kVoiceLanes ? count - v : kVoiceLanes;
+            renderVoiceLanes(voices + v, controls + v, group, ctx.tables, ctx.tableLength, switches, n, mix);
+        }
+    }
+    for (; v < count; ++v) {
+        const VoiceControls& c = controls[v];
+        kVoiceRenderers[switches](*voices[v], ctx, c.inc, c.k, c.ampStep, c.filterStep, n, mix);
+    }
 }
 
 }  // namespace
@@ -196,9 +210,18 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
         std::fill(mixRight, mixRight + kSubBlockSize, 0.0f);
 
         ctx.pitchBend = std::atomic_ref<float>(pitchBend).load(std::memory_order_relaxed);
-        ctx.lfoPhase = cutoffLfoPhase;
+        ctx.lfoCosine = lfoCosine(cutoffLfoPhase);
+        // Control work for every sounding voice first: it reads nothing
+        // another voice's samples change.
+        Voice* sounding[kNumVoices];
+        VoiceControls controls[kNumVoices];
+        int32_t count = 0;
         for (Voice& voice : voices)
-            if (voice.active) renderVoice(voice, prog, ctx, n, mixLeft, mixRight);
+            if (voice.active && voiceControls(voice, prog, ctx, n, controls[count])) sounding[count++] = &voice;
+        // Voices are mono and both mix buffers take the same sum: add them up
+        // once and copy.
+        renderVoiceSamples(sounding, controls, count, ctx, n, lanes, mixLeft);
+        std::copy(mixLeft, mixLeft + n, mixRight);
 
         const bool clip = softClipOn(ProgramBank::loadValue(prog, Param::Drive));
         runMasterStage(mixLeft, n, drive, volume, clip);

@@ -27,10 +27,7 @@ void fillWavetable(float* table, int32_t length, int32_t i, const ProgramRecord&
     const float symmetry = program.valueOf(s.symmetry);
     const float level = program.valueOf(s.level);
     const float phaseOffset = program.valueOf(s.phaseOffset);
-    for (int32_t k = 0; k < length; ++k) {
-        const float phase = static_cast<float>(static_cast<double>(k) / static_cast<double>(length));
-        table[k] = waveShape(phase, sineMix, square, symmetry, level, phaseOffset);
-    }
+    waveShapeTable(table, length, sineMix, square, symmetry, level, phaseOffset);
 }
 
 float* allocateZeroed(int32_t count) {

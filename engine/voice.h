@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/control_memo.h"
+
 // One voice of the pool of 64. Oscillator read positions are indexes into
 // the shared wavetables.
 struct Voice {
@@ -24,6 +26,7 @@ struct Voice {
     int32_t filterEnvStage;
     float filterEnvLevel;
     float pitch;
+    ControlMemo memo;   // the render loop's, not part of the voice's sound
 };
 
 constexpr int32_t kNumVoices = 64;

@@ -15,14 +15,26 @@ constexpr float kFilterTwoPi = 6.28f;
 // Highest angular cutoff; keeps the sections stable near Nyquist.
 constexpr double kMaxFilterAngle = 3.0;
 
+// Cutoff exponent in octaves above 20 Hz from Cutoff (p8), LfoAmount (p16),
+// the cosine of the cutoff LFO's phase and the voice's filter-envelope level.
+inline double cutoffExponent(float cutoff, float lfoAmount, double lfoCosine, float envelopeLevel) {
+    return 10.0 * static_cast<double>(cutoff) + 4.0 * (static_cast<double>(lfoAmount) - 0.5) * lfoCosine +
+           static_cast<double>(envelopeLevel);
+}
+
+// The cutoff LFO's cosine, the same for every voice of a sub-block.
+inline double lfoCosine(float lfoPhase) { return std::cos(static_cast<double>(lfoPhase)); }
+
+// Cutoff in Hz for an exponent; never below 20 Hz.
+inline double cutoffOfExponent(double e) {
+    const double fc = 20.0 * std::pow(2.0, e);
+    return fc < 20.0 ? 20.0 : fc;
+}
+
 // Cutoff in Hz from Cutoff (p8), LfoAmount (p16), the cutoff LFO's phase and
 // the voice's filter-envelope level in octaves; never below 20 Hz.
 inline double cutoffFrequency(float cutoff, float lfoAmount, float lfoPhase, float envelopeLevel) {
-    const double c = std::cos(static_cast<double>(lfoPhase));
-    const double e = 10.0 * static_cast<double>(cutoff) + 4.0 * (static_cast<double>(lfoAmount) - 0.5) * c +
-                     static_cast<double>(envelopeLevel);
-    const double fc = 20.0 * std::pow(2.0, e);
-    return fc < 20.0 ? 20.0 : fc;
+    return cutoffOfExponent(cutoffExponent(cutoff, lfoAmount, lfoCosine(lfoPhase), envelopeLevel));
 }
 
 // Angular cutoff in radians per sample, held at 3.0.
@@ -51,12 +63,17 @@ inline FilterCoefficients sectionCoefficients(double w, float resonance) {
     return {flush(static_cast<float>(c.b)), flush(static_cast<float>(c.a1)), flush(static_cast<float>(c.a2))};
 }
 
-// The coefficients of one voice for one sub-block, worked in double; only the
-// three results are rounded to float.
+// The coefficients for a cutoff exponent, worked in double; only the three
+// results are rounded to float.
+inline FilterCoefficients coefficientsOfExponent(double e, float resonance, float sampleRate) {
+    return sectionCoefficients(cutoffAngle(cutoffOfExponent(e), sampleRate), resonance);
+}
+
+// The coefficients of one voice for one sub-block.
 inline FilterCoefficients filterCoefficients(float cutoff, float resonance, float lfoAmount, float lfoPhase,
                                              float envelopeLevel, float sampleRate) {
-    const double fc = cutoffFrequency(cutoff, lfoAmount, lfoPhase, envelopeLevel);
-    return sectionCoefficients(cutoffAngle(fc, sampleRate), resonance);
+    return coefficientsOfExponent(cutoffExponent(cutoff, lfoAmount, lfoCosine(lfoPhase), envelopeLevel), resonance,
+                                  sampleRate);
 }
 
 // History of one section: inputs and outputs one and two samples back.
