@@ -76,52 +76,6 @@ public:
         dispatch(effProcessEvents, 0, 0, &list, 0.0f);
     }
 
-    int calls = 0;
-
-private:
-    static constexpr int32_t kFrames[] = {0, 1, 7, 44, 45, 64, 333, 512, 4096, 16384, -1, -4096,
-                                          std::numeric_limits<int32_t>::min()};
-    static constexpr int32_t kIntegers[] = {0, 1, 2, 37, 38, 39, 127, 128, -1, 1 << 20,
-                                            std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()};
-
-    int pick(int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); }
-    template <typename T, size_t N>
-    T pickFrom(const T (&values)[N]) { return values[pick(static_cast<int>(N))]; }
-    int32_t anyInteger() { return pick(3) == 0 ? static_cast<int32_t>(rng()) : pickFrom(kIntegers); }
-    float anyRate() { return pick(4) == 0 ? static_cast<float>(rng() % 400000) : pickFrom(kOddRates); }
-
-    // Where a finding is described; only the first one of a session counts.
-    std::ostream& fail() {
-        found = true;
-        if (failure) return ignored;
-        failure = std::make_unique<std::ostringstream>();
-        return *failure;
-    }
-
-public:
-    // Reports the finding, if any, once the session is over.
-    ~Session() {
-        if (failure) ADD_FAILURE() << failure->str();
-    }
-
-private:
-    std::string prefix() const { return where + ", call " + std::to_string(calls) + ": "; }
-
-    std::string describe(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) const {
-        std::ostringstream text;
-        text << prefix() << "dispatcher(opcode " << opcode << ", index " << index << ", value " << value << ", ptr "
-             << (ptr ? "buffer" : "null") << ", opt " << opt << ")";
-        return text.str();
-    }
-
-    std::string describeRender(int32_t frames, bool replacing, int layout) const {
-        static const char* const layouts[] = {"left null", "right null", "no outputs"};
-        std::ostringstream text;
-        text << prefix() << (replacing ? "processReplacing" : "process") << " of " << frames << " frames"
-             << (layout < 3 ? std::string(", ") + layouts[layout] : std::string());
-        return text.str();
-    }
-
     // An event list as a careless host builds it: null entries, foreign
     // types, byte sizes too small or absurd, any MIDI bytes, any offsets, and
     // a count that is negative, zero, smaller than the list or (rarely) above
@@ -148,6 +102,50 @@ private:
         list->numEvents = claim < 7 ? n : claim == 7 ? 0 : claim == 8 ? -1 - pick(1000) : pick(n + 1);
         if (pick(30) == 0) list->numEvents = std::numeric_limits<int32_t>::min();
         dispatch(effProcessEvents, 0, 0, pick(20) ? list : nullptr, 0.0f);
+    }
+
+    // Reports the finding, if any, once the session is over.
+    ~Session() {
+        if (failure) ADD_FAILURE() << failure->str();
+    }
+
+    int calls = 0;
+
+private:
+    static constexpr int32_t kFrames[] = {0, 1, 7, 44, 45, 64, 333, 512, 4096, 16384, -1, -4096,
+                                          std::numeric_limits<int32_t>::min()};
+    static constexpr int32_t kIntegers[] = {0, 1, 2, 37, 38, 39, 127, 128, -1, 1 << 20,
+                                            std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()};
+
+    int pick(int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); }
+    template <typename T, size_t N>
+    T pickFrom(const T (&values)[N]) { return values[pick(static_cast<int>(N))]; }
+    int32_t anyInteger() { return pick(3) == 0 ? static_cast<int32_t>(rng()) : pickFrom(kIntegers); }
+    float anyRate() { return pick(4) == 0 ? static_cast<float>(rng() % 400000) : pickFrom(kOddRates); }
+
+    // Where a finding is described; only the first one of a session counts.
+    std::ostream& fail() {
+        found = true;
+        if (failure) return ignored;
+        failure = std::make_unique<std::ostringstream>();
+        return *failure;
+    }
+
+    std::string prefix() const { return where + ", call " + std::to_string(calls) + ": "; }
+
+    std::string describe(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) const {
+        std::ostringstream text;
+        text << prefix() << "dispatcher(opcode " << opcode << ", index " << index << ", value " << value << ", ptr "
+             << (ptr ? "buffer" : "null") << ", opt " << opt << ")";
+        return text.str();
+    }
+
+    std::string describeRender(int32_t frames, bool replacing, int layout) const {
+        static const char* const layouts[] = {"left null", "right null", "no outputs"};
+        std::ostringstream text;
+        text << prefix() << (replacing ? "processReplacing" : "process") << " of " << frames << " frames"
+             << (layout < 3 ? std::string(", ") + layouts[layout] : std::string());
+        return text.str();
     }
 
     // Any opcode from a few below 0 to well above the last one (58), with
