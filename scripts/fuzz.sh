@@ -13,6 +13,6 @@ seconds=${1:-600}
 fuzz="$root/build/fuzz"
 cmake -S "$root" -B "$fuzz" -DVORZLE_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DVORZLE_FUZZ_SECONDS="$seconds" >/dev/null
-cmake --build "$fuzz" -j "$(nproc)" >/dev/null
+cmake --build "$fuzz" -j "$(nproc)" --target fuzzers >/dev/null
 cd "$fuzz"
 exec ctest -j "$(nproc)" --output-on-failure

@@ -10,11 +10,11 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" || { echo "0 passed, 1 failed (build)"; exit 1; }
 
-# The checked trees: tree, its name for a failure, targets (empty: all), cmake options.
+# The checked trees: tree, its name for a failure, targets, cmake options.
 checked_build() {
   local dir=$1 name=$2 targets=$3; shift 3
   cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null &&
-    cmake --build "$dir" -j "$(nproc)" ${targets:+--target $targets} >/dev/null ||
+    cmake --build "$dir" -j "$(nproc)" --target $targets >/dev/null ||
     { echo "0 passed, 1 failed ($name build)"; exit 1; }
 }
 tsan="$root/build/tsan"
@@ -22,7 +22,7 @@ asan="$root/build/asan"
 fuzz="$root/build/fuzz"
 checked_build "$tsan" ThreadSanitizer concurrency_tests -DVORZLE_SANITIZE=thread
 checked_build "$asan" AddressSanitizer "native_tests engine_tests vorzle-render vorzle_vst" -DVORZLE_SANITIZE=address,undefined
-checked_build "$fuzz" fuzz "" -DVORZLE_FUZZ=ON -DVORZLE_FUZZ_SECONDS=20 \
+checked_build "$fuzz" fuzz fuzzers -DVORZLE_FUZZ=ON -DVORZLE_FUZZ_SECONDS=20 \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
 
 run_ctest() {   # build dir, then an optional command to run ctest under
