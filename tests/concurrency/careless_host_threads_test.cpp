@@ -23,7 +23,7 @@ TEST(CarelessHostThreads, RenderMidiProgramsAndRatesOnTheirOwnThreads) {
     PluginModule module;
     std::string error;
     ASSERT_TRUE(module.load(pluginPath(), error)) << error;
-    AEffect* effect = module.entry()(hostCallback);
+    AEffect* effect = module.entry()(versionOnlyHost);
     ASSERT_NE(effect, nullptr);
     effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
 

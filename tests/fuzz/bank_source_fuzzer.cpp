@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "../../tools/bankgen/bank_source.h"
+#include "tools/bankgen/bank_source.h"
 
 namespace {
 

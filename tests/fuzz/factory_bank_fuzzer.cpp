@@ -6,22 +6,14 @@
 #include <cstring>
 #include <memory>
 
-#include "../../host/synth_plugin.h"
-
-namespace {
-
-intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-}  // namespace
+#include "programs/program_bank.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static SynthPlugin* const plugin = new SynthPlugin(hostCallback);
+    static ProgramBank* const bank = new ProgramBank();
     const std::unique_ptr<uint8_t[]> copy(new uint8_t[size ? size : 1]);
     if (size) std::memcpy(copy.get(), data, size);
-    plugin->parseBank(copy.get(), size);
-    for (int32_t p = 0; p < SynthPlugin::kNumPrograms; ++p)
-        if (!std::memchr(plugin->programs[p].name, 0, ProgramRecord::kNameSize)) std::abort();
+    bank->parseBank(copy.get(), size);
+    for (int32_t p = 0; p < ProgramBank::kNumPrograms; ++p)
+        if (!std::memchr(bank->programs[p].name, 0, ProgramRecord::kNameSize)) std::abort();
     return 0;
 }

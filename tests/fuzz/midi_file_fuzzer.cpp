@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "../../tools/render/block_schedule.h"
-#include "../../tools/render/midi_file.h"
+#include "tools/render/block_schedule.h"
+#include "tools/render/midi_file.h"
 
 namespace {
 

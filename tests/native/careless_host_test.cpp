@@ -21,7 +21,7 @@ protected:
     }
 
     AEffect* create() {
-        AEffect* effect = timed([&] { return module.entry()(hostCallback); }, [] { return std::string("main"); });
+        AEffect* effect = timed([&] { return module.entry()(versionOnlyHost); }, [] { return std::string("main"); });
         EXPECT_NE(effect, nullptr);
         return effect;
     }

@@ -14,8 +14,9 @@
 #include <random>
 #include <string>
 
-#include "../../host/vst2_abi.h"
-#include "../../vsthost/plugin_module.h"
+#include "host/vst2_abi.h"
+#include "vsthost/plugin_module.h"
+#include "version_only_host.h"
 
 namespace careless {
 
@@ -44,10 +45,6 @@ constexpr size_t kParamTextBytes = 16;
 constexpr size_t kEffectNameBytes = 32;
 constexpr size_t kVendorTextBytes = 64;
 constexpr size_t kErrorTextBytes = 256;
-
-inline intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
 
 inline std::string pluginPath() { return std::string(VORZLE_BINARY_DIR) + "/bin/Vorzle.so"; }
 
