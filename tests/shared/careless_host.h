@@ -32,7 +32,7 @@ constexpr double kCallBoundMs = 200.0;
 
 // Far louder than the instrument can play: the loudest block measured over
 // every factory program, 64 voices at full velocity, volume, cutoff and
-// resonance, at rates from 17 Hz to 192 kHz, peaks near 50. An engine that
+// resonance, at rates from 17 Hz to 192 kHz, peaks near 180. An engine that
 // plays with tables and filters made for another rate passes it within a
 // second and goes on to infinity.
 constexpr float kLoudest = 1000.0f;
