@@ -193,7 +193,7 @@ private:
         if (textSize) buffer.assign(textSize, 'x');
         else if (opcode == effSetProgramName || opcode == effString2Parameter || opcode == effCanDo)
             buffer = randomText();
-        else if (opcode == effEditOpen && pick(2)) buffer.clear();   // no parent window
+        else if (opcode == effEditOpen) buffer.clear();   // no parent window: a made-up one is no carelessness a host can afford
         else buffer.assign(1024, 0);   // records and slots: ERect*, chunk pointer, pin properties, ...
         if (opcode == effSetChunk) value = nullPtr ? 0 : static_cast<intptr_t>(buffer.size());
         if (opcode == effSetSpeakerArrangement) value = pick(2) ? 0 : reinterpret_cast<intptr_t>(buffer.data());
