@@ -4,7 +4,8 @@
 # programs, Xvfb, the X11 library the Linux panel draws with and the XTest
 # extension its tests drive it with, the native test and benchmark libraries,
 # the artwork generator's Python imaging library, numpy and sox for measuring
-# and recording the factory sounds (tools/sounds), and the 32-bit LMMS with
+# and recording the factory sounds (tools/sounds), clang with its sanitizer
+# and libFuzzer runtimes for the fuzz targets, and the 32-bit LMMS with
 # its Wine-side VST server as a third-party host for the Windows DLL (only the
 # i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms). Safe to
 # run again: it skips apt when everything is there.
@@ -13,7 +14,7 @@ set -euo pipefail
 packages=(cmake make g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine32:i386 wine64 xvfb xauth fonts-wine
           googletest libbenchmark-dev libx11-dev libxtst-dev python3 python3-pil python3-numpy fonts-dejavu-core
-          amsynth sox
+          amsynth sox clang-14 libclang-rt-14-dev
           lmms:i386 lmms-vst-server:i386)
 
 as_root() {

@@ -82,6 +82,23 @@ TEST(FactoryBankFile, IsTheBankGeneratedFromItsSource) {
         << "resources/factory_bank.bin is stale: run bankgen on resources/factory_bank.txt";
 }
 
+// The factory bank, and values at the edges of what a float holds, survive
+// being written back as text and read again, to the bit.
+TEST(BankSource, WrittenBackAsTextReadsToTheSameBank) {
+    const std::string edges = withPrograms(
+        "program 0 \"Edges # not a comment\"\n"
+        "  Volume -0  AmpAttack 1e-45  AmpHold 3.4028235e38  AmpDecay 0.1  AmpSustain -1.17549435e-38\n", 1);
+    for (const std::string& text : {readFile(VORZLE_SOURCE_DIR "/resources/factory_bank.txt"), edges}) {
+        ProgramBank bank, again;
+        BankSourceError error;
+        ASSERT_TRUE(parseBankSource(text, bank, error)) << error.message;
+        const std::string written = formatBankSource(bank);
+        ASSERT_TRUE(parseBankSource(written, again, error)) << error.message << "\n" << written;
+        EXPECT_TRUE(encodeBank(bank) == encodeBank(again)) << written;
+        EXPECT_EQ(formatBankSource(again), written);
+    }
+}
+
 TEST(FactoryBankFile, FollowsTheBankLayout) {
     std::vector<uint8_t> bytes = committedBank();
     ASSERT_EQ(bytes.size(), 26848u);

@@ -229,6 +229,26 @@ bool parseBankSource(std::string_view text, ProgramBank& bank, BankSourceError& 
     return parser.run(text);
 }
 
+std::string formatBankSource(const ProgramBank& bank) {
+    constexpr int32_t kPairsPerLine = 8;
+    std::string text;
+    for (int32_t p = 0; p < kBankPrograms; ++p) {
+        const ProgramRecord& program = bank[static_cast<size_t>(p)];
+        text += "program " + std::to_string(p) + " \"" +
+                std::string(program.name, strnlen(program.name, kBankMaxNameLength)) + "\"\n";
+        for (int32_t i = 0; i < kBankValues; ++i) {
+            char number[32];
+            const auto result = std::to_chars(number, number + sizeof number, program.valueOf(i));
+            text += "  ";
+            text += kParameters[i].name;
+            text += ' ';
+            text.append(number, result.ptr);
+            if (i % kPairsPerLine == kPairsPerLine - 1 || i == kBankValues - 1) text += '\n';
+        }
+    }
+    return text;
+}
+
 std::vector<uint8_t> encodeBank(const ProgramBank& bank) {
     constexpr uint32_t kFormatVersion = 1;
     constexpr uint32_t kPluginVersion = 1;

@@ -33,5 +33,9 @@ struct BankSourceError {
 // fills error with the first problem found and leaves bank in an unspecified state.
 bool parseBankSource(std::string_view text, ProgramBank& bank, BankSourceError& error);
 
+// The bank as text that parseBankSource reads back into the same records, every
+// stored value written out (shortest form that reads back to the same float).
+std::string formatBankSource(const ProgramBank& bank);
+
 // The bank file: header, 128 programs of 38 values in parameter-index order, trailer.
 std::vector<uint8_t> encodeBank(const ProgramBank& bank);
