@@ -87,6 +87,8 @@ for kind in x86 x64 linux; do
   linux) run=(unpacked/$linux/vorzle-render) ;;
   *) run=(wine "unpacked/$windows/$kind/vorzle-render.exe") ;;
   esac
+  got=$("${run[@]}" --version </dev/null | tr -d '\r')
+  [ "$got" = "vorzle-render $version" ] || fail "$kind: --version printed '$got', the project is $version"
   "${run[@]}" --info </dev/null | tr -d '\r' > info-$kind.txt
   grep -qx "name: Vorzle" info-$kind.txt && grep -qx "vendor: Harvane" info-$kind.txt ||
     { cat info-$kind.txt; fail "$kind: the unpacked plug-in did not load as Vorzle by Harvane"; }
