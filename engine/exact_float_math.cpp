@@ -70,6 +70,15 @@ constexpr double kSin[6] = {-1.66666666666666324348e-01, 8.33333333332248946124e
 constexpr double kCos[6] = {4.16666666666666019037e-02,  -1.38888888888741095749e-03, 2.48015872894767294178e-05,
                             -2.75573143513906633035e-07, 2.08757232129817482790e-09,  -1.13596475577881948265e-11};
 
+// sin r and cos r on [-pi/4, pi/4], given z = r * r.
+inline __m128d sinePolynomial(__m128d r, __m128d z) {
+    return _mm_add_pd(r, _mm_mul_pd(_mm_mul_pd(z, r), horner(z, kSin)));
+}
+inline __m128d cosinePolynomial(__m128d z) {
+    return _mm_add_pd(_mm_sub_pd(_mm_set1_pd(1.0), _mm_mul_pd(_mm_set1_pd(0.5), z)),
+                      _mm_mul_pd(_mm_mul_pd(z, z), horner(z, kCos)));
+}
+
 // sin or cos of two arguments; lanes to take from the library come back
 // flagged in fallback (bits 1 and 2).
 inline __m128d fastSine(__m128d x, bool cosine, int& fallback) {
@@ -80,15 +89,19 @@ inline __m128d fastSine(__m128d x, bool cosine, int& fallback) {
     const __m128d r = _mm_sub_pd(_mm_sub_pd(safeX, _mm_mul_pd(kd, _mm_set1_pd(kHalfPiHigh))),
                                  _mm_mul_pd(kd, _mm_set1_pd(kHalfPiLow)));
     const __m128d z = _mm_mul_pd(r, r);
-    const __m128d sinR = _mm_add_pd(r, _mm_mul_pd(_mm_mul_pd(z, r), horner(z, kSin)));
-    const __m128d cosR = _mm_add_pd(_mm_sub_pd(_mm_set1_pd(1.0), _mm_mul_pd(_mm_set1_pd(0.5), z)),
-                                    _mm_mul_pd(_mm_mul_pd(z, z), horner(z, kCos)));
     // cos x is sin(x + pi/2): one quadrant further. In quadrant q, sin x is
     // sin r, cos r, -sin r, -cos r for q = 0, 1, 2, 3.
     const __m128i q = _mm_add_epi32(_mm_shuffle_epi32(k, _MM_SHUFFLE(1, 1, 0, 0)), _mm_set1_epi32(cosine ? 1 : 0));
     const __m128d odd = _mm_castsi128_pd(_mm_cmpeq_epi32(_mm_and_si128(q, _mm_set1_epi32(1)), _mm_set1_epi32(1)));
     const __m128d negate = _mm_castsi128_pd(_mm_cmpeq_epi32(_mm_and_si128(q, _mm_set1_epi32(2)), _mm_set1_epi32(2)));
-    __m128d value = select(odd, cosR, sinR);
+    // Neighbouring arguments nearly always share a quadrant's parity: then
+    // only the polynomial they need is worked out.
+    __m128d value;
+    switch (_mm_movemask_pd(odd)) {
+    case 0: value = sinePolynomial(r, z); break;
+    case 3: value = cosinePolynomial(z); break;
+    default: value = select(odd, cosinePolynomial(z), sinePolynomial(r, z)); break;
+    }
     value = _mm_xor_pd(value, _mm_and_pd(negate, _mm_set1_pd(-0.0)));
     fallback = (~certainLanes(value) | ~_mm_movemask_pd(inRange)) & 3;
     return value;
