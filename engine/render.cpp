@@ -41,7 +41,7 @@ struct VoiceContext {
     bool oscOn[Engine::kNumWavetables];
     const EnvelopeRates* rates;
     float pitchBend;
-    double lfoCosine;
+    double lfoCosine = 0.0;   // taken when the first sounding voice needs it
     float sampleRate;
 };
 
@@ -206,26 +206,30 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
     int32_t remaining = sampleFrames;
     while (remaining > 0) {
         const int32_t n = std::min(remaining, kSubBlockSize);
+        // The right channel is copied from the left below.
         std::fill(mixLeft, mixLeft + kSubBlockSize, 0.0f);
-        std::fill(mixRight, mixRight + kSubBlockSize, 0.0f);
 
         ctx.pitchBend = std::atomic_ref<float>(pitchBend).load(std::memory_order_relaxed);
-        ctx.lfoCosine = lfoCosine(cutoffLfoPhase);
         // Control work for every sounding voice first: it reads nothing
         // another voice's samples change.
         Voice* sounding[kNumVoices];
         VoiceControls controls[kNumVoices];
         int32_t count = 0;
-        for (Voice& voice : voices)
-            if (voice.active && voiceControls(voice, prog, ctx, n, controls[count])) sounding[count++] = &voice;
-        // Voices are mono and both mix buffers take the same sum: add them up
-        // once and copy.
+        bool lfoTaken = false;   // only voices read the LFO: no voice, no cosine
+        for (Voice& voice : voices) {
+            if (!voice.active) continue;
+            if (!lfoTaken) {
+                ctx.lfoCosine = lfoCosine(cutoffLfoPhase);
+                lfoTaken = true;
+            }
+            if (voiceControls(voice, prog, ctx, n, controls[count])) sounding[count++] = &voice;
+        }
+        // Voices are mono and both channels take the same sum through the
+        // same drive and volume: work it out once and copy it.
         renderVoiceSamples(sounding, controls, count, ctx, n, lanes, mixLeft);
-        std::copy(mixLeft, mixLeft + n, mixRight);
-
         const bool clip = softClipOn(ProgramBank::loadValue(prog, Param::Drive));
         runMasterStage(mixLeft, n, drive, volume, clip);
-        runMasterStage(mixRight, n, drive, volume, clip);
+        std::copy(mixLeft, mixLeft + n, mixRight);
 
         if (ProgramBank::loadValue(prog, Param::Chorus) >= 0.5f) {
             runDelayEffect(delayLines[0], 0, mixLeft, n, sampleRate);
@@ -237,17 +241,8 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
         // Balance as every MIDI source means it: 0 hard left, 1 hard right.
         const float rightGain = std::atomic_ref<float>(outputPan).load(std::memory_order_relaxed);
         const float leftGain = 1.0f - rightGain;
-        if (replacing) {
-            for (int32_t i = 0; i < n; ++i) {
-                left[i] = leftGain * mixLeft[i];
-                right[i] = rightGain * mixRight[i];
-            }
-        } else {
-            for (int32_t i = 0; i < n; ++i) {
-                left[i] += leftGain * mixLeft[i];
-                right[i] += rightGain * mixRight[i];
-            }
-        }
+        writeBalanced(left, mixLeft, leftGain, n, replacing);
+        writeBalanced(right, mixRight, rightGain, n, replacing);
         left += n;
         right += n;
         remaining -= n;
