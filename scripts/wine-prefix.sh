@@ -43,8 +43,10 @@ start)
     esac
   fi
   mkdir -p "$WINEPREFIX"
-  # Everything Wine starts inherits our stdio; keep it off ctest's pipes.
-  wineserver -p </dev/null >/dev/null 2>&1
+  # Everything Wine starts inherits our stdio; keep it off ctest's pipes. A
+  # server still running for this prefix (an interrupted run, a tool started
+  # by hand) refuses -p: the tests then use that one.
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   wine wineboot -i </dev/null >/dev/null 2>&1 || true
   # A crash must fail a test instead of waiting on a dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
