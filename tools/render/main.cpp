@@ -124,6 +124,21 @@ std::string peakWarning(const std::string& output, const WavLevels& levels, WavS
     return output + " peaks at " + peak + ", above full scale (" + where + "); --normalize fits it below";
 }
 
+// What the summary line adds about events left out and the normalising gain.
+std::string summaryNotes(const FilterCounts& counts, bool normalized, float gain) {
+    std::string notes;
+    if (counts.skippedOnChannels > 0)
+        notes += ", " + plural(counts.skippedOnChannels, "event", "events") + " on channels left out skipped";
+    if (counts.programChangesSkipped > 0)
+        notes += ", " + plural(counts.programChangesSkipped, "program change", "program changes") + " ignored";
+    if (normalized) {
+        char text[48];
+        std::snprintf(text, sizeof text, ", normalized by %+.1f dB", 20.0 * std::log10(double(gain)));
+        notes += text;
+    }
+    return notes;
+}
+
 int runRender(const RenderOptions& options, const std::string& pluginPath) {
     const bool toStdout = writesToStandardOutput(options);
     const std::string outputName = toStdout ? "stdout" : options.outputPath;
@@ -231,16 +246,7 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
     const WavLevels& levels = writer.levels();
     if (levels.peak > 1.0) warn(peakWarning(outputName, levels, options.format));
     if (!options.quiet) {
-        std::string notes;
-        if (counts.skippedOnChannels > 0)
-            notes += ", " + plural(counts.skippedOnChannels, "event", "events") + " on channels left out skipped";
-        if (counts.programChangesSkipped > 0)
-            notes += ", " + plural(counts.programChangesSkipped, "program change", "program changes") + " ignored";
-        if (options.normalize) {
-            char text[48];
-            std::snprintf(text, sizeof text, ", normalized by %+.1f dB", 20.0 * std::log10(double(gain)));
-            notes += text;
-        }
+        const std::string notes = summaryNotes(counts, options.normalize, gain);
         std::FILE* stream = toStdout ? stderr : stdout;
         std::fprintf(stream, "vorzle-render: %s\n",
                      formatSummary(outputName, levels, options.sampleRate, wall, notes).c_str());

@@ -36,6 +36,11 @@ uint32_t be32(const uint8_t* p) {
 
 uint16_t be16(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
 
+// RIFF sizes are little-endian.
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
 std::string hexByte(uint8_t b) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", unsigned(b));
@@ -345,8 +350,7 @@ bool parseRiffMidi(const std::vector<uint8_t>& data, MidiDamagePolicy policy, Mi
     }
     size_t pos = 12;
     while (data.size() - pos >= 8) {
-        const uint32_t length = uint32_t(data[pos + 4]) | (uint32_t(data[pos + 5]) << 8) |
-                                (uint32_t(data[pos + 6]) << 16) | (uint32_t(data[pos + 7]) << 24);
+        const uint32_t length = le32(&data[pos + 4]);
         const size_t present = data.size() - pos - 8;
         if (data[pos] == 'd' && data[pos + 1] == 'a' && data[pos + 2] == 't' && data[pos + 3] == 'a') {
             // A data chunk cut short is a truncated song, handled as one.

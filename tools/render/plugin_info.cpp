@@ -1,10 +1,10 @@
 #include "tools/render/plugin_info.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
+#include "tools/render/lower_case.h"
 #include "vsthost/plugin_instance.h"
 
 namespace {
@@ -214,14 +214,10 @@ bool findProgram(const std::vector<std::string>& names, const std::string& wante
             return true;
         }
     }
-    auto lower = [](std::string text) {
-        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return text;
-    };
-    const std::string prefix = lower(wanted);
+    const std::string prefix = lowerCase(wanted);
     std::vector<int32_t> matches;
     for (size_t p = 0; p < names.size(); ++p)
-        if (lower(names[p]).rfind(prefix, 0) == 0) matches.push_back(static_cast<int32_t>(p));
+        if (lowerCase(names[p]).rfind(prefix, 0) == 0) matches.push_back(static_cast<int32_t>(p));
     if (matches.size() == 1) {
         index = matches[0];
         return true;

@@ -1,12 +1,13 @@
 #include "tools/render/render_options.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
+#include "tools/render/lower_case.h"
 
 #ifndef VORZLE_VERSION
 #error "VORZLE_VERSION comes from the build (the project version in CMakeLists.txt)"
@@ -39,11 +40,6 @@ bool readDecimal(const std::string& option, const std::string& text, double low,
         return fail(error, option, text + range);
     }
     return true;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
 }
 
 // WAV only: any other extension would get a WAV file under a misleading name.

@@ -294,12 +294,9 @@ void WavWriter::abort() {
     if (!isOpen_) return;
     isOpen_ = false;
     buffer_.clear();
-    if (toStandardOutput_) {
-        std::fflush(file_);
-        closeFile();
-        return;
-    }
+    if (toStandardOutput_) std::fflush(file_);
     closeFile();
+    if (toStandardOutput_) return;
     std::error_code ec;
     std::filesystem::remove(temporaryPath_, ec);
 }
