@@ -9,13 +9,22 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <latch>
 #include <malloc.h>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "editor/control_values.h"
@@ -163,6 +172,56 @@ long residentKilobytes() {
 std::vector<uint8_t> readSourceFile(const char* relative) {
     std::ifstream in(std::string(VORZLE_SOURCE_DIR) + "/" + relative, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A server that takes connections and never answers, on a display number
+// of its own: a local socket beside the real servers' or a TCP port.
+struct SilentServer {
+    int fd = -1;
+    std::string display, path;
+    explicit SilentServer(bool local) {
+        for (int number = 300; number < 400 && fd < 0; ++number) {
+            fd = socket(local ? AF_UNIX : AF_INET, SOCK_STREAM, 0);
+            sockaddr_un unixAddress = {};
+            sockaddr_in tcpAddress = {};
+            bool bound;
+            if (local) {
+                path = "/tmp/.X11-unix/X" + std::to_string(number);
+                unixAddress.sun_family = AF_UNIX;
+                std::strcpy(unixAddress.sun_path, path.c_str());
+                bound = bind(fd, reinterpret_cast<sockaddr*>(&unixAddress), sizeof unixAddress) == 0;
+            } else {
+                tcpAddress.sin_family = AF_INET;
+                tcpAddress.sin_port = htons(static_cast<uint16_t>(6000 + number));
+                tcpAddress.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                bound = bind(fd, reinterpret_cast<sockaddr*>(&tcpAddress), sizeof tcpAddress) == 0;
+            }
+            if (bound && listen(fd, 8) == 0) {
+                display = (local ? ":" : "127.0.0.1:") + std::to_string(number);
+            } else {
+                close(fd);
+                fd = -1;
+                path.clear();
+            }
+        }
+    }
+    ~SilentServer() {
+        if (fd >= 0) close(fd);
+        if (!path.empty()) unlink(path.c_str());
+    }
+};
+
+// The host's own error handler: it counts what reaches it.
+int hostErrors = 0;
+int countHostError(Display*, XErrorEvent*) {
+    ++hostErrors;
+    return 0;
+}
+
+bool moduleMapped(const std::string& path) {
+    std::ifstream maps("/proc/self/maps");
+    const std::string text{std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>()};
+    return text.find(path) != std::string::npos;
 }
 
 }  // namespace
@@ -414,5 +473,94 @@ TEST_F(X11Host, TheShippedModuleShowsThePanelAcrossReloads) {
         moveTo(-40, -30);
         instance->dispatch(effEditClose);
         instance->close();
+    }
+}
+
+// What careless hosts and broken displays do to the panel. The host has an
+// error handler of its own; none of the panel's X errors may reach it, and
+// it stays installed, the same, through every call.
+TEST_F(X11Host, CarelessHostsAndBrokenDisplays) {
+    const auto clock = std::chrono::steady_clock::now;
+    const std::vector<std::pair<const char*, std::function<void()>>> scenarios = {
+        {"the host destroys its window (flushed, not synced) before idle", [&] {
+             auto plugin = makePlugin();
+             for (int round = 0; round < 20; ++round) {
+                 const Window host = newHostWindow();
+                 ASSERT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
+                 idle(*plugin, 1);
+                 moveTo(33 + 20, 114 + 20);   // hovering a knob: the panel asks where the pointer is
+                 XDestroyWindow(display, host);
+                 hostWindows.pop_back();
+                 XFlush(display);
+                 for (int i = 0; i < 3; ++i) dispatch(*plugin, effEditIdle);
+                 plugin->setParameter(Param::Cutoff, round / 20.0f);
+                 dispatch(*plugin, effEditIdle);
+                 dispatch(*plugin, effEditClose);
+             }
+             // The quiet panel was only that one: the next opens and draws.
+             ASSERT_NE(openPanel(*plugin), 0u);
+             dispatch(*plugin, effEditClose);
+         }},
+        {"two panels open at once on two threads, then the module is unloaded", [&] {
+             std::string error;
+             const std::string path = defaultPluginPath();
+             {
+                 PluginModule module;
+                 ASSERT_TRUE(module.load(path, error)) << error;
+                 std::unique_ptr<PluginInstance> instances[2];
+                 Window hosts[2];
+                 for (int i = 0; i < 2; ++i) {
+                     instances[i] = PluginInstance::create(module.entry(), error);
+                     ASSERT_NE(instances[i], nullptr) << error;
+                     hosts[i] = newHostWindow(kHostX, kHostY + 100 * i);
+                 }
+                 for (int round = 0; round < 30; ++round) {
+                     std::latch start(2);
+                     intptr_t opened[2] = {};
+                     auto session = [&](int i) {
+                         start.arrive_and_wait();
+                         opened[i] = instances[i]->dispatch(effEditOpen, 0, 0, asParent(hosts[i]));
+                         instances[i]->dispatch(effEditIdle);
+                         instances[i]->dispatch(effEditClose);
+                     };
+                     std::thread a(session, 0), b(session, 1);
+                     a.join();
+                     b.join();
+                     ASSERT_EQ(opened[0] + opened[1], 2) << round;
+                 }
+                 for (auto& instance : instances) instance->close();
+             }
+             ASSERT_FALSE(moduleMapped(path)) << "the module stays loaded: unloading is not tested";
+         }},
+        {"a display that never answers, on a local socket and on TCP", [&] {
+             auto plugin = makePlugin();
+             const Window host = newHostWindow();
+             const std::string ours = DisplayString(display);
+             for (const bool local : {true, false}) {
+                 SilentServer silent(local);
+                 ASSERT_FALSE(silent.display.empty());
+                 setenv("DISPLAY", silent.display.c_str(), 1);
+                 const auto began = clock();
+                 EXPECT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 0) << silent.display;
+                 const std::chrono::duration<double> took = clock() - began;
+                 EXPECT_LT(took.count(), 2.0) << silent.display;
+                 setenv("DISPLAY", ours.c_str(), 1);
+             }
+             EXPECT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
+             dispatch(*plugin, effEditClose);
+         }},
+    };
+    for (const auto& [what, run] : scenarios) {
+        SCOPED_TRACE(what);
+        hostErrors = 0;
+        const XErrorHandler before = XSetErrorHandler(countHostError);
+        run();
+        XSync(display, False);
+        EXPECT_EQ(hostErrors, 0);
+        // An error of the host's own now reaches the host's handler, and only it.
+        XMapWindow(display, 0);
+        XSync(display, False);
+        EXPECT_EQ(hostErrors, 1);
+        EXPECT_EQ(XSetErrorHandler(before), countHostError);
     }
 }
