@@ -327,6 +327,7 @@ void X11Panel::repaintDisplay(DisplayId id) {
 }
 
 void X11Panel::render() {
+    if (quiet()) return;   // nothing would show it
     PixelCanvas panel = canvas_.canvas();
     const PanelReadout readout{readout_.visible, readout_.x, readout_.y};
     paintPanel(panel, *art_, editor_, readout);
