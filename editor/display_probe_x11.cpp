@@ -1,7 +1,11 @@
 #include "editor/display_probe.h"
 
+#include <X11/X.h>
+#include <X11/Xauth.h>
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -13,6 +17,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -88,12 +93,49 @@ Reached connectBefore(int fd, const sockaddr* to, socklen_t size, Clock::time_po
     return Reached::Yes;
 }
 
-// Sends the start of a connection setup (no authorization) and waits for
-// any reply: success, refusal or a request to authenticate all show a
-// server at work. A closed connection counts too; Xlib then fails at once.
-bool answersBefore(int fd, Clock::time_point deadline) {
-    const unsigned char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    if (send(fd, setup, sizeof setup, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof setup)) return true;
+// A connection setup as Xlib sends it, with the cookie Xlib would find for
+// this server (an ssh that forwards the display complains of any other).
+std::vector<unsigned char> setupRequest(const sockaddr* to, int display) {
+    std::vector<unsigned char> request = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    unsigned short family = FamilyLocal;   // local sockets and loopback: cookies filed by host name
+    std::string address;
+    if (to->sa_family == AF_INET) {
+        const in_addr& ip = reinterpret_cast<const sockaddr_in*>(to)->sin_addr;
+        if ((ntohl(ip.s_addr) >> 24) != 127) family = FamilyInternet, address.assign(reinterpret_cast<const char*>(&ip), 4);
+    } else if (to->sa_family == AF_INET6) {
+        const in6_addr& ip = reinterpret_cast<const sockaddr_in6*>(to)->sin6_addr;
+        if (!IN6_IS_ADDR_LOOPBACK(&ip)) family = FamilyInternet6, address.assign(reinterpret_cast<const char*>(&ip), 16);
+    }
+    if (family == FamilyLocal) {
+        char host[256] = {};
+        gethostname(host, sizeof host - 1);
+        address = host;
+    }
+    const std::string number = std::to_string(display);
+    char cookieName[] = "MIT-MAGIC-COOKIE-1";
+    char* names[] = {cookieName};
+    int nameLengths[] = {static_cast<int>(sizeof cookieName - 1)};
+    Xauth* auth = XauGetBestAuthByAddr(family, static_cast<unsigned short>(address.size()), address.data(),
+                                       static_cast<unsigned short>(number.size()), number.data(), 1, names,
+                                       nameLengths);
+    if (!auth) return request;
+    auto append = [&request](const char* bytes, unsigned short length, size_t lengthAt) {
+        request[lengthAt] = static_cast<unsigned char>(length & 0xFF);
+        request[lengthAt + 1] = static_cast<unsigned char>(length >> 8);
+        request.insert(request.end(), bytes, bytes + length);
+        request.resize((request.size() + 3) & ~size_t{3});
+    };
+    append(auth->name, auth->name_length, 6);
+    append(auth->data, auth->data_length, 8);
+    XauDisposeAuth(auth);
+    return request;
+}
+
+// Sends a connection setup and waits for any reply: success, refusal or a
+// request to authenticate all show a server at work. A closed connection
+// counts too; Xlib then fails at once.
+bool answersBefore(int fd, const std::vector<unsigned char>& setup, Clock::time_point deadline) {
+    if (send(fd, setup.data(), setup.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(setup.size())) return true;
     pollfd readable{fd, POLLIN, 0};
     int ready;
     do ready = poll(&readable, 1, millisecondsLeft(deadline));
@@ -102,11 +144,12 @@ bool answersBefore(int fd, Clock::time_point deadline) {
 }
 
 // Yes or No as the server answered; No also when nothing was reached at this address.
-Reached probe(int family, const sockaddr* to, socklen_t size, Clock::time_point deadline) {
-    const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+Reached probe(const sockaddr* to, socklen_t size, int display, Clock::time_point deadline) {
+    const int fd = socket(to->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return Reached::No;
     Reached reached = connectBefore(fd, to, size, deadline);
-    if (reached == Reached::Yes && !answersBefore(fd, deadline)) reached = Reached::TooLate;
+    if (reached == Reached::Yes && !answersBefore(fd, setupRequest(to, display), deadline))
+        reached = Reached::TooLate;
     close(fd);
     return reached;
 }
@@ -119,7 +162,7 @@ Reached probeLocal(int display, Clock::time_point deadline) {
         to.sun_family = AF_UNIX;
         std::memcpy(to.sun_path + abstract, path.c_str(), path.size());
         const socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + abstract + path.size());
-        const Reached reached = probe(AF_UNIX, reinterpret_cast<sockaddr*>(&to), size, deadline);
+        const Reached reached = probe(reinterpret_cast<sockaddr*>(&to), size, display, deadline);
         if (reached != Reached::No) return reached;
     }
     return Reached::No;
@@ -133,7 +176,7 @@ Reached probeTcp(const std::string& host, int display, Clock::time_point deadlin
     if (getaddrinfo(host.c_str(), std::to_string(6000 + display).c_str(), &hints, &found) != 0) return Reached::No;
     Reached reached = Reached::No;
     for (addrinfo* a = found; a && reached == Reached::No; a = a->ai_next)
-        reached = probe(a->ai_family, a->ai_addr, a->ai_addrlen, deadline);
+        reached = probe(a->ai_addr, a->ai_addrlen, display, deadline);
     freeaddrinfo(found);
     return reached;
 }
