@@ -101,10 +101,16 @@ std::vector<unsigned char> setupRequest(const sockaddr* to, int display) {
     std::string address;
     if (to->sa_family == AF_INET) {
         const in_addr& ip = reinterpret_cast<const sockaddr_in*>(to)->sin_addr;
-        if ((ntohl(ip.s_addr) >> 24) != 127) family = FamilyInternet, address.assign(reinterpret_cast<const char*>(&ip), 4);
+        if ((ntohl(ip.s_addr) >> 24) != 127) {
+            family = FamilyInternet;
+            address.assign(reinterpret_cast<const char*>(&ip), 4);
+        }
     } else if (to->sa_family == AF_INET6) {
         const in6_addr& ip = reinterpret_cast<const sockaddr_in6*>(to)->sin6_addr;
-        if (!IN6_IS_ADDR_LOOPBACK(&ip)) family = FamilyInternet6, address.assign(reinterpret_cast<const char*>(&ip), 16);
+        if (!IN6_IS_ADDR_LOOPBACK(&ip)) {
+            family = FamilyInternet6;
+            address.assign(reinterpret_cast<const char*>(&ip), 16);
+        }
     }
     if (family == FamilyLocal) {
         char host[256] = {};
