@@ -48,6 +48,10 @@ private:
     explicit X11Panel(PanelClient& client) : client_(client) {}
     float value(int32_t parameter) const;
     bool open(unsigned long parent);
+    bool failed();
+    // After the window is gone or a request failed the panel sends nothing
+    // more until it is closed.
+    bool quiet() const { return windowGone_ || !errors_ || *errors_ != 0; }
     void render();
     void show(const PanelRect& area);
     void showWithReadout(const PanelRect& area);
@@ -66,6 +70,7 @@ private:
     unsigned long hiddenCursor_ = 0;
     unsigned long knobCursor_ = 0;
     bool knobCursorShown_ = false;
+    int* errors_ = nullptr;     // X errors of this connection; kept by the connection
     bool windowGone_ = false;   // destroyed with the host's window
     PixelImage canvas_{kEditorWidth, kEditorHeight};
 

@@ -9,35 +9,66 @@
 #include <cstring>
 
 #include "editor/control_values.h"
+#include "editor/display_probe.h"
 #include "editor/panel_values.h"
 
+// Xlib's hooks for a connection's errors; the header also defines min and max.
+#include <X11/Xlibint.h>
+#undef min
+#undef max
+
 namespace {
+
+// How long a display may take to answer before the panel gives up on it.
+constexpr int kDisplayAnswerMilliseconds = 1500;
 
 constexpr long kPanelEvents =
     ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | StructureNotifyMask;
 
-// X errors of the panel's own requests (a parent window that does not exist,
-// a window the host destroyed first) are counted instead of ending the
-// host's process through Xlib's default handler. The host's handler is back
-// in place as soon as the call that set the trap returns.
-int trappedErrors = 0;
-int countError(Display*, XErrorEvent*) {
-    ++trappedErrors;
-    return 0;
+// X errors of the panel's requests (a parent window that does not exist, a
+// window the host destroyed first) are counted on the panel's own connection
+// and go no further. Xlib passes each error of a connection through that
+// connection's converters before the process-wide handler, and a converter
+// that answers False ends it there. So the host's handler is never replaced:
+// no two threads can leave the wrong one installed, and no X error of the
+// host can reach this module after it is unloaded. The count lives on the
+// connection and goes with it.
+struct ErrorRecord {
+    XExtData data;   // first: Xlib frees the record through it
+    int errors;
+};
+
+int keepRecord(XExtData*) { return 0; }   // marks the record; freed with its XExtData
+
+ErrorRecord* errorRecord(Display* display) {
+    XEDataObject object;
+    object.display = display;
+    for (XExtData* data = *XEHeadOfExtensionList(object); data; data = data->next)
+        if (data->free_private == keepRecord) return reinterpret_cast<ErrorRecord*>(data);
+    return nullptr;
 }
 
-class ErrorTrap {
-public:
-    ErrorTrap() : previous_(XSetErrorHandler(countError)) { trappedErrors = 0; }
-    ~ErrorTrap() { XSetErrorHandler(previous_); }
-    bool failed(Display* display) {
-        XSync(display, False);
-        return trappedErrors != 0;
-    }
+Bool countError(Display* display, XErrorEvent*, xError*) {
+    if (ErrorRecord* record = errorRecord(display)) ++record->errors;
+    return False;
+}
 
-private:
-    XErrorHandler previous_;
-};
+// The error count of a new connection, or null when it cannot be kept.
+int* trapErrors(Display* display) {
+    XExtCodes* codes = XAddExtension(display);
+    auto* record = static_cast<ErrorRecord*>(std::calloc(1, sizeof(ErrorRecord)));
+    if (!codes || !record) {
+        std::free(record);
+        return nullptr;
+    }
+    record->data.number = codes->extension;
+    record->data.free_private = keepRecord;
+    XEDataObject object;
+    object.display = display;
+    XAddToExtensionList(XEHeadOfExtensionList(object), &record->data);
+    for (int code = 0; code < 256; ++code) XESetWireToError(display, code, countError);
+    return &record->errors;
+}
 
 bool inside(const PanelRect& r, int32_t x, int32_t y) {
     return x >= r.x && y >= r.y && x < r.x + r.width && y < r.y + r.height;
@@ -81,14 +112,24 @@ void X11Panel::setParameterFromPanel(int32_t parameter, float value) {
     repaintDisplay(DisplayId::Readout);
 }
 
+// Errors of requests still in flight arrive with the round trip.
+bool X11Panel::failed() {
+    XSync(display_, False);
+    return *errors_ != 0;
+}
+
 bool X11Panel::open(unsigned long parent) {
     art_ = panelArtwork();
     if (!art_) return false;
-    display_ = XOpenDisplay(nullptr);
+    // The host waits on the open: a server that never answers is given up on.
+    const char* name = XDisplayName(nullptr);
+    if (!displayAnswers(name, kDisplayAnswerMilliseconds)) return false;
+    display_ = XOpenDisplay(name);
     if (!display_) return false;
-    ErrorTrap trap;
+    errors_ = trapErrors(display_);
+    if (!errors_) return false;
     XWindowAttributes host;
-    if (!XGetWindowAttributes(display_, parent, &host) || trap.failed(display_)) return false;
+    if (!XGetWindowAttributes(display_, parent, &host) || failed()) return false;
     root_ = host.root;
 
     XSetWindowAttributes attributes = {};
@@ -96,7 +137,7 @@ bool X11Panel::open(unsigned long parent) {
     attributes.background_pixmap = None;   // every pixel comes from the canvas
     window_ = XCreateWindow(display_, parent, 0, 0, kEditorWidth, kEditorHeight, 0, CopyFromParent, InputOutput,
                             CopyFromParent, CWEventMask | CWBackPixmap, &attributes);
-    if (trap.failed(display_) || !window_) return false;
+    if (failed() || !window_) return false;
     gc_ = XCreateGC(display_, window_, 0, nullptr);
 
     char* pixels = static_cast<char*>(std::calloc(static_cast<size_t>(kEditorWidth) * kEditorHeight, 4));
@@ -108,7 +149,7 @@ bool X11Panel::open(unsigned long parent) {
         return false;
     }
 
-    if (trap.failed(display_)) return false;
+    if (failed()) return false;
 
     // While a knob is dragged the pointer is grabbed with an empty cursor.
     // A server without cursors (no cursor font) still gets a working panel.
@@ -118,9 +159,9 @@ bool X11Panel::open(unsigned long parent) {
     hiddenCursor_ = XCreatePixmapCursor(display_, blank, blank, &black, &black, 0, 0);
     XFreePixmap(display_, blank);
     knobCursor_ = XCreateFontCursor(display_, XC_sb_v_double_arrow);
-    if (trap.failed(display_)) {
+    if (failed()) {
         hiddenCursor_ = knobCursor_ = 0;
-        trappedErrors = 0;
+        *errors_ = 0;
     }
 
     render();
@@ -128,36 +169,26 @@ bool X11Panel::open(unsigned long parent) {
     // Shown at once where the host's window is already on screen; elsewhere
     // the first Expose, at the host's next idle, shows it.
     show({0, 0, kEditorWidth, kEditorHeight});
-    return !trap.failed(display_);
+    return !failed();
 }
 
+// Closing the connection frees whatever the server still holds for it; a
+// window that went down with the host's window is not destroyed twice.
 X11Panel::~X11Panel() {
     if (!display_) return;
-    {
-        ErrorTrap trap;
-        if (drag_.active) endDrag();
-        // A window that went down with the host's window is not destroyed twice.
-        XSync(display_, False);
-        XEvent event;
-        while (XPending(display_)) {
-            XNextEvent(display_, &event);
-            if (event.type == DestroyNotify && event.xdestroywindow.window == window_) windowGone_ = true;
-        }
-        if (image_) XDestroyImage(image_);   // frees the pixels too
-        if (gc_) XFreeGC(display_, gc_);
-        if (hiddenCursor_) XFreeCursor(display_, hiddenCursor_);
-        if (knobCursor_) XFreeCursor(display_, knobCursor_);
-        if (window_ && !windowGone_) XDestroyWindow(display_, window_);
-        trap.failed(display_);
+    if (!quiet()) {
+        endDrag();
+        if (window_) XDestroyWindow(display_, window_);
     }
+    if (image_) XDestroyImage(image_);   // frees the pixels too
+    if (gc_) XFreeGC(display_, gc_);
     XCloseDisplay(display_);
 }
 
 void X11Panel::processEvents() {
-    while (XPending(display_)) {
+    while (!quiet() && XPending(display_)) {
         XEvent event;
         XNextEvent(display_, &event);
-        if (windowGone_) continue;
         switch (event.type) {
             case Expose: {
                 const XExposeEvent& e = event.xexpose;
@@ -191,11 +222,12 @@ void X11Panel::processEvents() {
 }
 
 bool X11Panel::pointer(int32_t& x, int32_t& y) {
-    if (windowGone_) return false;
+    if (quiet()) return false;
     Window root, child;
     int rootX, rootY, windowX, windowY;
     unsigned int mask;
-    if (!XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &windowX, &windowY, &mask)) return false;
+    if (!XQueryPointer(display_, window_, &root, &child, &rootX, &rootY, &windowX, &windowY, &mask) || quiet())
+        return false;
     x = windowX;
     y = windowY;
     return true;
@@ -300,6 +332,7 @@ void X11Panel::repaintDisplay(DisplayId id) {
 }
 
 void X11Panel::render() {
+    if (quiet()) return;   // nothing would show it
     PixelCanvas panel = canvas_.canvas();
     const PanelReadout readout{readout_.visible, readout_.x, readout_.y, readout_.parameter};
     paintPanel(panel, *art_, client_, readout);
@@ -311,7 +344,7 @@ void X11Panel::showWithReadout(const PanelRect& area) {
 }
 
 void X11Panel::show(const PanelRect& area) {
-    if (windowGone_) return;
+    if (quiet()) return;
     const int32_t left = std::max(area.x, 0), top = std::max(area.y, 0);
     const int32_t right = std::min(area.x + area.width, kEditorWidth);
     const int32_t bottom = std::min(area.y + area.height, kEditorHeight);

@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 build_tree() {   # tree name, then any CMake options
   local tree=$1; shift
-  cmake -S "$root" -B "$root/build/$tree" "$@" >/dev/null
+  "$root/scripts/configure-tree.sh" "$root/build/$tree" "$@" >/dev/null
   cmake --build "$root/build/$tree" -j "$(nproc)"
 }
 build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"

@@ -11,7 +11,7 @@ seconds=${1:-600}
 [[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 [seconds]" >&2; exit 2; }
 "$root/scripts/setup.sh"
 fuzz="$root/build/fuzz"
-cmake -S "$root" -B "$fuzz" -DVORZLE_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+"$root/scripts/configure-tree.sh" "$fuzz" -DVORZLE_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DVORZLE_FUZZ_SECONDS="$seconds" >/dev/null
 cmake --build "$fuzz" -j "$(nproc)" --target fuzzers >/dev/null
 cd "$fuzz"

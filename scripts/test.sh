@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # The checked trees: tree, its name for a failure, targets, cmake options.
 checked_build() {
   local dir=$1 name=$2 targets=$3; shift 3
-  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null &&
+  "$root/scripts/configure-tree.sh" "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null &&
     cmake --build "$dir" -j "$(nproc)" --target $targets >/dev/null ||
     { echo "0 passed, 1 failed ($name build)"; exit 1; }
 }

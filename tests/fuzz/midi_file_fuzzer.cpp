@@ -1,27 +1,10 @@
-// Any bytes as a MIDI file: the reader either refuses them with a reason or
-// gives a song whose events are channel messages in time order; the block
-// schedule then delivers every event exactly once, inside its block, by the
-// end of the frames the song says it needs.
-#include <cmath>
-#include <cstdint>
-#include <cstdlib>
+// Any bytes as a MIDI file for the strict reader (--strict): it either
+// refuses them with a reason or gives a whole, undamaged song that keeps the
+// reader's promises (song_checks.h).
+#include <string>
 #include <vector>
 
-#include "tools/render/block_schedule.h"
-#include "tools/render/midi_file.h"
-
-namespace {
-
-// Enough blocks to cover any song a short input can describe at a usual
-// tempo; songs that last longer are checked up to there.
-constexpr int kMaxBlocks = 4000;
-constexpr int32_t kBlockSizes[] = {1, 7, 64, 512, BlockSchedule::kMaxBlockFrames};
-
-void require(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
+#include "tests/fuzz/song_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> file(data, data + size);
@@ -31,25 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(!error.empty() && song.events.empty());
         return 0;
     }
-    double previous = 0.0;
-    for (const MidiEvent& event : song.events) {
-        require(std::isfinite(event.seconds) && event.seconds >= previous);
-        require(event.bytes[0] >= 0x80 && event.bytes[0] < 0xF0 && (event.size == 2 || event.size == 3));
-        previous = event.seconds;
-    }
-    require(std::isfinite(song.lengthSeconds) && song.lengthSeconds >= previous);
-
-    BlockSchedule schedule(song, 44100.0);
-    size_t delivered = 0;
-    for (int block = 0; block < kMaxBlocks && schedule.position() < schedule.songFrames(); ++block) {
-        const int32_t frames = kBlockSizes[block % std::size(kBlockSizes)];
-        for (const BlockEvent& event : schedule.nextBlock(frames)) {
-            require(event.deltaFrames >= 0 && event.deltaFrames < frames);
-            ++delivered;
-        }
-    }
-    require(delivered <= song.events.size());
-    if (schedule.position() >= schedule.songFrames())
-        require(schedule.allEventsDelivered() && delivered == song.events.size());
+    require(song.damage.empty());
+    checkSong(song);
     return 0;
 }

@@ -10,7 +10,7 @@ exports=$(nm -D --defined-only "$module" | awk '{print $3}')
 needed=$(objdump -p "$module" | awk '/NEEDED/ {print $2}' | sort | tr '\n' ' ')
 for library in $needed; do
   case $library in
-    libX11.so.6|libstdc++.so.6|libm.so.6|libgcc_s.so.1|libc.so.6) ;;
+    libX11.so.6|libXau.so.6|libstdc++.so.6|libm.so.6|libgcc_s.so.1|libc.so.6) ;;
     *) echo "FAIL: $module needs $library"; exit 1 ;;
   esac
 done

@@ -9,13 +9,22 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <latch>
 #include <malloc.h>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "editor/control_values.h"
@@ -164,6 +173,33 @@ std::vector<uint8_t> readSourceFile(const char* relative) {
     std::ifstream in(std::string(VORZLE_SOURCE_DIR) + "/" + relative, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// A server that takes connections and never answers: a local socket (in the
+// abstract namespace Xlib tries first) or a TCP port, on a display of its own.
+int silentServer(bool local, std::string& display) {
+    const int fd = socket(local ? AF_UNIX : AF_INET, SOCK_STREAM, 0);
+    if (local) {
+        for (int number = 300; number < 400 && display.empty(); ++number) {
+            sockaddr_un address = {AF_UNIX, {}};
+            const std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
+            std::memcpy(address.sun_path + 1, path.data(), path.size());
+            if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(sa_family_t) + 1 + path.size()) == 0)
+                display = ":" + std::to_string(number);
+        }
+    } else {   // any free port from 6000 up is display (port - 6000)
+        sockaddr_in address = {AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t size = sizeof address;
+        if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+            display = "127.0.0.1:" + std::to_string(ntohs(address.sin_port) - 6000);
+    }
+    listen(fd, 8);
+    return fd;
+}
+
+// The host's own error handler: it counts what reaches it.
+int hostErrors = 0;
+int countHostError(Display*, XErrorEvent*) { return ++hostErrors, 0; }
 
 }  // namespace
 
@@ -414,5 +450,87 @@ TEST_F(X11Host, TheShippedModuleShowsThePanelAcrossReloads) {
         moveTo(-40, -30);
         instance->dispatch(effEditClose);
         instance->close();
+    }
+}
+
+// What careless hosts and broken displays do to the panel. The host has an
+// error handler of its own; none of the panel's X errors may reach it, and
+// it stays installed, the same, through every call.
+TEST_F(X11Host, CarelessHostsAndBrokenDisplays) {
+    const std::vector<std::pair<const char*, std::function<void()>>> scenarios = {
+        {"the host destroys its window (flushed, not synced) before idle", [&] {
+             auto plugin = makePlugin();
+             for (int round = 0; round < 20; ++round) {
+                 const Window host = newHostWindow();
+                 ASSERT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
+                 idle(*plugin, 1);
+                 moveTo(33 + 20, 114 + 20);   // hovering a knob: the panel asks where the pointer is
+                 XDestroyWindow(display, host);
+                 hostWindows.pop_back();
+                 XFlush(display);
+                 for (int i = 0; i < 3; ++i) dispatch(*plugin, effEditIdle);
+                 plugin->setParameter(Param::Cutoff, round / 20.0f);
+                 dispatch(*plugin, effEditIdle);
+                 dispatch(*plugin, effEditClose);
+             }
+             ASSERT_NE(openPanel(*plugin), 0u);   // only that panel fell silent
+             dispatch(*plugin, effEditClose);
+         }},
+        {"two panels open at once on two threads, then the module is unloaded", [&] {
+             std::string error;
+             {
+                 PluginModule module;
+                 ASSERT_TRUE(module.load(defaultPluginPath(), error)) << error;
+                 std::unique_ptr<PluginInstance> instances[2] = {PluginInstance::create(module.entry(), error),
+                                                                 PluginInstance::create(module.entry(), error)};
+                 const Window hosts[2] = {newHostWindow(), newHostWindow(kHostX, kHostY + 100)};
+                 for (int round = 0; round < 30; ++round) {
+                     std::latch start(2);
+                     auto session = [&](int i) {
+                         start.arrive_and_wait();
+                         EXPECT_EQ(instances[i]->dispatch(effEditOpen, 0, 0, asParent(hosts[i])), 1);
+                         instances[i]->dispatch(effEditIdle);
+                         instances[i]->dispatch(effEditClose);
+                     };
+                     std::jthread other(session, 0);
+                     session(1);
+                 }
+                 for (auto& instance : instances) instance->close();
+             }
+             std::ifstream maps("/proc/self/maps");
+             const std::string mapped(std::istreambuf_iterator<char>(maps), {});
+             ASSERT_EQ(mapped.find(defaultPluginPath()), std::string::npos) << "the module stays loaded: nothing tested";
+         }},
+        {"a display that never answers, on a local socket and on TCP", [&] {
+             auto plugin = makePlugin();
+             const Window host = newHostWindow();
+             const std::string ours = DisplayString(display);
+             for (const bool local : {true, false}) {
+                 std::string silent;
+                 const int server = silentServer(local, silent);
+                 ASSERT_FALSE(silent.empty());
+                 setenv("DISPLAY", silent.c_str(), 1);
+                 const auto began = std::chrono::steady_clock::now();
+                 EXPECT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 0) << silent;
+                 EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(2)) << silent;
+                 setenv("DISPLAY", ours.c_str(), 1);
+                 close(server);
+             }
+             EXPECT_EQ(dispatch(*plugin, effEditOpen, asParent(host)), 1);
+             dispatch(*plugin, effEditClose);
+         }},
+    };
+    for (const auto& [what, run] : scenarios) {
+        SCOPED_TRACE(what);
+        hostErrors = 0;
+        const XErrorHandler before = XSetErrorHandler(countHostError);
+        run();
+        XSync(display, False);
+        EXPECT_EQ(hostErrors, 0);
+        // An error of the host's own reaches the host's handler, and only it.
+        XMapWindow(display, 0);
+        XSync(display, False);
+        EXPECT_EQ(hostErrors, 1);
+        EXPECT_EQ(XSetErrorHandler(before), countHostError);
     }
 }
