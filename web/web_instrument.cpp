@@ -1,0 +1,44 @@
+#include "web/web_instrument.h"
+
+#include "programs/parameter_display.h"
+#include "programs/parameter_table.h"
+
+// The plug-in's construction order: rate, factory bank, program 0 with every
+// table due, silence.
+WebInstrument::WebInstrument() {
+    engine.setSampleRate(44100.0f);
+    if (!bank.allocationFailed()) bank.loadFactoryBank();
+    bank.curProgram = 0;
+    bank.markAllDirty();
+    engine.reset();
+}
+
+bool WebInstrument::ready() const { return !bank.allocationFailed() && engine.buffersPresent(); }
+
+void WebInstrument::setSampleRate(float rate) { engine.setSampleRate(rate); }
+
+void WebInstrument::selectProgram(int32_t program) { engine.selectProgram(program); }
+
+int32_t WebInstrument::currentProgram() { return bank.currentProgramIndex(); }
+
+void WebInstrument::midi(uint8_t status, uint8_t data1, uint8_t data2) {
+    const uint8_t bytes[3] = {status, data1, data2};
+    Engine::MidiDelivery delivery(engine);
+    delivery.add(bytes);
+}
+
+void WebInstrument::render(int32_t frames) {
+    if (frames < 1 || frames > kMaxBlockFrames) return;
+    engine.render(left, right, frames, true);
+}
+
+float WebInstrument::parameterValue(int32_t index) { return bank.readParameter(index); }
+
+void WebInstrument::setParameterFromPanel(int32_t index, float value) { bank.storeParameter(index, value); }
+
+void WebInstrument::parameterDisplay(int32_t index, char* text) {
+    if (!text) return;
+    text[0] = '\0';
+    if (!bank.programs || index < 0 || index >= kNumParameters) return;
+    formatParameterDisplay(index, bank.readParameter(index), engine.sampleRate(), text);
+}

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+
+#include "editor/panel_client.h"
+#include "engine/engine.h"
+#include "programs/program_bank.h"
+
+// The instrument as the page holds it: one bank, one engine, set up the way
+// the plug-in sets itself up for a host (factory bank, program 0, the rate
+// the device runs at), so that the same MIDI gives the same samples. The
+// panel reads and writes the same bank through PanelClient.
+class WebInstrument : public PanelClient {
+public:
+    static constexpr int32_t kMaxBlockFrames = 8192;
+
+    WebInstrument();
+    WebInstrument(const WebInstrument&) = delete;
+    WebInstrument& operator=(const WebInstrument&) = delete;
+
+    // False when the bank or the engine's buffers could not be allocated.
+    bool ready() const;
+    // As a host's effSetSampleRate: tables rebuilt, every voice silenced.
+    void setSampleRate(float rate);
+    // As the plug-in's program selection (a host's effSetProgram or MIDI).
+    void selectProgram(int32_t program);
+    int32_t currentProgram();
+    // One MIDI message delivered as a host delivers it before a block.
+    void midi(uint8_t status, uint8_t data1, uint8_t data2);
+    // frames (1..kMaxBlockFrames) into left and right, replacing them.
+    void render(int32_t frames);
+    // Silences every voice and empties the delay lines.
+    void reset() { engine.reset(); }
+
+    float parameterValue(int32_t index) override;
+    void setParameterFromPanel(int32_t index, float value) override;
+    void parameterDisplay(int32_t index, char* text) override;
+
+    ProgramBank bank;
+    Engine engine{bank};
+    float left[kMaxBlockFrames] = {};
+    float right[kMaxBlockFrames] = {};
+};
