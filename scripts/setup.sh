@@ -9,7 +9,7 @@
 # its Wine-side VST server as a third-party host for the Windows DLL (only the
 # i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms), and for the
 # web page emscripten, Chromium, Node.js and the pinned puppeteer-core that
-# drives the browser in its test (npm ci from web/test's lock file). Safe to
+# drives the browser in its test (npm ci from tests/web/package-lock.json). Safe to
 # run again: it skips apt and npm when everything is there.
 set -euo pipefail
 
@@ -43,7 +43,7 @@ fi
 if ! command -v npm >/dev/null 2>&1; then
   as_root apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends nodejs npm >/dev/null
 fi
-web_test="$(cd "$(dirname "$0")/.." && pwd)/web/test"
+web_test="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
 if ! cmp -s "$web_test/package-lock.json" "$web_test/node_modules/.installed-lock.json"; then
   (cd "$web_test" && npm ci --no-audit --no-fund --loglevel=error &&
    cp package-lock.json node_modules/.installed-lock.json)

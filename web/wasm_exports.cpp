@@ -12,6 +12,7 @@
 #include "editor/panel_painter.h"
 #include "engine/program_listener.h"
 #include "programs/parameter_table.h"
+#include "web/bank_file.h"
 #include "web/panel_view.h"
 #include "web/song_player.h"
 #include "web/web_instrument.h"
@@ -33,6 +34,7 @@ SongPlayer* player = nullptr;
 PanelView* panel = nullptr;
 std::vector<uint8_t> incoming;   // file bytes the page writes before a load
 std::string message;             // the last error, or a display text
+std::vector<uint8_t> bankBytes;  // the last bank written
 int32_t knobCount = 0;
 
 }  // namespace
@@ -118,9 +120,22 @@ VZ_EXPORT(vz_song_play) int vz_song_play(int frames) {
 }
 VZ_EXPORT(vz_song_left) float* vz_song_left() { return songLeft; }
 VZ_EXPORT(vz_song_right) float* vz_song_right() { return songRight; }
+VZ_EXPORT(vz_song_length) double vz_song_length() { return static_cast<double>(player->songFrames()); }
 VZ_EXPORT(vz_song_finished) int vz_song_finished() { return player->finished(); }
 VZ_EXPORT(vz_song_stop) void vz_song_stop() { player->load({}, 44100.0, message); }
 VZ_EXPORT(vz_song_frames) double vz_song_frames() { return static_cast<double>(player->framesPlayed()); }
+
+// The bank as a .fxb file: written to vz_bank_data (vz_bank_size bytes), or
+// read from the buffer (0 with vz_message's reason).
+VZ_EXPORT(vz_bank_save) int vz_bank_save() {
+    bankBytes = bank_file::write(instrument->bank);
+    return static_cast<int>(bankBytes.size());
+}
+VZ_EXPORT(vz_bank_data) const uint8_t* vz_bank_data() { return bankBytes.data(); }
+VZ_EXPORT(vz_bank_load) int vz_bank_load() {
+    message.clear();
+    return bank_file::read(incoming, instrument->engine, message);
+}
 
 // ---------------------------------------------------------------- panel
 VZ_EXPORT(vz_panel_paint) const uint8_t* vz_panel_paint(int readoutVisible, int x, int y, int parameter, int scale) {
