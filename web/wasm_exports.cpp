@@ -66,6 +66,14 @@ VZ_EXPORT(vz_render) void vz_render(int frames) { instrument->render(frames); }
 VZ_EXPORT(vz_left) float* vz_left() { return instrument->left; }
 VZ_EXPORT(vz_right) float* vz_right() { return instrument->right; }
 VZ_EXPORT(vz_lanes) void vz_lanes(int on) { instrument->engine.lanes = on != 0; }
+VZ_EXPORT(vz_take_due_tables) int vz_take_due_tables() { return instrument->takeDueTables(); }
+VZ_EXPORT(vz_build_table) const float* vz_build_table(int i) { return instrument->buildTable(i); }
+VZ_EXPORT(vz_table_length) int vz_table_length() { return instrument->engine.tableLength; }
+// Table i from the buffer (vz_table_length floats) into the engine.
+VZ_EXPORT(vz_adopt_table) int vz_adopt_table(int i) {
+    return instrument->adoptTable(i, reinterpret_cast<const float*>(incoming.data()),
+                                  static_cast<int32_t>(incoming.size() / sizeof(float)));
+}
 VZ_EXPORT(vz_take_changed) int vz_take_changed() {
     const bool was = changed.raised;
     changed.raised = false;

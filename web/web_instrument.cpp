@@ -1,5 +1,7 @@
 #include "web/web_instrument.h"
 
+#include <algorithm>
+
 #include "programs/parameter_display.h"
 #include "programs/parameter_table.h"
 
@@ -30,6 +32,21 @@ void WebInstrument::midi(uint8_t status, uint8_t data1, uint8_t data2) {
 void WebInstrument::render(int32_t frames) {
     if (frames < 1 || frames > kMaxBlockFrames) return;
     engine.render(left, right, frames, true);
+}
+
+const float* WebInstrument::buildTable(int32_t i) {
+    if (i < 0 || i >= Engine::kNumWavetables) return nullptr;
+    engine.buildWavetable(i);
+    return engine.wavetables[i];
+}
+
+bool WebInstrument::adoptTable(int32_t i, const float* table, int32_t length) {
+    if (i < 0 || i >= Engine::kNumWavetables || !table || !engine.wavetables[i] || length != engine.tableLength)
+        return false;
+    std::copy_n(table, length, engine.wavetables[i]);
+    const uint8_t stillDue = bank.takeDirtyFlags() & ~(1u << i);
+    if (stillDue) bank.dirtyFlags.fetch_or(stillDue);
+    return true;
 }
 
 float WebInstrument::parameterValue(int32_t index) { return bank.readParameter(index); }

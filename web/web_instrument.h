@@ -31,6 +31,19 @@ public:
     // Silences every voice and empties the delay lines.
     void reset() { engine.reset(); }
 
+    // Wavetables handed over between two instances on the same program and
+    // rate: the page's instance builds what a change made due (a program, a
+    // shape knob) on the page's thread, and the audio thread's instance
+    // adopts the tables instead of rebuilding them inside an audio block.
+    // The tables are the same floats either way.
+    // Bits 1, 2, 4: the tables made due since the last take.
+    uint8_t takeDueTables() { return bank.takeDirtyFlags() & 7; }
+    // Table i as the current program makes it, tableLength floats.
+    const float* buildTable(int32_t i);
+    // Takes table i and clears its due bit; false (the table left due) when
+    // its length does not match this instance's rate.
+    bool adoptTable(int32_t i, const float* table, int32_t length);
+
     float parameterValue(int32_t index) override;
     void setParameterFromPanel(int32_t index, float value) override;
     void parameterDisplay(int32_t index, char* text) override;

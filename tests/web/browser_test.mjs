@@ -125,6 +125,48 @@ check('offline render of the demo equals vorzle-render (44.1 and 48 kHz)', async
   return true;
 });
 
+// A program change, then a shape knob (Osc2Sine): once rebuilt in the render,
+// once with the tables built by a third instance and adopted.
+check('wavetables built on the page and adopted by the audio thread sound as ones rebuilt in the render', async () =>
+  page.evaluate(() => {
+    const make = () => {
+      const vz = new WebAssembly.Instance(window.vorzle.module, { wasi_snapshot_preview1: { proc_exit() {} } }).exports;
+      vz._initialize();
+      vz.vz_create();
+      vz.vz_set_sample_rate(48000);
+      vz.vz_take_due_tables();
+      return vz;
+    };
+    const changes = [(vz) => vz.vz_select_program(9), (vz) => vz.vz_set_parameter(26, 0.3)];
+    const play = (vz, change) => {
+      const out = [];
+      vz.vz_midi(0x90, 60, 100);
+      for (let block = 0; block < 64; ++block) {
+        if (block % 20 === 0 && block > 0 && block <= 40) change(vz, changes[block / 20 - 1]);
+        vz.vz_render(128);
+        out.push(...new Float32Array(vz.memory.buffer, vz.vz_left(), 128));
+        if (block === 20) vz.vz_midi(0x90, 64, 90);
+      }
+      return out;
+    };
+    const page = make();
+    let adopted = 0;
+    const a = play(make(), (vz, c) => c(vz));
+    const b = play(make(), (vz, c) => {
+      c(page);
+      c(vz);
+      const due = page.vz_take_due_tables(), length = page.vz_table_length();
+      for (let i = 0; i < 3; ++i) {
+        if (!(due & (1 << i))) continue;
+        const table = new Uint8Array(page.memory.buffer, page.vz_build_table(i), length * 4);
+        new Uint8Array(vz.memory.buffer, vz.vz_buffer(length * 4), length * 4).set(table);
+        adopted += vz.vz_adopt_table(i);
+      }
+    });
+    const differing = a.filter((x, i) => !Object.is(x, b[i])).length;
+    return (adopted === 4 && differing === 0 && a.some((x) => x !== 0)) || `${adopted} tables adopted, ${differing} samples differ`;
+  }));
+
 const panelPrograms = [0, 9, 40, 77];
 check(`panel canvas equals the desktop panel (programs ${panelPrograms.join(', ')})`, async () => {
   const desktop = execFileSync(desktopPanel, panelPrograms.map(String), { maxBuffer: 1 << 26 });

@@ -60,6 +60,7 @@ function fromWorklet(m) {
     // MIDI changed the program or its values: the panel follows.
     if (m.program !== vz.vz_program()) vz.vz_select_program(m.program);
     m.values.forEach((v, i) => vz.vz_set_parameter(i, v));
+    vz.vz_take_due_tables();   // the worklet built its own
     $('programs').value = String(m.program);
     paint();
     remember();
@@ -90,9 +91,20 @@ function paint() {
   updateOverlay();
 }
 
+// The wavetables a change made due, built on this thread for the worklet to
+// adopt, so that no audio block carries a rebuild (the same floats as one).
+function dueTables() {
+  const bits = vz.vz_take_due_tables(), length = vz.vz_table_length(), tables = [];
+  for (let i = 0; i < 3; ++i) {
+    if (node && bits & (1 << i))
+      tables.push({ index: i, data: new Float32Array(vz.memory.buffer, vz.vz_build_table(i), length).slice() });
+  }
+  return tables;
+}
+
 function setParameter(index, value) {
   vz.vz_set_parameter(index, value);
-  send({ type: 'parameter', index, value: vz.vz_parameter(index) });
+  send({ type: 'parameter', index, value: vz.vz_parameter(index), tables: dueTables() });
   paint();
   remember();
 }
@@ -221,7 +233,7 @@ function fillPrograms() {
 
 function selectProgram(p) {
   vz.vz_select_program(p);
-  send({ type: 'program', index: p });
+  send({ type: 'program', index: p, tables: dueTables() });
   $('programs').value = String(p);
   paint();
   remember();
@@ -460,7 +472,9 @@ async function connectMidi() {
           const [s, d1, d2] = e.data;
           if (s < 0x80 || s >= 0xF0) return;   // system messages are not the instrument's
           await startSound();
-          midi(s, d1 ?? 0, d2 ?? 0);
+          // A program change as the engine takes it, its tables built here.
+          if ((s & 0xF0) === 0xC0) selectProgram(Math.min(d1, 127));
+          else midi(s, d1 ?? 0, d2 ?? 0);
         };
       }
     };
@@ -492,4 +506,4 @@ function level() {
   analyser.getFloatTimeDomainData(samples);
   return Math.sqrt(samples.reduce((sum, x) => sum + x * x, 0) / samples.length);
 }
-window.vorzle = { vz, renderSong, level, startSound };
+window.vorzle = { vz, module, renderSong, level, startSound };

@@ -18,10 +18,16 @@ class VorzleProcessor extends AudioWorkletProcessor {
     this.port.onmessage = (e) => this.receive(e.data);
   }
 
-  load(bytes, loader) {
-    const data = new Uint8Array(bytes);
+  load(bytes, loader, argument = sampleRate) {
+    const data = bytes instanceof Float32Array ? new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength)
+      : new Uint8Array(bytes);
     new Uint8Array(this.vz.memory.buffer, this.vz.vz_buffer(data.length), data.length).set(data);
-    return this.vz[loader](sampleRate);
+    return this.vz[loader](argument);
+  }
+
+  // Tables the page built for the change just made: no rebuild in the next block.
+  adopt(tables) {
+    for (const { index, data } of tables ?? []) this.load(data, 'vz_adopt_table', index);
   }
 
   startSong(bytes) {
@@ -31,8 +37,8 @@ class VorzleProcessor extends AudioWorkletProcessor {
   receive(m) {
     switch (m.type) {
       case 'midi': this.vz.vz_midi(m.data[0], m.data[1] ?? 0, m.data[2] ?? 0); break;
-      case 'parameter': this.vz.vz_set_parameter(m.index, m.value); break;
-      case 'program': this.vz.vz_select_program(m.index); break;
+      case 'parameter': this.vz.vz_set_parameter(m.index, m.value); this.adopt(m.tables); break;
+      case 'program': this.vz.vz_select_program(m.index); this.adopt(m.tables); break;
       case 'bank': this.load(m.bytes, 'vz_bank_load'); break;
       case 'song': this.startSong(m.bytes); break;
       case 'stop': this.song = false; this.vz.vz_reset(); break;
