@@ -113,16 +113,25 @@ const noteFile = Buffer.from('4d546864000000060000000101e04d54726b0000000d00903c
 const checks = [];
 const check = (name, fn) => checks.push({ name, fn });
 
-check('loads in under a second', async () => loadMs < 1000 || `took ${loadMs} ms`);
+console.log(`page loaded and ready in ${loadMs} ms (a figure, not a check)`);
 
-check('offline render of the demo equals vorzle-render (44.1 and 48 kHz)', async () => {
+// 44.1 kHz through the page's own button and download, 48 kHz through the same render call.
+check('"Render to WAV" of the demo gives vorzle-render\'s samples (44.1 and 48 kHz)', async () => {
   const demo = join(source, 'examples/demo.mid');
-  for (const rate of [44100, 48000]) {
-    const want = nativeRender(demo, rate), got = await pageRender(readFileSync(demo), rate);
-    if (want.frames !== got.frames || want.hash !== got.hash)
-      return `${rate} Hz: page ${got.frames} frames ${got.hash.slice(0, 12)}, native ${want.frames} frames ${want.hash.slice(0, 12)}`;
-  }
-  return true;
+  await (await page.$('#song-file')).uploadFile(demo);
+  await page.waitForFunction(() => !document.getElementById('render').disabled, { timeout: 5000 });
+  await page.click('#render');
+  let wav = null;
+  for (let i = 0; i < 200 && !wav; ++i) { await sleep(100); wav = readdirSync(work).find((f) => f === 'demo.wav'); }
+  if (!wav) return 'no WAV downloaded';
+  await sleep(200);
+  const downloaded = wavSamples(join(work, wav));
+  const want44 = nativeRender(demo, 44100);
+  if (downloaded.length / 8 !== want44.frames || digest(downloaded) !== want44.hash)
+    return `44.1 kHz: the page's WAV has ${downloaded.length / 8} frames, native ${want44.frames}, samples differ`;
+  const want = nativeRender(demo, 48000), got = await pageRender(readFileSync(demo), 48000);
+  return (want.frames === got.frames && want.hash === got.hash) ||
+    `48 kHz: page ${got.frames} frames ${got.hash.slice(0, 12)}, native ${want.frames} frames ${want.hash.slice(0, 12)}`;
 });
 
 // A program change, then a shape knob (Osc2Sine): once rebuilt in the render,
@@ -290,6 +299,13 @@ check('a bank downloaded and opened again restores the edited sound, and edits s
   if (render.hash !== editedRender.hash) return 'the reopened bank sounds different';
   if (!/damaged|cut short/.test(refused)) return `a damaged bank gave "${refused}"`;
   return kept === editedValue || `after a reload cutoff is ${kept}`;
+});
+
+// Last but one: the song's own controllers and program changes edit the bank.
+check('the opened MIDI file plays live', async () => {
+  await (await page.$('#song-file')).uploadFile(join(source, 'examples/demo.mid'));
+  await page.waitForFunction(() => !document.getElementById('play').disabled, { timeout: 5000 });
+  return (await sounds(() => page.click('#play'), () => page.click('#stop'))) || 'silent';
 });
 
 check('no console errors and no requests outside the folder', async () => problems.length === 0 || problems.join('; '));
