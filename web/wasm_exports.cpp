@@ -65,7 +65,6 @@ VZ_EXPORT(vz_midi) void vz_midi(int status, int data1, int data2) {
 VZ_EXPORT(vz_render) void vz_render(int frames) { instrument->render(frames); }
 VZ_EXPORT(vz_left) float* vz_left() { return instrument->left; }
 VZ_EXPORT(vz_right) float* vz_right() { return instrument->right; }
-VZ_EXPORT(vz_lanes) void vz_lanes(int on) { instrument->engine.lanes = on != 0; }
 VZ_EXPORT(vz_take_due_tables) int vz_take_due_tables() { return instrument->takeDueTables(); }
 VZ_EXPORT(vz_build_table) const float* vz_build_table(int i) { return instrument->buildTable(i); }
 VZ_EXPORT(vz_table_length) int vz_table_length() { return instrument->engine.tableLength; }

@@ -157,6 +157,11 @@ function hover(p) {
   }
 }
 
+// "Osc2Width" as a screen reader should say it: "Oscillator 2 width".
+const spokenName = (name) => name
+  .replace(/^Osc(\d)/, 'Oscillator $1 ').replace(/^Amp/, 'Amplitude ').replace(/^Lfo/, 'LFO ')
+  .replace(/([a-z])([A-Z])/g, '$1 $2').replace(/ (\w)/g, (m) => m.toLowerCase()).replace(/\s+/g, ' ').trim();
+
 // Screen readers and the keyboard reach the controls through an overlay of
 // sliders and switches over the canvas.
 const overlay = [];
@@ -165,7 +170,7 @@ for (const c of controls) {
   const el = document.createElement('div');
   el.tabIndex = 0;
   el.setAttribute('role', c.kind === KIND.button ? 'switch' : 'slider');
-  el.setAttribute('aria-label', text(vz.vz_parameter_name(c.id)));
+  el.setAttribute('aria-label', spokenName(text(vz.vz_parameter_name(c.id))));
   Object.assign(el.style, { left: `${c.x}px`, top: `${c.y}px`, width: `${c.width}px`, height: `${c.height}px` });
   el.dataset.parameter = c.id;
   el.addEventListener('keydown', (e) => controlKey(e, c));
@@ -435,7 +440,7 @@ const KEY_NOTES = {};
   .forEach((code, i) => { KEY_NOTES[code] = i; });
 ['KeyQ', 'Digit2', 'KeyW', 'Digit3', 'KeyE', 'KeyR', 'Digit5', 'KeyT', 'Digit6', 'KeyY', 'Digit7', 'KeyU', 'KeyI',
   'Digit9', 'KeyO', 'Digit0', 'KeyP'].forEach((code, i) => { KEY_NOTES[code] = 12 + i; });
-const typing = (e) => e.target.closest?.('input, select, [role="slider"], [role="switch"]') || e.ctrlKey || e.metaKey || e.altKey;
+const typing = (e) => e.target.closest?.('input:not([type="range"]), select, textarea') || e.ctrlKey || e.metaKey || e.altKey;
 
 function shiftOctave(by) {
   octave = Math.max(-4, Math.min(4, octave + by));
