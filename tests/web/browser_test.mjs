@@ -115,6 +115,16 @@ const check = (name, fn) => checks.push({ name, fn });
 
 console.log(`page loaded and ready in ${loadMs} ms (a figure, not a check)`);
 
+check('a file that is not MIDI is refused with its reason, and nothing is loaded', async () => {
+  writeFileSync(join(work, 'notes.mid'), 'these are not notes');
+  await (await page.$('#song-file')).uploadFile(join(work, 'notes.mid'));
+  await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('notes.mid'), { timeout: 3000 })
+    .catch(() => {});
+  const [message, playable] = await page.evaluate(() =>
+    [document.getElementById('status').textContent, !document.getElementById('play').disabled]);
+  return (/^notes\.mid: \S/.test(message) && !playable) || `status "${message}", play ${playable ? 'enabled' : 'disabled'}`;
+});
+
 // 44.1 kHz through the page's own button and download, 48 kHz through the same render call.
 check('"Render to WAV" of the demo gives vorzle-render\'s samples (44.1 and 48 kHz)', async () => {
   const demo = join(source, 'examples/demo.mid');
