@@ -17,6 +17,10 @@ bool SongPlayer::load(const std::vector<uint8_t>& file, double sampleRate, std::
     MidiSong song;
     if (!parseMidiFile(file, song, error, MidiDamagePolicy::PlayReadablePart)) return false;
     damage_ = song.damage;
+    programs_.clear();
+    for (const MidiEvent& e : song.events)
+        if ((e.bytes[0] & 0xF0) == 0xC0 && std::find(programs_.begin(), programs_.end(), e.bytes[1]) == programs_.end())
+            programs_.push_back(e.bytes[1]);
     schedule_ = std::make_unique<BlockSchedule>(song, sampleRate);
     limit_ = schedule_->songFrames() + static_cast<int64_t>(std::llround(kMaxTailSeconds * sampleRate));
     quietNeeded_ = static_cast<int64_t>(std::llround(kSilenceSeconds * sampleRate));

@@ -31,6 +31,8 @@ public:
     // Frames played so far, and the length of the render once its tail has ended.
     int64_t framesPlayed() const { return played_; }
     std::string damage() const { return damage_; }
+    // The programs the song's program changes select, each once.
+    const std::vector<int32_t>& programs() const { return programs_; }
 
 private:
     bool renderNextBlock(WebInstrument& instrument);
@@ -43,6 +45,7 @@ private:
     int64_t played_ = 0;
     bool finished_ = true;
     std::string damage_;
+    std::vector<int32_t> programs_;
     // The block being handed out.
     int32_t blockFrames_ = 0;
     int32_t blockRead_ = 0;

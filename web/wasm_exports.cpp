@@ -73,6 +73,12 @@ VZ_EXPORT(vz_adopt_table) int vz_adopt_table(int i) {
     return instrument->adoptTable(i, reinterpret_cast<const float*>(incoming.data()),
                                   static_cast<int32_t>(incoming.size() / sizeof(float)));
 }
+// Table i of program (vz_table_length floats in the buffer), for a song's
+// program changes; loading a bank or a new song drops them.
+VZ_EXPORT(vz_prepare_table) void vz_prepare_table(int program, int i) {
+    instrument->prepareTable(program, i, reinterpret_cast<const float*>(incoming.data()),
+                             static_cast<int32_t>(incoming.size() / sizeof(float)));
+}
 VZ_EXPORT(vz_take_changed) int vz_take_changed() {
     const bool was = changed.raised;
     changed.raised = false;
@@ -112,6 +118,7 @@ VZ_EXPORT(vz_message) const char* vz_message() { return message.c_str(); }
 // The song in the buffer, from its start, at rate; 0 with vz_message's reason.
 VZ_EXPORT(vz_song_load) int vz_song_load(float rate) {
     message.clear();
+    instrument->forgetPreparedTables();
     if (!player->load(incoming, rate, message)) return 0;
     message = player->damage();
     return 1;
@@ -127,6 +134,10 @@ VZ_EXPORT(vz_song_play) int vz_song_play(int frames) {
 }
 VZ_EXPORT(vz_song_left) float* vz_song_left() { return songLeft; }
 VZ_EXPORT(vz_song_right) float* vz_song_right() { return songRight; }
+VZ_EXPORT(vz_song_program_count) int vz_song_program_count() { return static_cast<int>(player->programs().size()); }
+VZ_EXPORT(vz_song_program) int vz_song_program(int i) {
+    return i >= 0 && i < vz_song_program_count() ? player->programs()[static_cast<size_t>(i)] : -1;
+}
 VZ_EXPORT(vz_song_length) double vz_song_length() { return static_cast<double>(player->songFrames()); }
 VZ_EXPORT(vz_song_finished) int vz_song_finished() { return player->finished(); }
 VZ_EXPORT(vz_song_stop) void vz_song_stop() { player->load({}, 44100.0, message); }
@@ -141,6 +152,7 @@ VZ_EXPORT(vz_bank_save) int vz_bank_save() {
 VZ_EXPORT(vz_bank_data) const uint8_t* vz_bank_data() { return bankBytes.data(); }
 VZ_EXPORT(vz_bank_load) int vz_bank_load() {
     message.clear();
+    instrument->forgetPreparedTables();
     return bank_file::read(incoming, instrument->engine, message);
 }
 

@@ -1,6 +1,7 @@
 #include "web/web_instrument.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "programs/parameter_display.h"
 #include "programs/parameter_table.h"
@@ -25,8 +26,28 @@ int32_t WebInstrument::currentProgram() { return bank.currentProgramIndex(); }
 
 void WebInstrument::midi(uint8_t status, uint8_t data1, uint8_t data2) {
     const uint8_t bytes[3] = {status, data1, data2};
-    Engine::MidiDelivery delivery(engine);
-    delivery.add(bytes);
+    {
+        Engine::MidiDelivery delivery(engine);
+        delivery.add(bytes);
+    }
+    if ((status & 0xF0) == 0xC0) adoptPreparedTables();
+}
+
+void WebInstrument::prepareTable(int32_t program, int32_t i, const float* table, int32_t length) {
+    if (program < 0 || program >= ProgramBank::kNumPrograms || i < 0 || i >= Engine::kNumWavetables || !bank.programs)
+        return;
+    auto entry = std::find_if(prepared.begin(), prepared.end(), [&](const PreparedTables& p) { return p.program == program; });
+    if (entry == prepared.end()) entry = prepared.insert(prepared.end(), PreparedTables{program, bank.programs[program], {}});
+    entry->tables[i].assign(table, table + length);
+}
+
+void WebInstrument::adoptPreparedTables() {
+    const int32_t program = bank.currentProgramIndex();
+    for (const PreparedTables& p : prepared) {
+        if (p.program != program || std::memcmp(&p.record, &bank.programs[program], sizeof p.record) != 0) continue;
+        for (int32_t i = 0; i < Engine::kNumWavetables; ++i)
+            adoptTable(i, p.tables[i].data(), static_cast<int32_t>(p.tables[i].size()));
+    }
 }
 
 void WebInstrument::render(int32_t frames) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "editor/panel_client.h"
 #include "engine/engine.h"
@@ -43,11 +44,24 @@ public:
     // Takes table i and clears its due bit; false (the table left due) when
     // its length does not match this instance's rate.
     bool adoptTable(int32_t i, const float* table, int32_t length);
+    // Tables of another program, built ahead for the program changes of a
+    // song: a program change that selects it adopts them while the program
+    // is still as it was when they came (otherwise the render rebuilds).
+    void prepareTable(int32_t program, int32_t i, const float* table, int32_t length);
+    void forgetPreparedTables() { prepared.clear(); }
 
     float parameterValue(int32_t index) override;
     void setParameterFromPanel(int32_t index, float value) override;
     void parameterDisplay(int32_t index, char* text) override;
 
+    struct PreparedTables {
+        int32_t program;
+        ProgramRecord record;   // the program when the tables came
+        std::vector<float> tables[Engine::kNumWavetables];
+    };
+    void adoptPreparedTables();
+
+    std::vector<PreparedTables> prepared;
     ProgramBank bank;
     Engine engine{bank};
     float left[kMaxBlockFrames] = {};

@@ -32,10 +32,27 @@ let context = null, node = null, analyser = null;
 const send = (message) => node?.port.postMessage(message);
 const midi = (status, data1 = 0, data2 = 0) => send({ type: 'midi', data: [status, data1, data2] });
 
+// The tables of the programs a song changes to (the song just loaded here),
+// built on this thread so that its program changes need no rebuild in the
+// worklet either.
+function songTables() {
+  const current = vz.vz_program(), length = vz.vz_table_length(), prepared = [];
+  for (let k = 0; k < vz.vz_song_program_count(); ++k) {
+    const program = vz.vz_song_program(k);
+    vz.vz_select_program(program);
+    const tables = [0, 1, 2].map((i) => new Float32Array(vz.memory.buffer, vz.vz_build_table(i), length).slice());
+    prepared.push({ program, tables });
+  }
+  vz.vz_select_program(current);
+  vz.vz_take_due_tables();
+  return prepared;
+}
+
 function workletNode(ctx, song) {
   return new AudioWorkletNode(ctx, 'vorzle', {
     numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2],
-    processorOptions: { module, bank: bankBytes(), program: vz.vz_program(), song },
+    processorOptions: { module, bank: bankBytes(), program: vz.vz_program(), song,
+      prepared: song ? songTables() : null },
   });
 }
 
@@ -318,7 +335,9 @@ drop.addEventListener('drop', (e) => {
 
 $('play').addEventListener('click', async () => {
   await startSound();
-  send({ type: 'song', bytes: song.bytes.slice().buffer });
+  writeBuffer(song.bytes);
+  vz.vz_song_load(context.sampleRate);
+  send({ type: 'song', bytes: song.bytes.slice().buffer, prepared: songTables() });
   $('stop').disabled = false;
   status(`Playing ${song.name}`);
 });

@@ -14,7 +14,7 @@ class VorzleProcessor extends AudioWorkletProcessor {
     if (o.bank) this.load(o.bank, 'vz_bank_load');
     this.vz.vz_select_program(o.program);
     this.song = false;
-    if (o.song) this.startSong(o.song);
+    if (o.song) this.startSong(o.song, o.prepared);
     this.port.onmessage = (e) => this.receive(e.data);
   }
 
@@ -30,8 +30,15 @@ class VorzleProcessor extends AudioWorkletProcessor {
     for (const { index, data } of tables ?? []) this.load(data, 'vz_adopt_table', index);
   }
 
-  startSong(bytes) {
+  // The song from its start, with the tables of the programs it changes to.
+  startSong(bytes, prepared) {
     this.song = this.load(bytes, 'vz_song_load') === 1;
+    for (const { program, tables } of prepared ?? []) {
+      tables.forEach((table, i) => {
+        new Float32Array(this.vz.memory.buffer, this.vz.vz_buffer(table.byteLength), table.length).set(table);
+        this.vz.vz_prepare_table(program, i);
+      });
+    }
   }
 
   receive(m) {
@@ -40,7 +47,7 @@ class VorzleProcessor extends AudioWorkletProcessor {
       case 'parameter': this.vz.vz_set_parameter(m.index, m.value); this.adopt(m.tables); break;
       case 'program': this.vz.vz_select_program(m.index); this.adopt(m.tables); break;
       case 'bank': this.load(m.bytes, 'vz_bank_load'); break;
-      case 'song': this.startSong(m.bytes); break;
+      case 'song': this.startSong(m.bytes, m.prepared); break;
       case 'stop': this.song = false; this.vz.vz_reset(); break;
     }
   }
