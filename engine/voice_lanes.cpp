@@ -1,6 +1,9 @@
 #include "engine/voice_lanes.h"
 
 #include <emmintrin.h>
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
 namespace {
 
@@ -41,6 +44,18 @@ struct OscillatorLanes {
     const float* table;
 };
 
+// Float to int32 toward zero, four lanes. WebAssembly's saturating
+// conversion is one instruction where emscripten emulates the SSE one lane by
+// lane; both give the same integers for every advance in int32 range, which
+// is all an oscillator steps by.
+inline __m128i truncateLanes(__m128 value) {
+#if defined(__wasm_simd128__)
+    return static_cast<__m128i>(wasm_i32x4_trunc_sat_f32x4(static_cast<v128_t>(value)));
+#else
+    return _mm_cvttps_epi32(value);
+#endif
+}
+
 // As nextOscillatorValue, lane by lane.
 inline __m128 nextOscillatorValues(OscillatorLanes& osc, int32_t tableLength) {
     const __m128i length = _mm_set1_epi32(tableLength);
@@ -57,7 +72,7 @@ inline __m128 nextOscillatorValues(OscillatorLanes& osc, int32_t tableLength) {
     }
     p = _mm_andnot_si128(_mm_cmplt_epi32(p, _mm_setzero_si128()), p);   // a negative position reads entry 0
     _mm_store_si128(reinterpret_cast<__m128i*>(index), p);
-    const __m128i whole = _mm_cvttps_epi32(osc.advance);
+    const __m128i whole = truncateLanes(osc.advance);
     osc.advance = _mm_add_ps(_mm_sub_ps(osc.advance, _mm_cvtepi32_ps(whole)), osc.inc);
     const __m128 value =
         _mm_set_ps(osc.table[index[3]], osc.table[index[2]], osc.table[index[1]], osc.table[index[0]]);

@@ -7,15 +7,18 @@
 # and recording the factory sounds (tools/sounds), clang with its sanitizer
 # and libFuzzer runtimes for the fuzz targets, and the 32-bit LMMS with
 # its Wine-side VST server as a third-party host for the Windows DLL (only the
-# i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms). Safe to
-# run again: it skips apt when everything is there.
+# i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms), and for the
+# web page emscripten, Chromium, Node.js and the pinned puppeteer-core that
+# drives the browser in its test (npm ci from tests/web/package-lock.json). Safe to
+# run again: it skips apt and npm when everything is there.
 set -euo pipefail
 
 packages=(cmake make g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine32:i386 wine64 xvfb xauth fonts-wine
           googletest libbenchmark-dev libx11-dev libxtst-dev python3 python3-pil python3-numpy fonts-dejavu-core
           amsynth sox clang-14 libclang-rt-14-dev
-          lmms:i386 lmms-vst-server:i386)
+          lmms:i386 lmms-vst-server:i386
+          emscripten chromium)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -34,4 +37,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
   as_root apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Node.js from Debian unless a newer one is already there.
+if ! command -v npm >/dev/null 2>&1; then
+  as_root apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends nodejs npm >/dev/null
+fi
+web_test="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
+if ! cmp -s "$web_test/package-lock.json" "$web_test/node_modules/.installed-lock.json"; then
+  (cd "$web_test" && npm ci --no-audit --no-fund --loglevel=error &&
+   cp package-lock.json node_modules/.installed-lock.json)
 fi

@@ -1,0 +1,23 @@
+# Writes the factory bank's categories as JavaScript for the web page:
+# each "# Category: NAME" line of the bank source starts a run of programs.
+#   cmake -DINPUT=factory_bank.txt -DOUTPUT=categories.js -P bank_categories.cmake
+file(STRINGS ${INPUT} lines)
+set(out "// Made from the factory bank's source at build time.\nexport const bankCategories = [\n")
+set(open FALSE)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^# Category: (.+)$")
+    if(open)
+      string(APPEND out "]},\n")
+    endif()
+    string(REPLACE "\"" "" name "${CMAKE_MATCH_1}")
+    string(APPEND out "  {name: \"${name}\", programs: [")
+    set(open TRUE)
+  elseif(line MATCHES "^program ([0-9]+) " AND open)
+    string(APPEND out "${CMAKE_MATCH_1}, ")
+  endif()
+endforeach()
+if(open)
+  string(APPEND out "]},\n")
+endif()
+string(APPEND out "];\n")
+file(WRITE ${OUTPUT} "${out}")

@@ -1,0 +1,286 @@
+// The page: the panel drawn by the editor core into the canvas, the
+// keyboards, Web MIDI, songs and banks. The sound runs in the audio worklet
+// (vorzle-worklet.js); this thread keeps a second instance of the module for
+// the panel, its readout and the bank, and sends every change across.
+import { bankCategories } from './categories.js';
+import { createPanel } from './panel.js';
+import { setUpPlaying } from './playing.js';
+import { wavFile } from './wav-file.js';
+
+const STORAGE_KEY = 'vorzle.bank';
+const $ = (id) => document.getElementById(id);
+
+const module = await WebAssembly.compile(await (await fetch('vorzle.wasm')).arrayBuffer());
+const vz = new WebAssembly.Instance(module, {
+  wasi_snapshot_preview1: { proc_exit(code) { throw new Error(`engine exit ${code}`); } },
+}).exports;
+vz._initialize();
+if (!vz.vz_create()) throw new Error('the engine could not allocate its memory');
+
+const text = (pointer) => {
+  const bytes = new Uint8Array(vz.memory.buffer, pointer);
+  return new TextDecoder().decode(bytes.subarray(0, bytes.indexOf(0)));
+};
+const writeBuffer = (data) => new Uint8Array(vz.memory.buffer, vz.vz_buffer(data.length), data.length).set(data);
+const bankBytes = () => {
+  const size = vz.vz_bank_save();
+  return new Uint8Array(vz.memory.buffer, vz.vz_bank_data(), size).slice();
+};
+const status = (message) => { $('status').textContent = message; };
+
+// ------------------------------------------------------------------ sound
+let context = null, node = null, analyser = null;
+const send = (message) => node?.port.postMessage(message);
+const midi = (status, data1 = 0, data2 = 0) => send({ type: 'midi', data: [status, data1, data2] });
+
+// The tables of the programs a song changes to (the song just loaded here),
+// built on this thread so that its program changes need no rebuild in the
+// worklet either.
+function songTables() {
+  const current = vz.vz_program(), length = vz.vz_table_length(), prepared = [];
+  for (let k = 0; k < vz.vz_song_program_count(); ++k) {
+    const program = vz.vz_song_program(k);
+    vz.vz_select_program(program);
+    const tables = [0, 1, 2].map((i) => new Float32Array(vz.memory.buffer, vz.vz_build_table(i), length).slice());
+    prepared.push({ program, tables });
+  }
+  vz.vz_select_program(current);
+  vz.vz_take_due_tables();
+  return prepared;
+}
+
+function workletNode(ctx, song) {
+  return new AudioWorkletNode(ctx, 'vorzle', {
+    numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2],
+    processorOptions: { module, bank: bankBytes(), program: vz.vz_program(), song,
+      prepared: song ? songTables() : null },
+  });
+}
+
+async function startSound() {
+  if (context) return context.resume();
+  context = new AudioContext({ latencyHint: 'interactive' });
+  await context.audioWorklet.addModule('vorzle-worklet.js');
+  vz.vz_set_sample_rate(context.sampleRate);   // display texts that depend on the rate
+  node = workletNode(context, null);
+  node.port.onmessage = (e) => fromWorklet(e.data);
+  node.connect(context.destination);
+  analyser = context.createAnalyser();
+  analyser.fftSize = 2048;
+  node.connect(analyser);
+  $('start').textContent = `Sound on (${context.sampleRate} Hz)`;
+  $('start').disabled = true;
+  paint();
+}
+
+function fromWorklet(m) {
+  if (m.type === 'changed') {
+    // MIDI changed the program or its values: the panel follows.
+    if (m.program !== vz.vz_program()) vz.vz_select_program(m.program);
+    m.values.forEach((v, i) => vz.vz_set_parameter(i, v));
+    vz.vz_take_due_tables();   // the worklet built its own
+    $('programs').value = String(m.program);
+    paint();
+    remember();
+  } else if (m.type === 'songEnd') {
+    $('stop').disabled = true;
+    status('Song ended');
+  }
+}
+
+// The wavetables a change made due, built on this thread for the worklet to
+// adopt, so that no audio block carries a rebuild (the same floats as one).
+function dueTables() {
+  const bits = vz.vz_take_due_tables(), length = vz.vz_table_length(), tables = [];
+  for (let i = 0; i < 3; ++i) {
+    if (node && bits & (1 << i))
+      tables.push({ index: i, data: new Float32Array(vz.memory.buffer, vz.vz_build_table(i), length).slice() });
+  }
+  return tables;
+}
+
+function setParameter(index, value) {
+  vz.vz_set_parameter(index, value);
+  send({ type: 'parameter', index, value: vz.vz_parameter(index), tables: dueTables() });
+  paint();
+  remember();
+}
+
+const { paint } = createPanel(vz, text, setParameter, status);
+
+// ------------------------------------------------------------------ programs
+function fillPrograms() {
+  const list = $('programs');
+  list.textContent = '';
+  const listed = new Set();
+  const option = (p) => {
+    listed.add(p);
+    const o = document.createElement('option');
+    o.value = String(p);
+    o.textContent = `${p} ${text(vz.vz_program_name(p))}`;
+    return o;
+  };
+  for (const category of bankCategories) {
+    const group = document.createElement('optgroup');
+    group.label = category.name;
+    for (const p of category.programs) group.append(option(p));
+    list.append(group);
+  }
+  const rest = [...Array(128).keys()].filter((p) => !listed.has(p));
+  if (rest.length) {
+    const group = document.createElement('optgroup');
+    group.label = 'Other';
+    rest.forEach((p) => group.append(option(p)));
+    list.append(group);
+  }
+  list.value = String(vz.vz_program());
+}
+
+function selectProgram(p) {
+  vz.vz_select_program(p);
+  send({ type: 'program', index: p, tables: dueTables() });
+  $('programs').value = String(p);
+  paint();
+  remember();
+}
+$('programs').addEventListener('change', (e) => selectProgram(Number(e.target.value)));
+
+// ------------------------------------------------------------------ banks
+let rememberTimer = 0;
+function remember() {
+  clearTimeout(rememberTimer);
+  rememberTimer = setTimeout(() => {
+    try {
+      localStorage.setItem(STORAGE_KEY, btoa(String.fromCharCode(...bankBytes())));
+    } catch (error) {
+      status(`Edits cannot be kept in this browser: ${error.message}`);
+    }
+  }, 300);
+}
+
+function openBank(bytes, origin) {
+  writeBuffer(bytes);
+  if (!vz.vz_bank_load()) {
+    status(`${origin}: ${text(vz.vz_message())}`);
+    return false;
+  }
+  send({ type: 'bank', bytes: bytes.slice().buffer });
+  fillPrograms();
+  paint();
+  return true;
+}
+
+function download(bytes, name, type) {
+  const a = document.createElement('a');
+  a.href = URL.createObjectURL(new Blob([bytes], { type }));
+  a.download = name;
+  a.click();
+  setTimeout(() => URL.revokeObjectURL(a.href), 1000);
+}
+
+$('bank-download').addEventListener('click', () => download(bankBytes(), 'vorzle.fxb', 'application/octet-stream'));
+$('bank-file').addEventListener('change', async (e) => {
+  const file = e.target.files[0];
+  if (!file) return;
+  if (openBank(new Uint8Array(await file.arrayBuffer()), file.name)) {
+    status(`Opened ${file.name}`);
+    remember();
+  }
+  e.target.value = '';
+});
+
+// ------------------------------------------------------------------ songs
+let song = null;   // { name, bytes }
+
+async function takeSong(file) {
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  writeBuffer(bytes);
+  if (!vz.vz_song_load(44100)) {
+    status(`${file.name}: ${text(vz.vz_message())}`);
+    return;
+  }
+  const damage = text(vz.vz_message());
+  song = { name: file.name, bytes };
+  $('song-name').textContent = file.name;
+  status(damage ? `${file.name}: damaged, played as far as it is readable: ${damage}` : `Loaded ${file.name}`);
+  for (const id of ['play', 'render']) $(id).disabled = false;
+}
+
+$('song-file').addEventListener('change', (e) => { if (e.target.files[0]) takeSong(e.target.files[0]); });
+const drop = $('drop');
+drop.addEventListener('dragover', (e) => { e.preventDefault(); drop.classList.add('over'); });
+drop.addEventListener('dragleave', () => drop.classList.remove('over'));
+drop.addEventListener('drop', (e) => {
+  e.preventDefault();
+  drop.classList.remove('over');
+  if (e.dataTransfer.files[0]) takeSong(e.dataTransfer.files[0]);
+});
+
+$('play').addEventListener('click', async () => {
+  await startSound();
+  writeBuffer(song.bytes);
+  vz.vz_song_load(context.sampleRate);
+  send({ type: 'song', bytes: song.bytes.slice().buffer, prepared: songTables() });
+  $('stop').disabled = false;
+  status(`Playing ${song.name}`);
+});
+$('stop').addEventListener('click', () => {
+  send({ type: 'stop' });
+  $('stop').disabled = true;
+  status('Stopped');
+});
+
+// The song from the start with the page's bank and program, offline, as
+// vorzle-render plays it: the worklet tells where the tail ended.
+async function renderSong(bytes, rate) {
+  writeBuffer(bytes);
+  if (!vz.vz_song_load(rate)) throw new Error(text(vz.vz_message()));
+  const maxFrames = vz.vz_song_length() + 30 * rate;
+  const offline = new OfflineAudioContext({ numberOfChannels: 2, length: maxFrames, sampleRate: rate });
+  await offline.audioWorklet.addModule('vorzle-worklet.js');
+  const renderer = workletNode(offline, bytes.slice().buffer);
+  const ended = new Promise((resolve) => {
+    renderer.port.onmessage = (e) => { if (e.data.type === 'songEnd') resolve(e.data.frames); };
+  });
+  renderer.connect(offline.destination);
+  const buffer = await offline.startRendering();
+  const frames = await Promise.race([ended, new Promise((r) => setTimeout(() => r(maxFrames), 2000))]);
+  return [buffer.getChannelData(0).subarray(0, frames), buffer.getChannelData(1).subarray(0, frames)];
+}
+
+$('render').addEventListener('click', async () => {
+  const rate = context ? context.sampleRate : 44100;
+  $('render').disabled = true;
+  status(`Rendering ${song.name}...`);
+  try {
+    const started = performance.now();
+    const channels = await renderSong(song.bytes, rate);
+    download(wavFile(channels, rate), song.name.replace(/\.[^.]*$/, '') + '.wav', 'audio/wav');
+    status(`Rendered ${(channels[0].length / rate).toFixed(1)} s in ${((performance.now() - started) / 1000).toFixed(1)} s`);
+  } catch (error) {
+    status(`Render failed: ${error.message}`);
+  }
+  $('render').disabled = false;
+});
+
+// ------------------------------------------------------------------ start
+const kept = localStorage.getItem(STORAGE_KEY);
+if (kept) {
+  try {
+    openBank(Uint8Array.from(atob(kept), (ch) => ch.charCodeAt(0)), 'Kept edits');
+  } catch {
+    status('Kept edits could not be read; the factory bank is loaded');
+  }
+}
+fillPrograms();
+paint();
+setUpPlaying(midi, startSound, selectProgram);
+$('start').addEventListener('click', startSound);
+// The loudness of the last 2048 samples, for a level meter and the page's tests.
+function level() {
+  if (!analyser) return 0;
+  const samples = new Float32Array(analyser.fftSize);
+  analyser.getFloatTimeDomainData(samples);
+  return Math.sqrt(samples.reduce((sum, x) => sum + x * x, 0) / samples.length);
+}
+window.vorzle = { vz, module, renderSong, level, startSound };

@@ -1,0 +1,77 @@
+#include "web/song_player.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kSilenceDbfs = -100.0;
+constexpr double kSilenceSeconds = 1.0;
+constexpr double kMaxTailSeconds = 30.0;
+
+}  // namespace
+
+bool SongPlayer::load(const std::vector<uint8_t>& file, double sampleRate, std::string& error) {
+    schedule_.reset();
+    finished_ = true;
+    MidiSong song;
+    if (!parseMidiFile(file, song, error, MidiDamagePolicy::PlayReadablePart)) return false;
+    damage_ = song.damage;
+    programs_.clear();
+    for (const MidiEvent& e : song.events)
+        if ((e.bytes[0] & 0xF0) == 0xC0 && std::find(programs_.begin(), programs_.end(), e.bytes[1]) == programs_.end())
+            programs_.push_back(e.bytes[1]);
+    schedule_ = std::make_unique<BlockSchedule>(song, sampleRate);
+    limit_ = schedule_->songFrames() + static_cast<int64_t>(std::llround(kMaxTailSeconds * sampleRate));
+    quietNeeded_ = static_cast<int64_t>(std::llround(kSilenceSeconds * sampleRate));
+    threshold_ = static_cast<float>(std::pow(10.0, kSilenceDbfs / 20.0));
+    quietRun_ = 0;
+    played_ = 0;
+    blockFrames_ = blockRead_ = 0;
+    finished_ = false;
+    return true;
+}
+
+// One block as the renderer cuts it, with the tail watched as it watches it:
+// the block ends early where the quiet second is complete.
+bool SongPlayer::renderNextBlock(WebInstrument& instrument) {
+    const int64_t start = schedule_->position();
+    if (start >= limit_) return false;
+    const int32_t frames =
+        schedule_->framesToNextCut(static_cast<int32_t>(std::min<int64_t>(kBlockFrames, limit_ - start)));
+    for (const BlockEvent& e : schedule_->nextBlock(frames)) instrument.midi(e.bytes[0], e.bytes[1], e.bytes[2]);
+    instrument.render(frames);
+    blockFrames_ = frames;
+    blockRead_ = 0;
+    const int64_t tailStart = schedule_->songFrames();
+    for (int32_t i = 0; i < frames; ++i) {
+        if (start + i < tailStart) continue;
+        const bool quiet = std::fabs(instrument.left[i]) < threshold_ && std::fabs(instrument.right[i]) < threshold_;
+        quietRun_ = quiet ? quietRun_ + 1 : 0;
+        if (quietRun_ >= quietNeeded_) {
+            blockFrames_ = i + 1;
+            limit_ = start + i + 1;   // nothing after this block
+            break;
+        }
+    }
+    return true;
+}
+
+int32_t SongPlayer::play(WebInstrument& instrument, float* left, float* right, int32_t frames) {
+    int32_t written = 0;
+    while (written < frames && !finished_) {
+        if (blockRead_ == blockFrames_ && !renderNextBlock(instrument)) {
+            finished_ = true;
+            break;
+        }
+        const int32_t n = std::min(frames - written, blockFrames_ - blockRead_);
+        std::copy_n(instrument.left + blockRead_, n, left + written);
+        std::copy_n(instrument.right + blockRead_, n, right + written);
+        blockRead_ += n;
+        written += n;
+        played_ += n;
+    }
+    std::fill(left + written, left + frames, 0.0f);
+    std::fill(right + written, right + frames, 0.0f);
+    return written;
+}
