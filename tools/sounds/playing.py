@@ -78,7 +78,8 @@ def tail_length(program):
     release = envelope_samples(program["AmpRelease"], 0.003) / SAMPLE_RATE
     if program["AmpSustain"] <= 0.00001:
         dies = sum(envelope_samples(program[p], 0.003) for p in ("AmpAttack", "AmpHold", "AmpDecay")) / SAMPLE_RATE
-        release = min(release, max(0.0, dies - MIDDLE_HOLD))
+        if dies < MIDDLE_HOLD:
+            release = 0.0
     return min(LONGEST_TAIL, grid(release + 0.5))
 
 

@@ -10,7 +10,7 @@ import playing
 from render import SAMPLE_RATE
 
 TOP_NOTES = 2                    # the highest notes of the range whose pitch is checked
-ENDS_FRAME = 220                 # 5 ms frames to find where a sound stops
+ENDS_FRAME = 110                 # 2.5 ms frames to find where a sound stops
 SILENCE = -120.0                 # dBFS: below this a sound has stopped
 # Spectral envelope: third-octave bands from 40 Hz to 16 kHz, relative to the loudest,
 # floored at SPECTRUM_FLOOR; the level envelope in 10 ms frames relative to its peak.
@@ -53,13 +53,14 @@ def frame_levels(x, frame):
 
 def ending(x, hold):
     """(dB below the held level at which the note's sound stops, DC offset of the held
-    sound in dBFS). The held level is that of the 50 ms before note-off, or the peak of
-    a note that faded before it; the sound at its stop is the last full 5 ms above SILENCE. None when
+    sound in dBFS). The held level is that of the 50 ms before note-off, or the loudest
+    400 ms of a note that faded before it; the sound at its stop is the last full 2.5 ms
+    above SILENCE. None when
     the sound has not stopped within the part."""
     levels = frame_levels(x, ENDS_FRAME)
     off = round(hold * SAMPLE_RATE / ENDS_FRAME)
-    held = levels[off - 10:off].max()
-    peak = levels[:off].max()
+    held = measure.db(float((x[round((hold - 0.05) * SAMPLE_RATE):round(hold * SAMPLE_RATE)] ** 2).mean()))
+    peak = measure.loudest_window(x[:round(hold * SAMPLE_RATE)])[0]
     reference = held if held > peak - 40 else peak
     sounding = np.nonzero(levels > SILENCE)[0]
     last = sounding[-1] if len(sounding) else 0

@@ -62,12 +62,13 @@ def render_phrases(programs, build=None, workers=2):
             return dict(pool.map(one, programs))
 
 
-def render_playing(programs, build=None, workers=2):
+def render_playing(programs, build=None, workers=2, slowest=None):
     """Each program played through the score of playing.py: {program number:
-    PlayingFigures}. Only the figures are kept, not the long renders."""
+    PlayingFigures}. Only the figures are kept, not the long renders. `slowest` is the
+    bank's slowest LFO period (by default that of the programs given)."""
     import playing
     import playing_figures
-    slowest = playing.slowest_lfo_period(programs)
+    slowest = slowest or playing.slowest_lfo_period(programs)
     with tempfile.TemporaryDirectory() as work:
         def one(program):
             midi, wav = os.path.join(work, "p%d.mid" % program.number), os.path.join(work, "p%d.wav" % program.number)
