@@ -46,13 +46,17 @@ programs = []
 figures = {}
 played = {}
 build = None
+# A sanitizer's tree renders many times slower; it runs the phrase's checks only (the
+# native tree plays every program across the keyboard).
+PHRASE_ONLY = os.environ.get("VORZLE_BANK_PHRASE_ONLY") == "1"
 
 
 def setUpModule():
     programs[:] = bank_info.read_bank()
     takes = render.render_phrases(range(bank_info.PROGRAM_COUNT), build)
     figures.update({p.number: measure.Figures(p, takes[p.number]) for p in programs})
-    played.update(render.render_playing(programs, build))
+    if not PHRASE_ONLY:
+        played.update(render.render_playing(programs, build))
 
 
 class Measurements(unittest.TestCase):
@@ -173,6 +177,7 @@ class Distinctness(unittest.TestCase):
                 self.assertGreaterEqual(d, SPECTRAL_DISTANCE)
 
 
+@unittest.skipIf(PHRASE_ONLY, "the phrase's checks only")
 class PlayedAsAMusicianPlays(unittest.TestCase):
     """One check per criterion of criteria.py over every designed program; the phrase's
     balance is checked above."""
