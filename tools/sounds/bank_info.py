@@ -2,7 +2,8 @@
 instrument carries), its category and its sound designer's note (from the bank source).
 
 In resources/factory_bank.txt a line "# Category: NAME" starts a run of programs of one
-category, and the first comment line inside a program is its one-line note.
+category, the first comment line inside a program is its one-line note, and a line
+"# Exception CRITERION: reason" excuses the program from one criterion of criteria.py.
 """
 import hashlib
 import os
@@ -34,6 +35,7 @@ class Program:
         self.values = values          # 38 floats in parameter-index order
         self.category = ""
         self.note = ""
+        self.exceptions = {}          # criterion name: the reason it is not met
 
     def __getitem__(self, parameter):
         return self.values[PARAMETERS.index(parameter)]
@@ -77,6 +79,7 @@ def read_bank(text_path=BANK_TEXT, bank_path=BANK_FILE):
             line = line.strip()
             heading = re.match(r"# Category: (.+)$", line)
             start = re.match(r'program (\d+) "([^"]*)"', line)
+            exception = re.match(r"# Exception (\w+): (.+)$", line)
             if heading:
                 category, current = heading.group(1).strip(), None
             elif start:
@@ -85,6 +88,8 @@ def read_bank(text_path=BANK_TEXT, bank_path=BANK_FILE):
                     raise SystemExit("%s: program %d is %r in the source but %r in %s; rebuild the bank"
                                      % (text_path, current.number, start.group(2), current.name, bank_path))
                 current.category = category
+            elif current is not None and exception:
+                current.exceptions[exception.group(1)] = exception.group(2).strip()
             elif current is not None and line.startswith("#") and not current.note:
                 current.note = line.lstrip("#").strip()
     return programs

@@ -6,7 +6,8 @@
 Checks the measuring on signals whose figures are known, renders the measuring phrase
 with all 128 programs (a few seconds) and checks names and categories, loudness,
 peaks, pitch, that no two programs are alike, and that docs/sounds.md describes the
-bank as committed.
+bank as committed; then plays every program across its range, at full velocity and at
+several moments of its LFO (under a minute) and checks each criterion of criteria.py.
 """
 import argparse
 import itertools
@@ -20,8 +21,10 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import bank_info  # noqa: E402
+import criteria  # noqa: E402
 import make_sounds  # noqa: E402
 import measure  # noqa: E402
+import playing_figures  # noqa: E402
 import render  # noqa: E402
 
 DESIGNED = range(2, 127)            # 0, 1 and 127 are stored as the instrument first shipped them
@@ -41,13 +44,19 @@ CATEGORY_RUN = (13, 18)             # programs per designed category
 
 programs = []
 figures = {}
+played = {}
 build = None
+# A sanitizer's tree renders many times slower; it runs the phrase's checks only (the
+# native tree plays every program across the keyboard).
+PHRASE_ONLY = os.environ.get("VORZLE_BANK_PHRASE_ONLY") == "1"
 
 
 def setUpModule():
     programs[:] = bank_info.read_bank()
     takes = render.render_phrases(range(bank_info.PROGRAM_COUNT), build)
     figures.update({p.number: measure.Figures(p, takes[p.number]) for p in programs})
+    if not PHRASE_ONLY:
+        played.update(render.render_playing(programs, build))
 
 
 class Measurements(unittest.TestCase):
@@ -80,6 +89,30 @@ class Measurements(unittest.TestCase):
         self.assertAlmostEqual(measure.oscillator_frequency(69, 0.5), 220.02, places=2)
         self.assertAlmostEqual(measure.oscillator_frequency(69, 0.0), 110.01, places=2)
         self.assertAlmostEqual(measure.oscillator_frequency(60, 0.5), 32 * 44100 / 10787, places=4)
+
+
+    def test_partials_and_endings_measure_as_built(self):
+        rate = render.SAMPLE_RATE
+        t = np.arange(2 * rate) / rate
+        saw_like = sum(np.sin(2 * np.pi * 220.0 * k * t) / k for k in range(1, 20))
+        between = 0.5 * np.sin(2 * np.pi * 330.0 * t) + 0.5 * np.sin(2 * np.pi * 1650.0 * t)
+        values = [0.5] * len(bank_info.PARAMETERS)
+        values[bank_info.PARAMETERS.index("Osc1Level")] = 1.0
+        values[bank_info.PARAMETERS.index("Osc1On")] = 1.0
+        program = bank_info.Program(0, "probe", values)
+        # Harmonic power sum(1/k^2)/2 = 0.80 against 0.25 between: 5.0 dB.
+        for signal, low, high in ((saw_like, 60, 200), (saw_like + between, 4.5, 5.5)):
+            with self.subTest(low=low):
+                x = np.stack([signal, signal], axis=1)
+                self.assertTrue(low <= playing_figures.harmonic_clarity(x, program, 69) <= high)
+        # Held at 0.1 for 0.5 s, then falling 60 dB a second, cut off 30 dB down; 0.001 of
+        # offset. Three periods fill each frame of the stop, so no frame catches part of one.
+        level = np.where(t < 0.5, 1.0, 10 ** (-3 * (t - 0.5))) * (t < 1.0)
+        period = playing_figures.ENDS_FRAME / 3 / rate
+        tone = 0.1 * np.sin(2 * np.pi * t / period) * level + 0.001 * (t < 1.0)
+        stop, dc = playing_figures.ending(np.stack([tone, tone], axis=1), 0.5)
+        self.assertAlmostEqual(stop, -30.0, delta=1.0)
+        self.assertAlmostEqual(dc, -60.0, delta=0.5)
 
 
 class NamesAndCategories(unittest.TestCase):
@@ -142,6 +175,32 @@ class Distinctness(unittest.TestCase):
                 self.assertGreaterEqual(difference, PARAMETER_DIFFERENCE)
                 d = measure.distance(figures[a.number].fingerprint, figures[b.number].fingerprint)
                 self.assertGreaterEqual(d, SPECTRAL_DISTANCE)
+
+
+@unittest.skipIf(PHRASE_ONLY, "the phrase's checks only")
+class PlayedAsAMusicianPlays(unittest.TestCase):
+    """One check per criterion of criteria.py over every designed program; the phrase's
+    balance is checked above."""
+
+    def test_exceptions_name_a_criterion(self):
+        for p in programs:
+            for name in p.exceptions:
+                self.assertIn(name, criteria.CRITERION, "program %d" % p.number)
+
+
+def _criterion_check(criterion):
+    def check(self):
+        shared = criteria.context(figures, played)
+        for n in criteria.DESIGNED:
+            if criterion.name not in programs[n].exceptions:
+                with self.subTest(program=n, name=programs[n].name):
+                    self.assertTrue(criterion.passes(played[n], shared), criterion.rule)
+    return check
+
+
+for _criterion in criteria.CRITERIA:
+    if _criterion.name != "balance":
+        setattr(PlayedAsAMusicianPlays, "test_" + _criterion.name, _criterion_check(_criterion))
 
 
 class SoundTable(unittest.TestCase):

@@ -4,8 +4,10 @@
   /usr/bin/python3 tools/sounds/make_sounds.py [--build build/native]
 
 renders the measuring phrase with each of the 128 programs through the native build and
-writes docs/sounds.md (the table of figures, with the checksum of the bank it describes)
-and docs/sounds.png (a contact sheet of spectrograms), then renders examples/bank_tour.mid
+plays each program as a musician would (playing.py: across its range, at full velocity,
+at several moments of its LFO), and writes docs/sounds.md (the table of figures, with the
+checksum of the bank it describes), docs/sounds.png (a contact sheet of spectrograms)
+and docs/sounds-range.png (loudness across the keyboard), then renders examples/bank_tour.mid
 and encodes it as docs/bank-tour.ogg (Ogg Vorbis, with sox). Needs python3-numpy,
 python3-pil, fonts-dejavu-core and sox (scripts/setup.sh installs them).
 """
@@ -19,8 +21,12 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import bank_info  # noqa: E402
 import contact_sheet  # noqa: E402
+import criteria  # noqa: E402
 import measure  # noqa: E402
 import phrase  # noqa: E402
+import playing  # noqa: E402
+import playing_figures  # noqa: E402
+import range_map  # noqa: E402
 import render  # noqa: E402
 
 DOCS = os.path.join(bank_info.ROOT, "docs")
@@ -57,7 +63,82 @@ def sustain(value):
     return "died" if value < -40 else "%.1f" % value
 
 
-def markdown(programs, figures):
+def nearest(playing_figs, n):
+    """'#M d': the program whose held spectrum lies nearest, and how far in dB."""
+    others = [(playing_figures.spectral_distance(playing_figs[n].spectrum, playing_figs[m].spectrum), m)
+              for m in playing_figs if m != n]
+    d, m = min(others)
+    return "#%d %.1f" % (m, d)
+
+
+def playing_columns(f, playing_figs):
+    spread = max(f.range.values()) - min(f.range.values())
+    peaks = "%.0f/%.0f/%.0f" % (f.single_peak, f.close_chord_peak(), f.chord_peaks["spread"])
+    end = "open" if f.stop is None else "%.0f" % f.stop
+    return "%.1f (%.0f) | %s | %.1f | %.0f | %s / %.0f | %s" % (
+        spread, min(f.range.values()), peaks, f.swing, f.clarity, end, f.dc, nearest(playing_figs, f.number))
+
+
+def playing_section(programs, figures, playing_figs):
+    """How the bank is played beyond the phrase: the ranges, the criteria and how many
+    programs meet them, and the exceptions."""
+    lines = [
+        "## Played across the keyboard",
+        "",
+        "Each program is also played as a musician plays it (`tools/sounds/playing.py`), on its",
+        "category's range, single notes every %d semitones:" % playing.STEP,
+        "",
+        "| Category | Notes |",
+        "|---|---|",
+    ]
+    lines += ["| %s | %d to %d |" % (c, low, high) for c, (low, high) in playing.RANGES.items()]
+    lines += [
+        "",
+        "- *Range*: the spread in dB between the loudest and the quietest single note of the range",
+        "  at velocity 100 (each its loudest 400 ms), and in brackets the quietest, in dBFS;",
+        "  [the range map](sounds-range.png) shows every note.",
+        "- *Full velocity*: sample peaks in dBFS at velocity 127 of the loudest single note of",
+        "  the range / the loudest close four-note chord (%s above the lowest note, the middle"
+        % ", ".join(str(i) for i in playing.CLOSE_CHORD[1:]),
+        "  and the top of the range) / a six-note spread chord (%s semitones above its root)."
+        % ", ".join(str(i) for i in playing.SPREAD_CHORD[1:]),
+        "- *Swing*: the middle chord at velocity 100 started at %d moments spread evenly over one"
+        % playing.MOMENTS,
+        "  period of the program's cutoff LFO (over the bank's slowest, %.1f s, when it has no sweep):"
+        % playing.slowest_lfo_period(programs),
+        "  the difference in dB between its loudest and its quietest take.",
+        "- *Top*: at the top %d notes of the range, the energy at the partials of the oscillators'"
+        % playing_figures.TOP_NOTES,
+        "  pitches against the energy between them, in dB (the worse of the two).",
+        "- *End / DC*: how far below its held level (or its peak, for a sound that fades while held)",
+        "  note 69's sound is when it stops, in dB (\"open\": still sounding %.0f s after note-off);"
+        % playing.LONGEST_TAIL,
+        "  the DC offset of its held sound, in dBFS.",
+        "- *Nearest*: the program whose held spectrum of note 69 (third-octave bands) lies nearest,",
+        "  and the mean difference in dB.",
+        "",
+        "What every designed program (2 to 126) meets, and which do not:",
+        "",
+        "| Criterion | Rule | Programs that do not meet it |",
+        "|---|---|---|",
+    ]
+    failing = criteria.failures(programs, figures, playing_figs, excused=False)
+    for c in criteria.CRITERIA:
+        lines.append("| %s | %s | %s |" % (c.name, c.rule, ", ".join(str(n) for n in failing[c.name]) or "none"))
+    shared = criteria.context(figures, playing_figs)
+    stored = [n for n in range(len(programs)) if n not in criteria.DESIGNED]
+    lines += ["", "Programs %s are stored as the instrument first shipped them and are not held to these;"
+              % ", ".join(str(n) for n in stored), "measured, they miss:", ""]
+    for n in stored:
+        missed = [c.name for c in criteria.CRITERIA if c.name != "balance" and not c.passes(playing_figs[n], shared)]
+        lines.append("- %d %s: %s" % (n, programs[n].name, ", ".join(missed) or "nothing"))
+    excused = [(p, name, reason) for p in programs for name, reason in p.exceptions.items()]
+    lines += ["", "Deliberate exceptions (each also noted in the bank source):" if excused else "No program is excused.", ""]
+    lines += ["- %d %s, *%s*: %s" % (p.number, p.name, name, reason) for p, name, reason in excused]
+    return lines + [""]
+
+
+def markdown(programs, figures, playing_figs):
     chord = phrase.PART["chord"]
     lines = [
         "# The factory sounds",
@@ -94,8 +175,14 @@ def markdown(programs, figures):
         lines.append("| %s | %s |" % (category, first if first == last else "%d to %d" % (first, last)))
     lines += [
         "",
-        "| # | Name | Category | What it is for | Loudness | Peak | Centroid | Attack | Held | Release | Pitch | Predicted | Width |",
-        "|---:|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|",
+    ]
+    lines += [""] + playing_section(programs, figures, playing_figs)
+    lines += [
+        "## Every program",
+        "",
+        "| # | Name | Category | What it is for | Loudness | Peak | Centroid | Attack | Held | Release | Pitch | Predicted"
+        " | Width | Range | Full velocity | Swing | Top | End / DC | Nearest |",
+        "|---:|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|",
     ]
     for p in programs:
         f = figures[p.number]
@@ -106,9 +193,10 @@ def markdown(programs, figures):
             predicted = "%.1f" % expected[0]
         else:
             predicted = "%.1f-%.1f" % expected
-        lines.append("| %d | %s | %s | %s | %.1f | %.1f | %d | %d | %s | %s | %.1f | %s | %s |" % (
+        lines.append("| %d | %s | %s | %s | %.1f | %.1f | %d | %d | %s | %s | %.1f | %s | %s | %s |" % (
             p.number, p.name, p.category, p.note.replace("|", "\\|"), f.loudness, f.peak, round(f.centroid), f.attack,
-            sustain(f.sustain), ms(f.release), f.pitch["mid"], predicted, width(f.width)))
+            sustain(f.sustain), ms(f.release), f.pitch["mid"], predicted, width(f.width),
+            playing_columns(playing_figs[p.number], playing_figs)))
     return "\n".join(lines) + "\n"
 
 
@@ -132,11 +220,13 @@ def main():
     programs = bank_info.read_bank()
     takes = render.render_phrases(range(bank_info.PROGRAM_COUNT), args.build)
     figures = {p.number: measure.Figures(p, takes[p.number]) for p in programs}
+    playing_figs = render.render_playing(programs, args.build)
     with open(os.path.join(DOCS, "sounds.md"), "w", encoding="ascii") as f:
-        f.write(markdown(programs, figures))
+        f.write(markdown(programs, figures, playing_figs))
     contact_sheet.draw(programs, takes, os.path.join(DOCS, "sounds.png"))
+    range_map.draw(programs, playing_figs, os.path.join(DOCS, "sounds-range.png"))
     size = record_tour(args.build)
-    print("wrote docs/sounds.md, docs/sounds.png and docs/bank-tour.ogg (%d bytes)" % size)
+    print("wrote docs/sounds.md, docs/sounds.png, docs/sounds-range.png and docs/bank-tour.ogg (%d bytes)" % size)
 
 
 if __name__ == "__main__":

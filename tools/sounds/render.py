@@ -60,3 +60,25 @@ def render_phrases(programs, build=None, workers=2):
             return p, np.pad(x, ((0, frames - len(x)), (0, 0)))
         with concurrent.futures.ThreadPoolExecutor(workers) as pool:
             return dict(pool.map(one, programs))
+
+
+def render_playing(programs, build=None, workers=2, slowest=None):
+    """Each program played through the score of playing.py: {program number:
+    PlayingFigures}. Only the figures are kept, not the long renders. `slowest` is the
+    bank's slowest LFO period (by default that of the programs given)."""
+    import playing
+    import playing_figures
+    slowest = slowest or playing.slowest_lfo_period(programs)
+    with tempfile.TemporaryDirectory() as work:
+        def one(program):
+            midi, wav = os.path.join(work, "p%d.mid" % program.number), os.path.join(work, "p%d.wav" % program.number)
+            parts = playing.score(program, slowest)
+            length = playing.write_score(midi, program, parts)
+            render_midi(midi, wav, build)
+            x = read_wav(wav)
+            os.remove(wav)
+            frames = round(length * SAMPLE_RATE)
+            x = np.pad(x[:frames], ((0, max(0, frames - len(x))), (0, 0)))
+            return program.number, playing_figures.PlayingFigures(program, x, parts)
+        with concurrent.futures.ThreadPoolExecutor(workers) as pool:
+            return dict(pool.map(one, programs))
