@@ -5,6 +5,7 @@
 #include <limits>
 
 #include <lv2/midi/midi.h>
+#include <lv2/time/time.h>
 
 #include "lv2/lv2_uris.h"
 
@@ -13,6 +14,7 @@ namespace {
 Lv2Instrument::Uris mapUris(LV2_URID_Map& map) {
     auto m = [&map](const char* uri) { return map.map(map.handle, uri); };
     return {m(LV2_MIDI__MidiEvent), m(LV2_ATOM__Int),  m(LV2_ATOM__Float), m(LV2_ATOM__Vector),
+            m(LV2_ATOM__Object), m(LV2_ATOM__Blank), m(LV2_TIME__Position), m(LV2_TIME__speed),
             m(VORZLE_LV2_STATE_PROGRAM), m(VORZLE_LV2_STATE_SOUND), m(VORZLE_LV2_STATE_PORTS_SEEN)};
 }
 
@@ -42,7 +44,29 @@ void Lv2Instrument::connect(uint32_t port, void* data) {
         playing[port - Port::kFirstPlaying] = static_cast<float*>(data);
 }
 
-void Lv2Instrument::activate() { engine.reset(); }
+// A new stream starts from nothing the last one left: voices, delay lines
+// and their modulators, the cutoff LFO's phase, bend, pedal and balance, so
+// that a host that restarts the plug-in (Ardour before an export) renders the
+// same samples however long it ran the plug-in before.
+void Lv2Instrument::activate() {
+    engine.reset();
+    restartModulators();
+    engine.outputPan = 0.5f;
+    const uint8_t resetControllers[3] = {0xB0, 121, 0};
+    engine.handleMidiMessage(resetControllers);
+    transportRolling = false;
+}
+
+// The cutoff LFO and the chorus modulators run free, even in silence; they
+// restart when the host's transport starts, so that every playback and every
+// export of a session sounds the same.
+void Lv2Instrument::restartModulators() {
+    for (DelayLine& line : engine.delayLines) {
+        line.writeIndex = 0;
+        line.modPhase = 0.0f;
+    }
+    engine.cutoffLfoPhase = 0.0f;
+}
 
 // A port the host changed writes its parameter; one it left alone leaves
 // whatever MIDI did. Values outside the port's range are pulled in, and a

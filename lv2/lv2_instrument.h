@@ -19,7 +19,8 @@
 class Lv2Instrument {
 public:
     struct Uris {
-        LV2_URID midiEvent, atomInt, atomFloat, atomVector, program, sound, portsSeen;
+        LV2_URID midiEvent, atomInt, atomFloat, atomVector, atomObject, atomBlank, timePosition, timeSpeed;
+        LV2_URID program, sound, portsSeen;
     };
 
     Lv2Instrument(float rate, LV2_URID_Map& map);
@@ -57,6 +58,8 @@ private:
     void renderPiece(uint32_t from, uint32_t to);
     void playMidi(const uint8_t* bytes, uint32_t size);
     void reportPlaying();
+    void restartModulators();
+    void takeTransport(const LV2_Atom_Object* position);
 
     const LV2_Atom_Sequence* midiIn = nullptr;
     float* left = nullptr;
@@ -64,4 +67,5 @@ private:
     const float* controls[kNumParameters] = {};
     float* playing[kNumParameters] = {};
     float portsSeen[kNumParameters];
+    bool transportRolling = false;
 };

@@ -14,13 +14,16 @@ void Lv2Instrument::run(uint32_t n) {
     uint32_t done = 0;
     if (midiIn) {
         LV2_ATOM_SEQUENCE_FOREACH(midiIn, event) {
-            if (event->body.type != uris.midiEvent) continue;
+            const bool midi = event->body.type == uris.midiEvent;
+            const bool object = event->body.type == uris.atomObject || event->body.type == uris.atomBlank;
+            if (!midi && !object) continue;
             // Frames out of order or past the block play at the earliest sample they can.
             const int64_t frame = event->time.frames;
             const uint32_t at = frame < done ? done : static_cast<uint32_t>(std::min<int64_t>(frame, n));
             renderPiece(done, at);
             done = at;
-            playMidi(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)), event->body.size);
+            if (midi) playMidi(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)), event->body.size);
+            else takeTransport(reinterpret_cast<const LV2_Atom_Object*>(&event->body));
         }
     }
     renderPiece(done, n);
@@ -39,4 +42,16 @@ void Lv2Instrument::playMidi(const uint8_t* bytes, uint32_t size) {
     const uint8_t message[3] = {bytes[0], size > 1 ? bytes[1] : uint8_t{0}, size > 2 ? bytes[2] : uint8_t{0}};
     Engine::MidiDelivery delivery(engine);
     delivery.add(message);
+}
+
+// The host's transport position: a start (speed from 0 to another) restarts
+// the free-running modulators on the event's frame.
+void Lv2Instrument::takeTransport(const LV2_Atom_Object* position) {
+    if (position->body.otype != uris.timePosition) return;
+    const LV2_Atom* speed = nullptr;
+    lv2_atom_object_get(position, uris.timeSpeed, &speed, 0);
+    if (!speed || speed->type != uris.atomFloat || speed->size < sizeof(float)) return;
+    const bool rolling = reinterpret_cast<const LV2_Atom_Float*>(speed)->body != 0.0f;
+    if (rolling && !transportRolling) restartModulators();
+    transportRolling = rolling;
 }

@@ -30,6 +30,7 @@ const char* const kPrefixes =
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+    "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
     "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
@@ -103,7 +104,7 @@ void writePlugin(std::ostream& out) {
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
         << "    lv2:extensionData state:interface ;\n"
         << "    lv2:port [\n        a lv2:InputPort , atom:AtomPort ;\n"
-        << "        atom:bufferType atom:Sequence ;\n        atom:supports midi:MidiEvent ;\n"
+        << "        atom:bufferType atom:Sequence ;\n        atom:supports midi:MidiEvent , time:Position ;\n"
         << "        lv2:designation lv2:control ;\n"
         << "        lv2:index " << Port::kMidiIn << " ;\n        lv2:symbol \"midi_in\" ;\n        lv2:name \"MIDI In\"\n    ] , [\n"
         << "        a lv2:OutputPort , lv2:AudioPort ;\n        lv2:index " << Port::kLeft
