@@ -392,6 +392,37 @@ TEST(Lv2Plugin, StateRestoresTheSoundAndRefusesForeignOrDamagedState) {
         EXPECT_EQ(restored.playing[p], restored.controls[p]) << "after an empty state the ports play: " << kPortInfo[p].symbol;
 }
 
+// The free-running cutoff LFO and chorus restart when the transport starts:
+// a playback sounds the same however long the host ran the plug-in before.
+TEST(Lv2Plugin, TransportStartRestartsTheFreeRunningModulators) {
+    const std::vector<Event> play = {{7, {}, 1.0f}, {7, {0x90, 45, 100}}, {300, {0x90, 52, 100}}};
+    Render first, later;
+    for (int idleBlocks : {0, 37}) {
+        Instance instance(world(), kRate);
+        setPortsToProgram(instance, 0);
+        instance.controls[Param::LfoAmount] = 0.9f;   // a deep LFO, so that its phase shows
+        instance.run(kBlock, {{0, {}, 0.0f}});
+        for (int b = 0; b < idleBlocks; ++b) instance.run(kBlock);
+        const size_t start = instance.left.size();
+        instance.run(kBlock, play);
+        for (int b = 0; b < 8; ++b) instance.run(kBlock, b == 3 ? std::vector<Event>{{0, {}, 1.0f}} : std::vector<Event>{});
+        Render& r = idleBlocks ? later : first;
+        r.left.assign(instance.left.begin() + static_cast<long>(start), instance.left.end());
+        r.right.assign(instance.right.begin() + static_cast<long>(start), instance.right.end());
+    }
+    EXPECT_GT(signal_checks::peak(first.left), 0.05f);
+    EXPECT_TRUE(first.left == later.left && first.right == later.right);
+
+    // Without a transport start the idle time shows.
+    Instance idle(world(), kRate);
+    setPortsToProgram(idle, 0);
+    idle.controls[Param::LfoAmount] = 0.9f;
+    for (int b = 0; b < 38; ++b) idle.run(kBlock);
+    const size_t start = idle.left.size();
+    idle.run(kBlock, {play[1], play[2]});
+    EXPECT_FALSE(std::equal(first.left.begin(), first.left.begin() + kBlock, idle.left.begin() + static_cast<long>(start)));
+}
+
 TEST(Lv2Plugin, RunNeitherAllocatesNorRefusesAnyBlock) {
     Instance instance(world(), kRate);
     instance.left.reserve(8192);

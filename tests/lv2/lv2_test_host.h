@@ -3,6 +3,7 @@
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
+#include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
@@ -53,10 +54,12 @@ struct World {
     UridMap urids;
 };
 
-// One event a block carries: MIDI bytes at a frame.
+// One event a block carries: MIDI bytes at a frame, or the host's
+// transport rolling (speed 1) or stopped (speed 0) when the bytes are empty.
 struct Event {
     uint32_t frame;
     std::vector<uint8_t> bytes;
+    float transportSpeed = 0.0f;
 };
 
 class Instance {
@@ -105,15 +108,32 @@ private:
         for (const Event& e : events) {
             auto* ev = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<uint8_t*>(&seq->body) + seq->atom.size);
             ev->time.frames = e.frame;
-            ev->body.type = midiType;
-            ev->body.size = static_cast<uint32_t>(e.bytes.size());
-            std::memcpy(ev + 1, e.bytes.data(), e.bytes.size());
-            seq->atom.size += lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Event) + e.bytes.size()));
+            if (e.bytes.empty()) {
+                // time:Position with one property, time:speed.
+                struct Position {
+                    LV2_Atom_Object_Body head;
+                    LV2_Atom_Property_Body speedKey;
+                    float speed;
+                    uint32_t pad;
+                } position{{0, positionType}, {speedKey, 0, {sizeof(float), floatType}}, e.transportSpeed, 0};
+                ev->body.type = objectType;
+                ev->body.size = sizeof(Position) - sizeof(uint32_t);
+                std::memcpy(ev + 1, &position, sizeof(position));
+            } else {
+                ev->body.type = midiType;
+                ev->body.size = static_cast<uint32_t>(e.bytes.size());
+                std::memcpy(ev + 1, e.bytes.data(), e.bytes.size());
+            }
+            seq->atom.size += lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Event) + ev->body.size));
         }
     }
     std::vector<uint64_t> sequence = std::vector<uint64_t>(1024);
     const LV2_URID sequenceType = world.urids.map(LV2_ATOM__Sequence);
     const LV2_URID midiType = world.urids.map(LV2_MIDI__MidiEvent);
+    const LV2_URID objectType = world.urids.map(LV2_ATOM__Object);
+    const LV2_URID positionType = world.urids.map(LV2_TIME__Position);
+    const LV2_URID speedKey = world.urids.map(LV2_TIME__speed);
+    const LV2_URID floatType = world.urids.map(LV2_ATOM__Float);
 };
 
 }  // namespace lv2_test
