@@ -22,7 +22,7 @@ constexpr size_t kReadoutTextSize = 100;
 // The display text of the knob under the mouse, centred and framed.
 void drawReadout(HDC dc, PixelCanvas& canvas, const SynthEditor& editor) {
     char text[kReadoutTextSize] = {};
-    readoutText(editor, text, kReadoutTextSize);
+    readoutText(*editor.client, editor.hoveredParameter, text, kReadoutTextSize);
 
     fillReadout(canvas);
     HGDIOBJ oldFont = SelectObject(dc, guiResources.readoutFont);

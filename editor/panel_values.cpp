@@ -1,8 +1,6 @@
 #include "editor/panel_values.h"
 
 #include "editor/display_drawing.h"
-#include "editor/synth_editor.h"
-#include "host/panel_client.h"
 #include "programs/parameter_table.h"
 
 namespace {
@@ -37,20 +35,18 @@ void drawDisplay(PixelCanvas& canvas, DisplayId id, PanelClient& client) {
     }
 }
 
-void readoutText(const SynthEditor& editor, char* text, size_t size) {
+void readoutText(PanelClient& client, int32_t parameter, char* text, size_t size) {
     if (!text || size == 0) return;
     char buffer[kDisplayTextSize] = {};
-    if (editor.client) editor.client->parameterDisplay(editor.hoveredParameter, buffer);
+    client.parameterDisplay(parameter, buffer);
     buffer[kDisplayTextSize - 1] = '\0';
     size_t i = 0;
     for (; i + 1 < size && buffer[i]; ++i) text[i] = buffer[i];
     text[i] = '\0';
 }
 
-void paintPanel(PixelCanvas& panel, const PanelArtwork& art, const SynthEditor& editor, const PanelReadout& readout) {
+void paintPanel(PixelCanvas& panel, const PanelArtwork& art, PanelClient& client, const PanelReadout& readout) {
     paintPanelBackground(panel, art);
-    if (!editor.client) return;
-    PanelClient& client = *editor.client;
     const PanelControl* controls = panelControls();
     for (size_t i = 0; i < kPanelControlCount; ++i) {
         const PanelControl& c = controls[i];
@@ -72,7 +68,7 @@ void paintPanel(PixelCanvas& panel, const PanelArtwork& art, const SynthEditor& 
     PixelImage field(kReadoutWidth, kReadoutHeight);
     PixelCanvas area = field.canvas();
     char text[kDisplayTextSize];
-    readoutText(editor, text, sizeof text);
+    readoutText(client, readout.parameter, text, sizeof text);
     paintReadout(area, text);
     copyBlock(panel, readout.x, readout.y, field, 0, 0, kReadoutWidth, kReadoutHeight);
 }

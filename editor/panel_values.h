@@ -6,8 +6,7 @@
 #include "editor/panel_painter.h"
 #include "editor/pixel_canvas.h"
 
-class PanelClient;
-class SynthEditor;
+#include "editor/panel_client.h"
 
 // What the displays read from the instrument, for both window systems.
 
@@ -16,14 +15,15 @@ class SynthEditor;
 void drawDisplay(PixelCanvas& canvas, DisplayId id, PanelClient& client);
 
 // The display text of the parameter under the mouse, zero-terminated.
-void readoutText(const SynthEditor& editor, char* text, size_t size);
+void readoutText(PanelClient& client, int32_t parameter, char* text, size_t size);
 
-// Where the value readout shows, if it does.
+// Where the value readout shows, if it does, and whose value it shows.
 struct PanelReadout {
     bool visible;
     int32_t x, y;
+    int32_t parameter;
 };
 
 // The whole panel, 664 x 441, from the current program: what the Windows
 // editor window and its controls show together.
-void paintPanel(PixelCanvas& panel, const PanelArtwork& art, const SynthEditor& editor, const PanelReadout& readout);
+void paintPanel(PixelCanvas& panel, const PanelArtwork& art, PanelClient& client, const PanelReadout& readout);

@@ -6,26 +6,22 @@
 // open rebuilds the table.
 KnobHitTable knobHitTable;
 
-namespace {
-
-// Handed out to the host, valid for the module's life.
-ERect editorRect = {0, 0, 0, 0};
-
-}  // namespace
-
 bool SynthEditor::hasPanel() { return true; }
 
-SynthEditor::SynthEditor(EffectBase* owner, PanelClient& panelClient) : EditorBase(owner), client(&panelClient) {}
-
-intptr_t SynthEditor::getRect(ERect** rect) {
-    editorRect = ERect{0, 0, static_cast<int16_t>(kEditorHeight), static_cast<int16_t>(kEditorWidth)};
-    if (rect) *rect = &editorRect;
-    return 1;
-}
+SynthEditor::SynthEditor(PanelClient& panelClient, void* owner) : client(&panelClient), instance(owner) {}
 
 void SynthEditor::forgetWindows() {
     editorWindow = nullptr;
     readoutWindow = nullptr;
     envelopeDisplay = nullptr;
     for (void*& display : waveDisplays) display = nullptr;
+}
+
+// The displays that show a parameter follow it at once; the others wait for
+// the next update.
+void SynthEditor::setParameterFromPanel(int32_t index, float value) {
+    if (client) client->setParameterFromPanel(index, value);
+    DisplayId display;
+    if (displayOfParameter(index, display)) refreshDisplay(display);
+    refreshDisplay(DisplayId::Readout);
 }

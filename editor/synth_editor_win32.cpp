@@ -7,10 +7,10 @@
 #include "editor/knob_hit_table.h"
 #include "editor/synth_editor.h"
 #include "editor/window_classes.h"
-#include "host/effect_base.h"
 
 namespace {
 
+constexpr const char* kEditorProperty = "VorzleEditor";
 constexpr DWORD kControlStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
 
 HWND asWindow(void* handle) { return static_cast<HWND>(handle); }
@@ -66,6 +66,7 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         if (editor) editor->setParameterFromPanel(parameter, valueFromMessage(lParam));
         return 1;
     }
+    if (message == WM_NCDESTROY) RemovePropA(window, kEditorProperty);
     if (message == WM_NCDESTROY && editor) {
         // The window may go down with the host's window, without effEditClose:
         // the editor must then not keep handles that the system may reuse.
@@ -74,11 +75,12 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// The editor window carries the instance, as the object behind the host's
-// record; the instance leads to its editor.
+// The editor window carries the instance as its user data, as the object
+// behind the host's record, and its editor as a window property; a window
+// whose instance is gone has no editor.
 SynthEditor* editorOfWindow(HWND editorWindow) {
-    EffectBase* owner = reinterpret_cast<EffectBase*>(GetWindowLongPtrA(editorWindow, GWLP_USERDATA));
-    return owner ? static_cast<SynthEditor*>(owner->editor) : nullptr;
+    if (!GetWindowLongPtrA(editorWindow, GWLP_USERDATA)) return nullptr;
+    return static_cast<SynthEditor*>(GetPropA(editorWindow, kEditorProperty));
 }
 
 SynthEditor::~SynthEditor() {
@@ -90,20 +92,18 @@ SynthEditor::~SynthEditor() {
 
 // Opening an editor that is already open closes the old window first and
 // builds a fresh one in the new parent, so no window is ever left behind.
-intptr_t SynthEditor::open(void* parent) {
+bool SynthEditor::open(void* parent) {
     close();
     knobCount = 0;
     clearKnobHitTable(knobHitTable);
     parentWindow = parent;
 
-    ERect* rect = nullptr;
-    getRect(&rect);
-    HWND editor = CreateWindowExA(0, kEditorClassName, nullptr, WS_CHILD | WS_CLIPSIBLINGS, rect->left, rect->top,
-                                  rect->right - rect->left, rect->bottom - rect->top, asWindow(parent), nullptr,
-                                  guiResources.instance, nullptr);
-    if (!editor) return 0;
+    HWND editor = CreateWindowExA(0, kEditorClassName, nullptr, WS_CHILD | WS_CLIPSIBLINGS, 0, 0, kEditorWidth,
+                                  kEditorHeight, asWindow(parent), nullptr, guiResources.instance, nullptr);
+    if (!editor) return false;
     editorWindow = editor;
-    setUserData(editor, reinterpret_cast<LONG_PTR>(effect));
+    SetPropA(editor, kEditorProperty, this);
+    setUserData(editor, reinterpret_cast<LONG_PTR>(instance));
 
     // Created first, the readout stays above every control it may cover; it
     // starts empty and hidden, and idle places it.
@@ -136,7 +136,7 @@ intptr_t SynthEditor::open(void* parent) {
     }
 
     ShowWindow(editor, SW_SHOWNORMAL);
-    return 1;
+    return true;
 }
 
 void SynthEditor::close() {
@@ -166,7 +166,6 @@ void SynthEditor::idle() {
             UpdateWindow(readout);
         }
     }
-    EditorBase::idle();
 }
 
 void SynthEditor::update() {

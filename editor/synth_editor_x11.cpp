@@ -9,13 +9,13 @@
 SynthEditor::~SynthEditor() { close(); }
 
 // Opening an editor that is already open closes the old panel first.
-intptr_t SynthEditor::open(void* parent) {
+bool SynthEditor::open(void* parent) {
     close();
     knobCount = 0;
     clearKnobHitTable(knobHitTable);
     parentWindow = parent;
-    x11Panel = X11Panel::create(reinterpret_cast<uintptr_t>(parent), *this);
-    if (!x11Panel) return 0;
+    if (client) x11Panel = X11Panel::create(reinterpret_cast<uintptr_t>(parent), *client);
+    if (!x11Panel) return false;
     editorWindow = reinterpret_cast<void*>(static_cast<uintptr_t>(x11Panel->window()));
     const PanelControl* controls = panelControls();
     for (size_t i = 0; i < kPanelControlCount; ++i)
@@ -41,11 +41,10 @@ void SynthEditor::idle() {
                 if (!dragging) x11Panel->hideReadout();
             } else if ((!x11Panel->readoutVisible() || hoveredParameter != previous) && client) {
                 // While the pointer stays on one knob the readout stays where it appeared.
-                x11Panel->showReadout(x + kReadoutOffsetX, y + kReadoutOffsetY);
+                x11Panel->showReadout(x + kReadoutOffsetX, y + kReadoutOffsetY, hoveredParameter);
             }
         }
     }
-    EditorBase::idle();
 }
 
 void SynthEditor::update() {

@@ -13,5 +13,5 @@ LRESULT CALLBACK displayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 LRESULT CALLBACK buttonWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 class SynthEditor;
-// The editor behind an editor window, through the instance its user data holds.
+// The editor behind an editor window, while the instance its user data holds is set.
 SynthEditor* editorOfWindow(HWND editorWindow);

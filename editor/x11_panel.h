@@ -1,11 +1,11 @@
 #pragma once
 #include <cstdint>
 
+#include "editor/panel_client.h"
 #include "editor/panel_layout.h"
 #include "editor/panel_painter.h"
 #include "editor/pixel_canvas.h"
 
-class SynthEditor;
 struct _XDisplay;
 struct _XGC;
 struct _XImage;
@@ -18,7 +18,7 @@ class X11Panel {
 public:
     // Null when the display cannot be opened, the parent does not exist or
     // the artwork cannot be decoded; nothing is left behind then.
-    static X11Panel* create(unsigned long parent, SynthEditor& editor);
+    static X11Panel* create(unsigned long parent, PanelClient& client);
     ~X11Panel();
     X11Panel(const X11Panel&) = delete;
     X11Panel& operator=(const X11Panel&) = delete;
@@ -31,18 +31,21 @@ public:
     // The pointer in panel coordinates; false when it is on another screen.
     bool pointer(int32_t& x, int32_t& y);
 
-    // The value readout: shown at (x, y), or hidden.
-    void showReadout(int32_t x, int32_t y);
+    // The value readout of parameter: shown at (x, y), or hidden.
+    void showReadout(int32_t x, int32_t y, int32_t parameter);
     void hideReadout();
     bool readoutVisible() const { return readout_.visible; }
 
+    // A control moved: stores the value and shows at once the displays that
+    // show it and the readout.
+    void setParameterFromPanel(int32_t parameter, float value);
     // Redraws from the current program and shows the result.
     void repaintAll();
     void repaintControl(int32_t parameter);
     void repaintDisplay(DisplayId id);
 
 private:
-    explicit X11Panel(SynthEditor& editor) : editor_(editor) {}
+    explicit X11Panel(PanelClient& client) : client_(client) {}
     float value(int32_t parameter) const;
     bool open(unsigned long parent);
     void render();
@@ -53,7 +56,7 @@ private:
     void endDrag();
     const PanelControl* controlAt(int32_t x, int32_t y) const;
 
-    SynthEditor& editor_;
+    PanelClient& client_;
     const PanelArtwork* art_ = nullptr;
     _XDisplay* display_ = nullptr;
     unsigned long window_ = 0;
@@ -75,5 +78,6 @@ private:
     struct Readout {
         bool visible = false;
         int32_t x = 0, y = 0;
+        int32_t parameter = 0;
     } readout_;
 };

@@ -10,8 +10,6 @@
 
 #include "editor/control_values.h"
 #include "editor/panel_values.h"
-#include "editor/synth_editor.h"
-#include "host/panel_client.h"
 
 namespace {
 
@@ -62,9 +60,9 @@ unsigned long channel(uint32_t value8, unsigned long mask) {
 
 }  // namespace
 
-X11Panel* X11Panel::create(unsigned long parent, SynthEditor& editor) {
+X11Panel* X11Panel::create(unsigned long parent, PanelClient& client) {
     if (!parent) return nullptr;
-    X11Panel* panel = new (std::nothrow) X11Panel(editor);
+    X11Panel* panel = new (std::nothrow) X11Panel(client);
     if (panel && !panel->open(parent)) {
         delete panel;
         panel = nullptr;
@@ -72,8 +70,15 @@ X11Panel* X11Panel::create(unsigned long parent, SynthEditor& editor) {
     return panel;
 }
 
-float X11Panel::value(int32_t parameter) const {
-    return editor_.client ? editor_.client->parameterValue(parameter) : 0.0f;
+float X11Panel::value(int32_t parameter) const { return client_.parameterValue(parameter); }
+
+// The displays that show a parameter follow it at once; the others wait for
+// the next update.
+void X11Panel::setParameterFromPanel(int32_t parameter, float value) {
+    client_.setParameterFromPanel(parameter, value);
+    DisplayId display;
+    if (displayOfParameter(parameter, display)) repaintDisplay(display);
+    repaintDisplay(DisplayId::Readout);
 }
 
 bool X11Panel::open(unsigned long parent) {
@@ -215,7 +220,7 @@ void X11Panel::handlePress(int32_t x, int32_t y, unsigned int button, int32_t ro
         XGrabPointer(display_, window_, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
                      GrabModeAsync, None, hiddenCursor_, CurrentTime);
     } else if (control->kind == ControlKind::Button && (button == Button1 || button == Button3)) {
-        editor_.setParameterFromPanel(control->id, toggledValue(value(control->id)));
+        setParameterFromPanel(control->id, toggledValue(value(control->id)));
         repaintControl(control->id);
     }
 }
@@ -229,7 +234,7 @@ void X11Panel::handleMotion(int32_t x, int32_t y, int32_t rootY, unsigned int st
         if (dy == 0) return;
         const float next = draggedValue(value(drag_.parameter), dy, (state & ControlMask) != 0,
                                         (state & ShiftMask) != 0);
-        editor_.setParameterFromPanel(drag_.parameter, next);
+        setParameterFromPanel(drag_.parameter, next);
         repaintControl(drag_.parameter);
         return;
     }
@@ -252,10 +257,10 @@ void X11Panel::endDrag() {
     drag_ = Drag{};
 }
 
-void X11Panel::showReadout(int32_t x, int32_t y) {
+void X11Panel::showReadout(int32_t x, int32_t y, int32_t parameter) {
     const PanelRect before{readout_.x, readout_.y, kReadoutWidth, kReadoutHeight};
     const bool wasVisible = readout_.visible;
-    readout_ = Readout{true, x, y};
+    readout_ = Readout{true, x, y, parameter};
     render();
     if (wasVisible) show(before);
     show({x, y, kReadoutWidth, kReadoutHeight});
@@ -296,8 +301,8 @@ void X11Panel::repaintDisplay(DisplayId id) {
 
 void X11Panel::render() {
     PixelCanvas panel = canvas_.canvas();
-    const PanelReadout readout{readout_.visible, readout_.x, readout_.y};
-    paintPanel(panel, *art_, editor_, readout);
+    const PanelReadout readout{readout_.visible, readout_.x, readout_.y, readout_.parameter};
+    paintPanel(panel, *art_, client_, readout);
 }
 
 void X11Panel::showWithReadout(const PanelRect& area) {

@@ -4,7 +4,7 @@
 
 #include "engine/engine.h"
 #include "host/effect_base_x.h"
-#include "host/panel_client.h"
+#include "editor/panel_client.h"
 #include "programs/program_bank.h"
 
 // The instrument as a VST 2 effect: its identity, the dispatcher's
