@@ -1,7 +1,7 @@
 // Writes the description files of the LV2 bundle from the parameter table,
 // the port table and the factory bank, so that they can never disagree with
 // the code: lv2_ttl OUT_DIR FACTORY_BANK_SOURCE
-//   OUT_DIR/manifest.ttl  the plug-in, its UI and the presets
+//   OUT_DIR/manifest.ttl  the plug-in, its panel and the presets
 //   OUT_DIR/vorzle.ttl    the plug-in's ports
 //   OUT_DIR/presets.ttl   the 128 factory programs, in their categories
 #include <cctype>
@@ -103,6 +103,7 @@ void writePlugin(std::ostream& out) {
         << "    lv2:requiredFeature urid:map ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
         << "    lv2:extensionData state:interface ;\n"
+        << "    ui:ui <" VORZLE_LV2_UI_URI "> ;\n"
         << "    lv2:port [\n        a lv2:InputPort , atom:AtomPort ;\n"
         << "        atom:bufferType atom:Sequence ;\n        atom:supports midi:MidiEvent , time:Position ;\n"
         << "        lv2:designation lv2:control ;\n"
@@ -173,7 +174,11 @@ bool writePresets(std::ostream& out, ProgramBank& bank, const std::map<int32_t, 
 
 void writeManifest(std::ostream& out) {
     out << kPrefixes << "<" VORZLE_LV2_URI ">\n    a lv2:Plugin ;\n"
-        << "    lv2:binary <" VORZLE_LV2_DSP_BINARY "> ;\n    rdfs:seeAlso <vorzle.ttl> .\n\n";
+        << "    lv2:binary <" VORZLE_LV2_DSP_BINARY "> ;\n    rdfs:seeAlso <vorzle.ttl> .\n\n"
+        << "<" VORZLE_LV2_UI_URI ">\n    a ui:X11UI ;\n    ui:binary <" VORZLE_LV2_UI_BINARY "> ;\n"
+        << "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+        << "    lv2:optionalFeature ui:noUserResize ;\n"
+        << "    lv2:extensionData ui:idleInterface .\n\n";
     for (int32_t k = 0; k < ProgramBank::kNumPrograms; ++k)
         out << presetUri(k) << "\n    a pset:Preset ;\n    lv2:appliesTo <" VORZLE_LV2_URI "> ;\n"
             << "    rdfs:seeAlso <presets.ttl> .\n\n";
