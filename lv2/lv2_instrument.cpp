@@ -32,7 +32,7 @@ Lv2Instrument::Lv2Instrument(float rate, LV2_URID_Map& map) : uris(mapUris(map))
     engine.setSampleRate(rate);
 }
 
-bool Lv2Instrument::usable() const { return !const_cast<ProgramBank&>(bank).allocationFailed() && engine.buffersPresent(); }
+bool Lv2Instrument::usable() const { return !bank.allocationFailed() && engine.buffersPresent(); }
 
 void Lv2Instrument::connect(uint32_t port, void* data) {
     if (port == Port::kMidiIn) midiIn = static_cast<const LV2_Atom_Sequence*>(data);

@@ -38,9 +38,10 @@ CHORD_START = 23.0           # seconds: after the demo has rung out
 AUTOMATION_AT = 26.0         # the cutoff port opens here
 SESSION_END = 29.0
 CHORD_PRESET = URI + ":preset:031"   # a pad: the chord holds
-# Changed ports: the cutoff alone shapes the tone (no envelope, no LFO, no drive).
+# Changed ports: the cutoff alone shapes the tone (no envelope, no LFO, no drive)
+# and the chord holds whatever the program.
 CHORD_PORTS = {"Osc 2 Shift": 0.25, "Drive": 0.0, "Resonance": 0.2, "Filter Env Amount": 0.5,
-               "LFO Amount": 0.5, "Volume": 0.3}
+               "LFO Amount": 0.5, "Volume": 0.3, "Amp Sustain": 1.0}
 CUTOFF_CLOSED, CUTOFF_OPEN = 0.3, 0.85
 ATTEMPTS = 3
 HOST_CRASH_MARKS = ("free(): invalid", "corrupted", "Segmentation fault", "double free", "malloc():")
