@@ -89,13 +89,21 @@ def midi_events(path):
             t += (at - last_tick) * tempo / 1e6 / division
             last_tick, tempo = at, value
         return t + (tick - last_tick) * tempo / 1e6 / division
-    # At one moment, programs and controllers before notes, as a player means them.
-    return sorted(((seconds(t), s, a, b) for t, s, a, b in raw), key=lambda e: (e[0], e[1] & 0xF0 < 0xB0))
+    # At one tick, track order, then file order, as vorzle-render plays them.
+    return sorted(((seconds(t), s, a, b) for t, s, a, b in raw), key=lambda e: e[0])
 
 
 def emitter(name, events):
     """A Lua DSP processor that sends events at their transport sample."""
-    rows = ",".join("{%d,%d,%d,%d}" % (round(t * RATE), s, a, b) for t, s, a, b in events)
+    # Ardour orders events of one sample its own way (a program change after
+    # the controllers meant to follow it): each comes a sample after the one before.
+    rows, last = [], -1
+    for t, s, a, b in events:
+        at = max(round(t * RATE), last + 1)
+        # A program change is two bytes: Ardour drops it with a third.
+        rows.append("{%d,%d,%d}" % (at, s, a) if s & 0xF0 in (0xC0, 0xD0) else "{%d,%d,%d,%d}" % (at, s, a, b))
+        last = at
+    rows = ",".join(rows)
     return """ardour { ["type"] = "dsp", name = "%s" }
 function dsp_ioconfig () return { { midi_in = 1, midi_out = 1, audio_in = 0, audio_out = 0 } } end
 local song = { %s }
@@ -112,7 +120,7 @@ function dsp_run (_, _, n)
   local out = 1
   while next_event <= #song and song[next_event][1] < clock + n do
     local e = song[next_event]
-    midiout[out] = { time = e[1] - clock + 1, data = { e[2], e[3], e[4] } }
+    midiout[out] = { time = e[1] - clock + 1, data = { e[2], e[3], e[4] } }   -- e[4] nil: two bytes
     out = out + 1
     next_event = next_event + 1
   end
@@ -243,13 +251,18 @@ def write_export_preset(config):
 """ % (EXPORT_PRESET_ID, EXPORT_FORMAT_ID))
 
 
-def run_ardour(command, env, done_mark, what):
-    """Runs one Ardour process; retries it when Ardour broke down on its own."""
+def run_ardour(command, env, done_mark, what, before_attempt):
+    """Runs one Ardour process; retries it when Ardour broke down on its own
+    before its export reported success. before_attempt puts back what the
+    process starts from."""
     for attempt in range(1, ATTEMPTS + 1):
+        before_attempt()
         result = subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                 text=True, timeout=300)
         log = result.stdout
-        if result.returncode == 0 and done_mark(log):
+        if done_mark(log):
+            if result.returncode != 0:
+                print("%s: Ardour crashed on its own after its export succeeded (exit %d)" % (what, result.returncode))
             if attempt > 1:
                 print("%s: Ardour succeeded on attempt %d" % (what, attempt))
             return log
@@ -278,8 +291,6 @@ def main():
         write_export_preset(env["XDG_CONFIG_HOME"])
         session = os.path.join(work, "session")
         out = os.path.join(work, "out")
-        os.makedirs(os.path.join(out, "first"))
-        os.makedirs(os.path.join(out, "second"))
         # Ardour finds Lua processors by name among the user's scripts.
         scripts = os.path.join(env["XDG_CONFIG_HOME"], "ardour7", "scripts")
         os.makedirs(scripts)
@@ -290,12 +301,25 @@ def main():
         for name, events in songs.items():
             with open(os.path.join(scripts, "vorzle_%s_player.lua" % name), "w") as f:
                 f.write(emitter("vorzle %s player" % name, events))
+        saved = os.path.join(work, "saved")
+
+        def start_from(name):
+            """The first run starts with no session, the second from the one the first saved."""
+            for folder in (session, os.path.join(out, name)):
+                shutil.rmtree(folder, ignore_errors=True)
+            os.makedirs(os.path.join(out, name))
+            if name == "second":
+                shutil.copytree(saved, session)
+
         for name, make, what in (("first", first_run_script, "first Ardour: build, save and export"),
                                  ("second", second_run_script, "second Ardour: reopen and export")):
             script = os.path.join(work, name + ".lua")
             with open(script, "w") as f:
                 f.write(make(session, out))
-            run_ardour(["ardour7-lua", script], env, lambda log: (name + " EXPORTED") in log, what)
+            run_ardour(["ardour7-lua", script], env, lambda log: (name + " EXPORTED") in log, what,
+                       lambda: start_from(name))
+            if name == "first":
+                shutil.copytree(session, saved)
         # Ardour builds the file name from the export's name and its own fields.
         # Ardour names the file itself: one folder per export.
         wavs = [glob.glob(os.path.join(out, name, "*.wav")) for name in ("first", "second")]
