@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -127,13 +126,17 @@ void writePlugin(std::ostream& out) {
 bool readCategories(const char* path, std::map<int32_t, std::string>& categories) {
     std::ifstream in(path);
     if (!in) return false;
-    const std::regex categoryLine(R"(^#\s*Category:\s*(.*\S)\s*$)");
-    const std::regex programLine(R"(^\s*program\s+(\d+)\s)");
     std::string line, category;
-    std::smatch m;
     while (std::getline(in, line)) {
-        if (std::regex_search(line, m, categoryLine)) category = m[1];
-        else if (std::regex_search(line, m, programLine)) categories[std::stoi(m[1])] = category;
+        std::istringstream words(line);
+        std::string first, second;
+        words >> first >> second;
+        if (first == "#" && second == "Category:") {
+            std::getline(words >> std::ws, category);
+            while (!category.empty() && std::isspace(static_cast<unsigned char>(category.back()))) category.pop_back();
+        } else if (first == "program" && !second.empty() && std::isdigit(static_cast<unsigned char>(second[0]))) {
+            categories[std::stoi(second)] = category;
+        }
     }
     return true;
 }
