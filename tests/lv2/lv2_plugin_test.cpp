@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <set>
 
 #include "engine/engine.h"
@@ -352,36 +353,26 @@ TEST(Lv2Plugin, StateRestoresTheSoundAndRefusesForeignOrDamagedState) {
     const LV2_URID program = w.urids.map("urn:harvane:vorzle#program");
     const LV2_URID sound = w.urids.map("urn:harvane:vorzle#sound");
     const LV2_URID seen = w.urids.map("urn:harvane:vorzle#portsSeen");
-    const size_t firstValue = sizeof(LV2_Atom_Vector_Body);
-    struct Damage {
-        const char* what;
-        void (*apply)(Properties&, LV2_URID, LV2_URID, LV2_URID, size_t, UridMap&);
-    } damages[] = {
-        {"program of another type", [](Properties& s, LV2_URID k, LV2_URID, LV2_URID, size_t, UridMap& m) { s[k].type = m.map(LV2_ATOM__Float); }},
-        {"program out of range", [](Properties& s, LV2_URID k, LV2_URID, LV2_URID, size_t, UridMap&) { s[k].bytes[0] = 200; }},
-        {"a value short", [](Properties& s, LV2_URID, LV2_URID k, LV2_URID, size_t, UridMap&) { s[k].bytes.resize(s[k].bytes.size() - 4); }},
-        {"a value not a number", [](Properties& s, LV2_URID, LV2_URID k, LV2_URID, size_t at, UridMap&) {
-             const float nan = NAN;
-             std::memcpy(&s[k].bytes[at], &nan, 4);
-         }},
-        {"vector of integers", [](Properties& s, LV2_URID, LV2_URID k, LV2_URID, size_t, UridMap& m) {
-             const LV2_URID i = m.map(LV2_ATOM__Int);
-             std::memcpy(&s[k].bytes[4], &i, 4);
-         }},
-        {"sound missing", [](Properties& s, LV2_URID, LV2_URID k, LV2_URID, size_t, UridMap&) { s.erase(k); }},
-        {"a port value beyond its range", [](Properties& s, LV2_URID, LV2_URID, LV2_URID k, size_t at, UridMap&) {
-             const float big = 1000.0f;
-             std::memcpy(&s[k].bytes[at], &big, 4);
-         }},
+    const size_t at = sizeof(LV2_Atom_Vector_Body);   // the first value of a vector
+    const float nan = NAN, big = 1000.0f;
+    const LV2_URID intType = w.urids.map(LV2_ATOM__Int);
+    const std::pair<const char*, std::function<void(Properties&)>> damages[] = {
+        {"program of another type", [&](Properties& s) { s[program].type = w.urids.map(LV2_ATOM__Float); }},
+        {"program out of range", [&](Properties& s) { s[program].bytes[0] = 200; }},
+        {"a value short", [&](Properties& s) { s[sound].bytes.resize(s[sound].bytes.size() - 4); }},
+        {"a value not a number", [&](Properties& s) { std::memcpy(&s[sound].bytes[at], &nan, 4); }},
+        {"vector of integers", [&](Properties& s) { std::memcpy(&s[sound].bytes[4], &intType, 4); }},
+        {"sound missing", [&](Properties& s) { s.erase(sound); }},
+        {"a port value beyond its range", [&](Properties& s) { std::memcpy(&s[seen].bytes[at], &big, 4); }},
     };
     const std::vector<float> before(restored.playing, restored.playing + kNumParameters);
-    for (const Damage& damage : damages) {
+    for (const auto& [what, damage] : damages) {
         Properties broken = good;
-        damage.apply(broken, program, sound, seen, firstValue, w.urids);
+        damage(broken);
         EXPECT_NE(iface.restore(restored.instance->lv2_handle, retrieveProperty, &broken, 0, nullptr), LV2_STATE_SUCCESS)
-            << damage.what;
+            << what;
         restored.run(16);
-        EXPECT_TRUE(std::vector<float>(restored.playing, restored.playing + kNumParameters) == before) << damage.what;
+        EXPECT_TRUE(std::vector<float>(restored.playing, restored.playing + kNumParameters) == before) << what;
     }
     Properties empty;
     EXPECT_EQ(iface.restore(restored.instance->lv2_handle, retrieveProperty, &empty, 0, nullptr), LV2_STATE_SUCCESS);

@@ -34,9 +34,10 @@ from float_wav import read_float_wav  # noqa: E402
 
 RATE = 44100
 URI = "urn:harvane:vorzle"
-CHORD_START = 23.0           # seconds: after the demo has rung out
-AUTOMATION_AT = 26.0         # the cutoff port opens here
-SESSION_END = 29.0
+DEMO_START = 1.0             # seconds of silence before the demo, after the transport start
+CHORD_START = 24.0           # after the demo has rung out
+AUTOMATION_AT = 27.0         # the cutoff port opens here
+SESSION_END = 30.0
 CHORD_PRESET = URI + ":preset:031"   # a pad: the chord holds
 # Changed ports: the cutoff alone shapes the tone (no envelope, no LFO, no drive)
 # and the chord holds whatever the program.
@@ -113,7 +114,9 @@ function dsp_run (_, _, n)
   if not Session:transport_rolling () then clock = nil return end
   -- A cycle the host splits comes in several calls: count the frames here.
   if clock == nil then
-    clock = Session:transport_sample ()
+    -- The instrument plays this call's frames that much later: ahead by it, as a
+    -- MIDI region would be (a session reopened may differ in it).
+    clock = Session:transport_sample () + Session:worst_latency_preroll ()
     next_event = 1
     while next_event <= #song and song[next_event][1] < clock do next_event = next_event + 1 end
   end
@@ -295,7 +298,7 @@ def main():
         scripts = os.path.join(env["XDG_CONFIG_HOME"], "ardour7", "scripts")
         os.makedirs(scripts)
         chord_notes = [57, 64, 69, 72]
-        songs = {"demo": midi_events(os.path.join(source, "examples", "demo.mid")),
+        songs = {"demo": [(DEMO_START + t, *e) for t, *e in midi_events(os.path.join(source, "examples", "demo.mid"))],
                  "chord": [(CHORD_START, 0x90, n, 90) for n in chord_notes] +
                           [(SESSION_END - 0.5, 0x80, n, 0) for n in chord_notes]}
         for name, events in songs.items():
