@@ -7,12 +7,13 @@ a Lua MIDI processor that plays its song by transport position:
   "chord"  after the demo, a held chord on a factory preset with some ports
            changed and the cutoff port automated: closed, then open from a
            set sample on.
-It exports the session range as 32-bit float and saves the session.
+It saves the session, then exports it as 32-bit float.
 Second process (ardour7-lua): reopens the saved session and exports it again.
 
-Checks: the demo sounds (finite, loud enough); the reopened
-session renders the same samples; the automation opens the filter where it
-says and not before; the chord plays the preset with the changed ports.
+Checks: the demo sounds (finite, loud enough); the reopened session renders
+the same samples (the chord's preset and changed ports and automation, the
+plug-ins' state kept); the automation opens the filter where it says and not
+before.
 Ardour corrupting its own heap during export is retried a bounded number of
 times and reported; a run that fails otherwise fails the test.
 
