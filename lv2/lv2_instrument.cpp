@@ -18,7 +18,8 @@ Lv2Instrument::Uris mapUris(LV2_URID_Map& map) {
             m(VORZLE_LV2_STATE_PROGRAM), m(VORZLE_LV2_STATE_SOUND), m(VORZLE_LV2_STATE_PORTS_SEEN)};
 }
 
-float loadSeen(const float& value) { return std::atomic_ref<float>(const_cast<float&>(value)).load(std::memory_order_relaxed); }
+// Port values taken, read by a state save on another thread.
+float loadSeen(float& value) { return std::atomic_ref<float>(value).load(std::memory_order_relaxed); }
 void storeSeen(float& value, float v) { std::atomic_ref<float>(value).store(v, std::memory_order_relaxed); }
 
 }  // namespace
@@ -45,9 +46,7 @@ void Lv2Instrument::connect(uint32_t port, void* data) {
 }
 
 // A new stream starts from nothing the last one left: voices, delay lines
-// and their modulators, the cutoff LFO's phase, bend, pedal and balance, so
-// that a host that restarts the plug-in (Ardour before an export) renders the
-// same samples however long it ran the plug-in before.
+// and their modulators, the cutoff LFO's phase, bend, pedal and balance.
 void Lv2Instrument::activate() {
     engine.reset();
     restartModulators();
