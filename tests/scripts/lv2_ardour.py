@@ -198,7 +198,10 @@ assert (s:save_state ("", false, false, false, false, false) == 0)
 
 def export_lua(name, out_dir):
     """Exports the session's first SESSION_END seconds as NAME.wav and closes it."""
-    return """local e = Session:simple_export ()
+    return """local latency = "" .. Session:worst_latency_preroll ()
+for r in Session:get_routes ():iter () do latency = latency .. "/" .. r:playback_latency (true) end
+print ("LATENCY " .. latency)
+local e = Session:simple_export ()
 e:set_folder (%s .. "/%s")
 e:set_name ("%s")
 e:set_range (0, %d)
@@ -255,21 +258,27 @@ def write_export_preset(config):
 """ % (EXPORT_PRESET_ID, EXPORT_FORMAT_ID))
 
 
-def run_ardour(command, env, done_mark, what, before_attempt):
+def run_ardour(command, env, done_mark, what, before_attempt, latency=None):
     """Runs one Ardour process; retries it when Ardour broke down on its own
-    before its export reported success. before_attempt puts back what the
-    process starts from."""
+    before its export reported success, or rendered with another latency than
+    LATENCY (a reopened session sometimes has 16 samples less, which moves the
+    block grid and so every sample). before_attempt puts back what the process
+    starts from. Answers the latency it rendered with."""
     for attempt in range(1, ATTEMPTS + 1):
         before_attempt()
         result = subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                 text=True, timeout=300)
         log = result.stdout
+        rendered = next((l.split()[1] for l in log.splitlines() if l.startswith("LATENCY ")), None)
+        if done_mark(log) and latency not in (None, rendered) and attempt < ATTEMPTS:
+            print("%s: Ardour rendered with a latency of %s samples, not %s; retrying" % (what, rendered, latency))
+            continue
         if done_mark(log):
             if result.returncode != 0:
                 print("%s: Ardour crashed on its own after its export succeeded (exit %d)" % (what, result.returncode))
             if attempt > 1:
                 print("%s: Ardour succeeded on attempt %d" % (what, attempt))
-            return log
+            return rendered
         crashed = result.returncode < 0 or any(m in log for m in HOST_CRASH_MARKS)
         if not crashed or attempt == ATTEMPTS:
             sys.stdout.write(log[-3000:])
@@ -306,6 +315,7 @@ def main():
             with open(os.path.join(scripts, "vorzle_%s_player.lua" % name), "w") as f:
                 f.write(emitter("vorzle %s player" % name, events))
         saved = os.path.join(work, "saved")
+        latency = None
 
         def start_from(name):
             """The first run starts with no session, the second from the one the first saved."""
@@ -320,8 +330,8 @@ def main():
             script = os.path.join(work, name + ".lua")
             with open(script, "w") as f:
                 f.write(make(session, out))
-            run_ardour(["ardour7-lua", script], env, lambda log: (name + " EXPORTED") in log, what,
-                       lambda: start_from(name))
+            latency = run_ardour(["ardour7-lua", script], env, lambda log: (name + " EXPORTED") in log, what,
+                                 lambda: start_from(name), latency if name == "second" else None)
             if name == "first":
                 shutil.copytree(session, saved)
         # Ardour builds the file name from the export's name and its own fields.
