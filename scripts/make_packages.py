@@ -4,14 +4,14 @@
   Vorzle-VERSION-windows.zip         Vorzle-VERSION-windows/{INSTALL.txt, x86/, x64/}
                                      with Vorzle.dll and vorzle-render.exe in each folder
   Vorzle-VERSION-linux-x86_64.tar.gz Vorzle-VERSION-linux-x86_64/{INSTALL.txt,
-                                     Vorzle.so, vorzle-render}
+                                     Vorzle.lv2/, Vorzle.so, vorzle-render}
 
 The archives depend on the files' contents only: every entry has the same
 timestamp (--epoch, seconds since 1970), owner, mode by kind and a fixed
 order, so the same inputs give the same bytes.
 
   make_packages.py --version V --win32 DIR --win64 DIR --linux DIR
-                   --install FILE --epoch SECONDS --out DIR
+                   --lv2 BUNDLE_DIR --install FILE --epoch SECONDS --out DIR
 """
 import argparse
 import gzip
@@ -36,7 +36,10 @@ def windows_entries(args):
 
 
 def linux_entries(args):
-    return [("INSTALL.txt", args.install, PLAIN, True),
+    # The LV2 bundle whole, in name order: its description files and modules.
+    bundle = [("Vorzle.lv2/" + name, os.path.join(args.lv2, name), PLAIN, False)
+              for name in sorted(os.listdir(args.lv2)) if os.path.isfile(os.path.join(args.lv2, name))]
+    return [("INSTALL.txt", args.install, PLAIN, True)] + bundle + [
             ("Vorzle.so", os.path.join(args.linux, "Vorzle.so"), PLAIN, False),
             ("vorzle-render", os.path.join(args.linux, "vorzle-render"), EXECUTABLE, False)]
 
@@ -77,7 +80,12 @@ def write_tar_gz(path, top, entries, epoch):
             info.uname = info.gname = "root"
             archive.addfile(info, io.BytesIO(data) if data else None)
         add(top, b"", EXECUTABLE, tarfile.DIRTYPE)
+        folders = set()
         for name, source, mode, _ in entries:
+            folder = name.rsplit("/", 1)[0] if "/" in name else None
+            if folder and folder not in folders:
+                folders.add(folder)
+                add(top + "/" + folder, b"", EXECUTABLE, tarfile.DIRTYPE)
             add(top + "/" + name, read(source), mode)
     # No file name and a fixed time in the gzip header.
     with open(path, "wb") as f, gzip.GzipFile(filename="", mode="wb", fileobj=f, mtime=epoch, compresslevel=9) as z:
@@ -86,11 +94,14 @@ def write_tar_gz(path, top, entries, epoch):
 
 def main():
     parser = argparse.ArgumentParser(description="Write Vorzle's release archives.")
-    for name in ("--version", "--win32", "--win64", "--linux", "--install", "--out"):
+    for name in ("--version", "--win32", "--win64", "--linux", "--lv2", "--install", "--out"):
         parser.add_argument(name, required=True)
     parser.add_argument("--epoch", type=int, required=True, help="timestamp of every entry, seconds since 1970")
     args = parser.parse_args()
 
+    if not os.path.isdir(args.lv2):
+        print("make_packages: missing: " + args.lv2, file=sys.stderr)
+        return 1
     missing = [source for _, source, *_ in windows_entries(args) + linux_entries(args) if not os.path.isfile(source)]
     if missing:
         print("make_packages: missing: " + ", ".join(missing), file=sys.stderr)

@@ -7,13 +7,15 @@
 # and recording the factory sounds (tools/sounds), clang with its sanitizer
 # and libFuzzer runtimes for the fuzz targets, and the 32-bit LMMS with
 # its Wine-side VST server as a third-party host for the Windows DLL (only the
-# i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms), and for the
+# i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms), for the
 # web page emscripten, Chromium, Node.js and the pinned puppeteer-core that
-# drives the browser in its test (npm ci from tests/web/package-lock.json). Safe to
-# run again: it skips apt and npm when everything is there.
+# drives the browser in its test (npm ci from tests/web/package-lock.json),
+# and for the LV2 plug-in its headers, lilv with its tools, the description
+# checker (with sordi) and Ardour as a real host. Safe to run again: it skips
+# apt and npm when everything is there.
 set -euo pipefail
 
-packages=(cmake make g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+packages=(cmake make g++ lv2-dev liblilv-dev lilv-utils sordi ardour g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine32:i386 wine64 xvfb xauth fonts-wine
           googletest libbenchmark-dev libx11-dev libxtst-dev python3 python3-pil python3-numpy fonts-dejavu-core
           amsynth sox clang-14 libclang-rt-14-dev

@@ -4,7 +4,7 @@
 # again from copies with other dates, modes and creation order gives the same
 # bytes; and the plug-in loads and plays from each unpacked package (the
 # 32-bit and 64-bit DLLs through their own vorzle-render.exe under Wine, the
-# Linux one through vorzle-render) and plays the demo song: both Windows DLLs
+# Linux one through vorzle-render; the LV2 bundle through lv2info) and plays the demo song: both Windows DLLs
 # to the same bytes, the Linux one to the same samples.
 # Runs in the 64-bit Windows tree, whose Wine prefix runs both kinds of
 # Windows program; needs the win32 and native trees built too.
@@ -39,9 +39,14 @@ for tree in native win64 win32; do
     touch -d "2001-02-03 04:05:06" "copies/$tree/$file"
   done
 done
+mkdir copies/Vorzle.lv2
+for file in $(ls -r "$builds/native/lv2/Vorzle.lv2"); do
+  cp "$builds/native/lv2/Vorzle.lv2/$file" copies/Vorzle.lv2/ && chmod 600 "copies/Vorzle.lv2/$file"
+done
 tr -d '\r' < "$root/docs/install.txt" > copies/install.txt
 "$python3" "$root/scripts/make_packages.py" --version "$version" --epoch $epoch --out second \
-  --win32 copies/win32 --win64 copies/win64 --linux copies/native --install copies/install.txt >/dev/null
+  --win32 copies/win32 --win64 copies/win64 --linux copies/native --lv2 copies/Vorzle.lv2 \
+  --install copies/install.txt >/dev/null
 for package in "$windows.zip" "$linux.tar.gz"; do
   cmp "first/$package" "second/$package" || fail "$package differs when packaged again"
 done
@@ -67,13 +72,19 @@ with zipfile.ZipFile(os.path.join(first, windows + ".zip")) as z:
     assert b"\r\n" in z.read(windows + "/INSTALL.txt") and b"x64\\Vorzle.dll" in z.read(windows + "/INSTALL.txt")
 with tarfile.open(os.path.join(first, linux + ".tar.gz")) as t:
     members = t.getmembers()
-    assert [m.name for m in members] == [linux] + [linux + "/" + n for n in ("INSTALL.txt", "Vorzle.so", "vorzle-render")]
+    bundle = sorted(os.listdir(os.path.join(builds, "native", "lv2", "Vorzle.lv2")))
+    assert "vorzle_dsp.so" in bundle and "manifest.ttl" in bundle, bundle
+    lv2 = ["Vorzle.lv2"] + ["Vorzle.lv2/" + n for n in bundle]
+    assert [m.name for m in members] == [linux] + [linux + "/" + n for n in ["INSTALL.txt"] + lv2 + ["Vorzle.so", "vorzle-render"]]
     for m in members:
         assert (m.mtime, m.uid, m.gid) == (epoch, 0, 0), (m.name, m.mtime, m.uid)
     modes = {m.name.split("/")[-1]: m.mode for m in members}
     assert modes["vorzle-render"] == 0o755 and modes["Vorzle.so"] == 0o644 and modes["INSTALL.txt"] == 0o644, modes
     for name in ("Vorzle.so", "vorzle-render"):
         same_bytes(t.extractfile(linux + "/" + name).read(), os.path.join(builds, "native", "bin", name))
+    for name in bundle:
+        assert modes[name] == 0o644, (name, modes[name])
+        same_bytes(t.extractfile(linux + "/Vorzle.lv2/" + name).read(), os.path.join(builds, "native", "lv2", "Vorzle.lv2", name))
 print("entries, dates, modes and contents as expected")
 EOF
 
@@ -94,6 +105,8 @@ for kind in x86 x64 linux; do
     { cat info-$kind.txt; fail "$kind: the unpacked plug-in did not load as Vorzle by Harvane"; }
   "${run[@]}" "$root/examples/demo.mid" -o $kind.wav --quiet </dev/null
 done
+lv2=$(LV2_PATH="$PWD/unpacked/$linux" lv2info urn:harvane:vorzle 2>/dev/null || true)
+grep -q "Name: *Vorzle" <<<"$lv2" || fail "lv2info does not find Vorzle in the unpacked Vorzle.lv2"
 cmp x86.wav x64.wav || fail "the 32-bit and 64-bit DLLs rendered the demo differently"
 "$python3" - <<'EOF'
 from float_wav import read_float_wav

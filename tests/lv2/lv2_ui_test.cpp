@@ -1,0 +1,185 @@
+// The LV2 panel as a host embeds it, under a real X server (Xvfb): the UI
+// module loaded from the bundle, its window in the host's window, port
+// events moving its controls, and real XTest input on its controls reaching
+// the host as port writes.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <dlfcn.h>
+#include <lv2/ui/ui.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "editor/control_values.h"
+#include "editor/panel_layout.h"
+#include "lv2/port_layout.h"
+#include "tests/lv2/lv2_test_host.h"
+
+namespace {
+
+constexpr int kHostX = 60, kHostY = 30;
+
+struct PortWrite {
+    uint32_t port;
+    float value;
+};
+
+class Lv2PanelHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr) << "no X display (run under xvfb-run)";
+        module = dlopen(VORZLE_BINARY_DIR "/lv2/Vorzle.lv2/vorzle_ui.so", RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << dlerror();
+        auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(module, "lv2ui_descriptor"));
+        ASSERT_NE(entry, nullptr);
+        descriptor = entry(0);
+        ASSERT_NE(descriptor, nullptr);
+        EXPECT_STREQ(descriptor->URI, "urn:harvane:vorzle:ui");
+        EXPECT_EQ(entry(1), nullptr);
+
+        host = XCreateSimpleWindow(display, DefaultRootWindow(display), kHostX, kHostY, 800, 600, 0, 0, 0);
+        XMapWindow(display, host);
+        XSync(display, False);
+    }
+    void TearDown() override {
+        if (ui) descriptor->cleanup(ui);
+        if (display) {
+            XDestroyWindow(display, host);
+            XCloseDisplay(display);
+        }
+        if (module) dlclose(module);
+    }
+
+    LV2UI_Handle open(bool withParent = true) {
+        parent = {LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(host))};
+        idleFeature = {LV2_UI__idleInterface, nullptr};
+        const LV2_Feature* features[] = {&urids.mapEntry, &idleFeature, withParent ? &parent : nullptr, nullptr};
+        LV2UI_Widget widget = nullptr;
+        LV2UI_Handle handle = descriptor->instantiate(descriptor, "urn:harvane:vorzle", VORZLE_BINARY_DIR "/lv2/Vorzle.lv2/",
+                                                      record, this, &widget, features);
+        if (handle) panel = static_cast<Window>(reinterpret_cast<uintptr_t>(widget));
+        return handle;
+    }
+    static void record(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
+        auto* self = static_cast<Lv2PanelHost*>(controller);
+        ASSERT_EQ(size, sizeof(float));
+        ASSERT_EQ(format, 0u);
+        self->writes.push_back({port, *static_cast<const float*>(buffer)});
+    }
+    void idle(int times = 3) {
+        const auto* idler = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
+        for (int i = 0; i < times; ++i) {
+            XSync(display, False);
+            usleep(5000);
+            ASSERT_EQ(idler->idle(ui), 0);
+        }
+    }
+    void portEvent(uint32_t port, float value) { descriptor->port_event(ui, port, sizeof(float), 0, &value); }
+    void moveTo(int x, int y) {
+        XTestFakeMotionEvent(display, DefaultScreen(display), kHostX + x, kHostY + y, 0);
+        XSync(display, False);
+    }
+    void button(bool down) {
+        XTestFakeButtonEvent(display, Button1, down, 0);
+        XSync(display, False);
+    }
+    std::vector<unsigned long> capture(const PanelControl& c) {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(display, panel, c.x, c.y, c.width, c.height, AllPlanes, ZPixmap);
+        if (!image) return pixels;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) pixels.push_back(XGetPixel(image, x, y));
+        XDestroyImage(image);
+        return pixels;
+    }
+    static const PanelControl& control(int32_t parameter) {
+        const PanelControl* controls = panelControls();
+        for (size_t i = 0; i < kPanelControlCount; ++i)
+            if (controls[i].id == parameter && controls[i].kind != ControlKind::Display && controls[i].kind != ControlKind::Readout)
+                return controls[i];
+        return controls[0];
+    }
+
+    Display* display = nullptr;
+    void* module = nullptr;
+    const LV2UI_Descriptor* descriptor = nullptr;
+    Window host = 0, panel = 0;
+    LV2UI_Handle ui = nullptr;
+    lv2_test::UridMap urids;
+    LV2_Feature parent{}, idleFeature{};
+    std::vector<PortWrite> writes;
+};
+
+}  // namespace
+
+TEST_F(Lv2PanelHost, OpensInTheHostsWindowAndPortsMoveItsControls) {
+    EXPECT_EQ(open(false), nullptr) << "without a parent window there is no panel";
+    ui = open();
+    ASSERT_NE(ui, nullptr);
+    idle();
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(display, panel, &a));
+    EXPECT_EQ(std::vector<int>({a.x, a.y, a.width, a.height}), std::vector<int>({0, 0, kEditorWidth, kEditorHeight}));
+    EXPECT_EQ(a.map_state, IsViewable);
+    Window root, parentWindow, *children = nullptr;
+    unsigned int count = 0;
+    XQueryTree(display, panel, &root, &parentWindow, &children, &count);
+    if (children) XFree(children);
+    EXPECT_EQ(parentWindow, host);
+
+    // The host's control inputs and the playing outputs both move the knob.
+    const PanelControl& cutoff = control(Param::Cutoff);
+    portEvent(Port::control(Param::Cutoff), 0.0f);
+    idle();
+    const auto closed = capture(cutoff);
+    portEvent(Port::control(Param::Cutoff), 1.0f);
+    idle();
+    EXPECT_NE(capture(cutoff), closed);
+    portEvent(Port::playing(Param::Cutoff), 0.0f);
+    idle();
+    EXPECT_EQ(capture(cutoff), closed);
+    EXPECT_TRUE(writes.empty()) << "port events are not written back";
+}
+
+// A knob drag, a switch click and a counter drag reach the host as writes of
+// their control ports, in port units.
+TEST_F(Lv2PanelHost, ControlsWriteTheirPortsThroughTheHost) {
+    ui = open();
+    ASSERT_NE(ui, nullptr);
+    portEvent(Port::control(Param::Cutoff), 0.3f);
+    portEvent(Port::control(Param::Osc1On), 2.0f);
+    portEvent(Port::control(Param::Polyphony), 8.0f);
+    idle();
+    struct Gesture {
+        int32_t parameter;
+        int dy;         // 0: a click
+        float written;
+    } gestures[] = {
+        {Param::Cutoff, -100, draggedValue(0.3f, -100, false, false)},
+        {Param::Osc1On, 0, 0.0f},
+        {Param::Polyphony, -160, portFromStored(Param::Polyphony, draggedValue(storedFromPort(Param::Polyphony, 8.0f), -160, false, false))},
+    };
+    for (const Gesture& g : gestures) {
+        writes.clear();
+        const PanelControl& c = control(g.parameter);
+        const int x = c.x + c.width / 2, y = c.y + c.height / 2;
+        moveTo(x, y);
+        idle(1);
+        button(true);
+        idle(1);
+        if (g.dy) {
+            moveTo(x, y + g.dy);
+            idle(1);
+        }
+        button(false);
+        idle();
+        ASSERT_FALSE(writes.empty()) << "parameter " << g.parameter;
+        EXPECT_EQ(writes.back().port, Port::control(g.parameter));
+        EXPECT_EQ(writes.back().value, g.written) << "parameter " << g.parameter;
+    }
+    EXPECT_EQ(gestures[2].written, 18.0f) << "the counter writes whole voices";
+}
