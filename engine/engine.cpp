@@ -27,6 +27,8 @@ bool Engine::buffersPresent() const {
 void Engine::reset() {
     ControlScope scope(renderGate);
     resetVoicesAndDelayLines();
+    timedMidi.clear();
+    pendingMidi.drain([](const uint8_t*) {});
 }
 
 void Engine::resetVoicesAndDelayLines() {
@@ -59,14 +61,20 @@ void Engine::selectProgramHoldingGate(int32_t program) {
 }
 
 Engine::MidiDelivery::MidiDelivery(Engine& e) : engine(e), holdingGate(e.renderGate.tryEnterRender()) {
-    if (holdingGate) engine.playPendingMidi();
+    if (!holdingGate) return;
+    engine.playPendingMidi();
+    engine.timedMidi.moveToStart();
 }
 
 Engine::MidiDelivery::~MidiDelivery() {
     if (holdingGate) engine.renderGate.leaveRender();
 }
 
-void Engine::MidiDelivery::add(const uint8_t bytes[3]) {
-    if (holdingGate) engine.handleMidiMessage(bytes);
-    else engine.pendingMidi.push(bytes);
+void Engine::MidiDelivery::add(const uint8_t bytes[3], int32_t frame) {
+    if (!holdingGate) {
+        engine.pendingMidi.push(bytes);
+        return;
+    }
+    if (engine.timedMidi.full()) engine.playTimedMidiNow();
+    engine.timedMidi.add(frame, bytes);
 }

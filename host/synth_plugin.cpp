@@ -154,7 +154,7 @@ int32_t SynthPlugin::processEvents(VstEvents* events) {
         const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);
         const uint8_t bytes[3] = {static_cast<uint8_t>(midi->midiData[0]), static_cast<uint8_t>(midi->midiData[1]),
                                   static_cast<uint8_t>(midi->midiData[2])};
-        delivery.add(bytes);
+        delivery.add(bytes, midi->deltaFrames);
     }
     return 1;
 }
