@@ -77,6 +77,10 @@ public:
 
     // Selects a program: every voice and the delay lines stop, the tables are rebuilt.
     void selectProgram(int32_t program);
+    // Puts count programs, names and values, into the bank from first on and
+    // selects current, as a program change does. Nothing changes when the
+    // range or current lies outside the bank.
+    void restorePrograms(const ProgramRecord* records, int32_t first, int32_t count, int32_t current);
 
     // Rebuilds wavetable i from the current program.
     void buildWavetable(int32_t i);
