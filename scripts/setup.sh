@@ -7,15 +7,16 @@
 # and recording the factory sounds (tools/sounds), clang with its sanitizer
 # and libFuzzer runtimes for the fuzz targets, and the 32-bit LMMS with
 # its Wine-side VST server as a third-party host for the Windows DLL (only the
-# i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms). Safe to
-# run again: it skips apt when everything is there.
+# i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms), and Ardour,
+# driven headless through its Lua tool, for the Linux plug-in. Safe to run
+# again: it skips apt when everything is there.
 set -euo pipefail
 
 packages=(cmake make g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine32:i386 wine64 xvfb xauth fonts-wine
           googletest libbenchmark-dev libx11-dev libxtst-dev python3 python3-pil python3-numpy fonts-dejavu-core
           amsynth sox clang-14 libclang-rt-14-dev
-          lmms:i386 lmms-vst-server:i386)
+          lmms:i386 lmms-vst-server:i386 ardour)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
