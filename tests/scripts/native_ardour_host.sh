@@ -18,14 +18,19 @@ config=$XDG_CONFIG_HOME/ardour7
 mkdir -p "$LXVST_PATH" "$config/scripts" "$config/export" "$work/out"
 cp "$build/bin/Vorzle.so" "$LXVST_PATH/"
 
-# The songs the Lua processor plays: 0 one note at 48000; 1 program 26 (25 counted
-# from 0), four edits by controller and a note; 2 that note alone; 3 the demo.
+# The songs the Lua processor plays: 0 one note at 48000; 1 a program change,
+# four edits by controller and a note; 2 that note alone; 3 the demo. The
+# program is the first after 0 whose sound does not hang on free-running
+# phases (no cutoff LFO depth, no chorus), so two processes can agree to the bit.
 demo_seconds=$(python3 - "$root" "$root/tests/ardour/test_songs.lua" "$config/scripts/vorzle_test_songs.lua" <<'PY'
-import sys
+import re, sys
 sys.path.insert(0, sys.argv[1] + "/examples")
 import make_demo
+bank = open(sys.argv[1] + "/resources/factory_bank.txt").read()
+program = next(int(n) for n, body in re.findall(r'^program (\d+) "[^"]*"\n((?:\s+[^p\n].*\n)*)', bank, re.M)
+               if int(n) > 0 and re.search(r"\bLfoAmount 0\.5\b(?!\d)", body) and re.search(r"\bChorus 0(?![.\d])", body))
 note = [(24000, 0x90, 60, 100), (96000, 0x80, 60, 0)]
-edits = [(0, 0xC0, 25), (0, 0xB0, 12, 40), (0, 0xB0, 73, 10), (0, 0xB0, 72, 90), (0, 0xB0, 7, 110)]
+edits = [(0, 0xC0, program), (0, 0xB0, 12, 40), (0, 0xB0, 73, 10), (0, 0xB0, 72, 90), (0, 0xB0, 7, 110)]
 demo = sorted((tick, order, data) for t in make_demo.make_song().tracks for tick, order, data in t.events)
 samples_per_tick = 48000 * 0.5 / 480   # 120 beats a minute, 480 ticks a beat
 songs = [[(48000, 0x90, 57, 100), (90000, 0x80, 57, 0)], edits + note, note,
@@ -34,6 +39,7 @@ table = "{" + ",".join("[%d]={%s}" % (i, ",".join("{%s}" % ",".join(map(str, e))
                        for i, s in enumerate(songs)) + "}"
 open(sys.argv[3], "w").write(open(sys.argv[2]).read().replace("SONGS", table))
 print(songs[3][-1][0] // 48000 + 2)
+print("saved program %d" % program, file=sys.stderr)
 PY
 )
 cat > "$config/export/vorzle-test.preset" <<'XML'
