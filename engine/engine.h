@@ -21,9 +21,10 @@
 // it, then the message, then the rest: sample for sample what separate render
 // calls for those pieces would give. MIDI that finds the gate taken waits in
 // the pending queue and plays at the start of the next render, so two threads
-// never change the voices at once. Sample-rate changes, resets and program selection hold
-// the gate from the control side (they are the ones that wait). Pitch bend and
-// balance are plain floats read and written whole through std::atomic_ref.
+// never change the voices at once. Sample-rate changes, resets, program
+// selection and restoring saved programs hold the gate from the control side
+// (they are the ones that wait). Pitch bend and balance are plain floats read
+// and written whole through std::atomic_ref.
 class Engine : private ProgramBank::VoiceLimitListener {
 public:
     static constexpr int32_t kNumWavetables = 3;
@@ -49,8 +50,8 @@ public:
     void reset();
 
     // n frames into left and right, overwriting them (replacing) or adding to
-    // them, with the delivered MIDI at its frames (one past the end plays on
-    // the last frame). With one of the two null both channels go into the other.
+    // them, with the delivered MIDI at its frames (a frame past the end plays
+    // on the last one). With one of the two null both channels go into the other.
     void render(float* left, float* right, int32_t n, bool replacing);
 
     // Plays one MIDI message now. Only for a holder of the render gate or a
