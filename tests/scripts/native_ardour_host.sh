@@ -11,6 +11,7 @@
 set -euo pipefail
 root=$1
 build=$2
+command -v ardour7-lua >/dev/null || { echo "FAIL: ardour7-lua is missing (package ardour, installed by scripts/setup.sh)"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/home/.cache LXVST_PATH=$work/vst
