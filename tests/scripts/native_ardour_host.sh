@@ -6,14 +6,14 @@
 # and edited values reopens in a fresh Ardour process and renders the same
 # samples. Ardour's export crashes on its own in some runs: a process that
 # dies of a signal before it has written everything is run again, at most
-# three times, and reported; one that dies closing keeps what it wrote; a
+# four times, and reported; one that dies closing keeps what it wrote; a
 # wrong result is never run again.
 set -euo pipefail
 root=$1
 build=$2
 command -v ardour7-lua >/dev/null || { echo "FAIL: ardour7-lua is missing (package ardour, installed by scripts/setup.sh)"; exit 1; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap '[ -n "${VZ_KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/home/.cache LXVST_PATH=$work/vst
 config=$XDG_CONFIG_HOME/ardour7
 mkdir -p "$LXVST_PATH" "$config/scripts" "$config/export" "$work/out"
@@ -58,7 +58,7 @@ touch -d '+2 seconds' "$XDG_CACHE_HOME"/ardour7/vst/*.v2i
 
 run_ardour() {   # step, block size
   local attempt rc
-  for attempt in 1 2 3; do
+  for attempt in 1 2 3 4; do
     rm -rf "${work:?}/$1"
     rc=0
     VZ_WORK=$work VZ_STEP=$1 VZ_BLOCK=$2 VZ_DEMO_SECONDS=$demo_seconds \
@@ -72,9 +72,10 @@ run_ardour() {   # step, block size
       echo "NOTE: Ardour died of signal $((rc - 128)) closing step $1, after writing everything"
       return 0
     fi
-    echo "NOTE: Ardour died of signal $((rc - 128)) in step $1 (its own export crash), attempt $attempt of 3"
+    echo "NOTE: Ardour died of signal $((rc - 128)) in step $1 (its own export crash), attempt $attempt of 4; its last lines:"
+    tail -n 3 "$work/$1.log"
   done
-  echo "FAIL: Ardour crashed in step $1 three times"; exit 1
+  echo "FAIL: Ardour crashed in step $1 four times"; exit 1
 }
 run_ardour demo 64
 run_ardour keep 1024
