@@ -27,6 +27,8 @@ bool Engine::buffersPresent() const {
 void Engine::reset() {
     ControlScope scope(renderGate);
     resetVoicesAndDelayLines();
+    timedMidi.clear();
+    pendingMidi.drain([](const uint8_t*) {});
 }
 
 void Engine::resetVoicesAndDelayLines() {
@@ -51,6 +53,18 @@ void Engine::selectProgram(int32_t program) {
     selectProgramHoldingGate(program);
 }
 
+void Engine::restorePrograms(const ProgramRecord* records, int32_t first, int32_t count, int32_t current) {
+    constexpr int32_t n = ProgramBank::kNumPrograms;
+    if (!bank.programs || !records || first < 0 || count < 0 || count > n - first || current < 0 || current >= n) return;
+    ControlScope scope(renderGate);
+    for (int32_t i = 0; i < count; ++i) {
+        ProgramRecord& target = bank.programs[first + i];
+        for (int32_t p = 0; p < kNumParameters; ++p) ProgramBank::writeValue(target, p, records[i].valueOf(p));
+        std::memcpy(target.name, records[i].name, ProgramRecord::kNameSize);
+    }
+    selectProgramHoldingGate(current);
+}
+
 void Engine::selectProgramHoldingGate(int32_t program) {
     if (!bank.selectProgram(program)) return;
     bank.markAllDirty();
@@ -59,14 +73,20 @@ void Engine::selectProgramHoldingGate(int32_t program) {
 }
 
 Engine::MidiDelivery::MidiDelivery(Engine& e) : engine(e), holdingGate(e.renderGate.tryEnterRender()) {
-    if (holdingGate) engine.playPendingMidi();
+    if (!holdingGate) return;
+    engine.playPendingMidi();
+    engine.timedMidi.moveToStart();
 }
 
 Engine::MidiDelivery::~MidiDelivery() {
     if (holdingGate) engine.renderGate.leaveRender();
 }
 
-void Engine::MidiDelivery::add(const uint8_t bytes[3]) {
-    if (holdingGate) engine.handleMidiMessage(bytes);
-    else engine.pendingMidi.push(bytes);
+void Engine::MidiDelivery::add(const uint8_t bytes[3], int32_t frame) {
+    if (!holdingGate) {
+        engine.pendingMidi.push(bytes);
+        return;
+    }
+    if (engine.timedMidi.full()) engine.playTimedMidiNow();
+    engine.timedMidi.add(frame, bytes);
 }

@@ -5,6 +5,7 @@
 #include "engine/pending_midi.h"
 #include "engine/program_listener.h"
 #include "engine/render_gate.h"
+#include "engine/timed_midi.h"
 #include "engine/voice.h"
 #include "programs/program_bank.h"
 
@@ -15,11 +16,15 @@
 // Threads: the host renders on its audio thread, delivers MIDI on a thread of
 // its choosing (usually the audio thread, right before a render) and changes
 // the sample rate or resets on its other threads. Renders and MIDI enter the
-// render gate without waiting; MIDI that finds the gate taken waits in the
-// pending queue and plays before the next block, so two threads never change
-// the voices at once. Sample-rate changes, resets and program selection hold
-// the gate from the control side (they are the ones that wait). Pitch bend and
-// balance are plain floats read and written whole through std::atomic_ref.
+// render gate without waiting. A delivery that gets the gate keeps each
+// message with its frame for the next render, which plays the frames before
+// it, then the message, then the rest: sample for sample what separate render
+// calls for those pieces would give. MIDI that finds the gate taken waits in
+// the pending queue and plays at the start of the next render, so two threads
+// never change the voices at once. Sample-rate changes, resets, program
+// selection and restoring saved programs hold the gate from the control side
+// (they are the ones that wait). Pitch bend and balance are plain floats read
+// and written whole through std::atomic_ref.
 class Engine : private ProgramBank::VoiceLimitListener {
 public:
     static constexpr int32_t kNumWavetables = 3;
@@ -40,11 +45,13 @@ public:
     // True when the buffers of the current rate are all there.
     bool buffersPresent() const;
 
-    // Silences every voice and empties the delay lines.
+    // Silences every voice, empties the delay lines and drops the MIDI
+    // waiting for the next render.
     void reset();
 
     // n frames into left and right, overwriting them (replacing) or adding to
-    // them. With one of the two null both channels go into the other.
+    // them, with the delivered MIDI at its frames (a frame past the end plays
+    // on the last one). With one of the two null both channels go into the other.
     void render(float* left, float* right, int32_t n, bool replacing);
 
     // Plays one MIDI message now. Only for a holder of the render gate or a
@@ -52,15 +59,17 @@ public:
     void handleMidiMessage(const uint8_t bytes[3]);
 
     // One host delivery of MIDI: holds the render gate for its lifetime when
-    // it is free (playing what waited first) and plays each message at once;
-    // otherwise queues the messages for the next block.
+    // it is free (playing what waited first) and keeps each message with its
+    // frame in the next render; otherwise queues the messages for the start
+    // of the next render. When more come than the next render can keep, those
+    // kept so far play at once.
     class MidiDelivery {
     public:
         explicit MidiDelivery(Engine& engine);
         ~MidiDelivery();
         MidiDelivery(const MidiDelivery&) = delete;
         MidiDelivery& operator=(const MidiDelivery&) = delete;
-        void add(const uint8_t bytes[3]);
+        void add(const uint8_t bytes[3], int32_t frame = 0);
 
     private:
         Engine& engine;
@@ -69,6 +78,10 @@ public:
 
     // Selects a program: every voice and the delay lines stop, the tables are rebuilt.
     void selectProgram(int32_t program);
+    // Puts count programs, names and values, into the bank from first on and
+    // selects current, as a program change does. Nothing changes when the
+    // range or current lies outside the bank.
+    void restorePrograms(const ProgramRecord* records, int32_t first, int32_t count, int32_t current);
 
     // Rebuilds wavetable i from the current program.
     void buildWavetable(int32_t i);
@@ -88,6 +101,7 @@ public:
     uint32_t noteCounter = 0;
     RenderGate renderGate;
     PendingMidi pendingMidi;
+    TimedMidi timedMidi;
     // Voices render four at a time in SSE lanes; false renders them one by
     // one, the reference the lanes must match to the bit.
     bool lanes = true;
@@ -98,6 +112,9 @@ private:
     void resetVoicesAndDelayLines();   // reset, for a holder of the gate
     void selectProgramHoldingGate(int32_t program);
     void playPendingMidi();            // for a holder of the gate
+    void playTimedMidiNow();           // for a holder of the gate
+    // One piece of a render, as a whole render call without its MIDI.
+    void renderPiece(float* left, float* right, int32_t n, bool replacing);
     void noteOn(uint8_t note, uint8_t velocity);
     void noteOff(uint8_t note);
     void controlChange(uint8_t controller, uint8_t value);

@@ -17,6 +17,11 @@ void Engine::playPendingMidi() {
     pendingMidi.drain([this](const uint8_t bytes[3]) { handleMidiMessage(bytes); });
 }
 
+void Engine::playTimedMidiNow() {
+    for (int32_t i = 0; i < timedMidi.size(); ++i) handleMidiMessage(timedMidi[i].bytes);
+    timedMidi.clear();
+}
+
 void Engine::handleMidiMessage(const uint8_t bytes[3]) {
     if (!bytes) return;
     const uint8_t status = bytes[0] & 0xF0;

@@ -157,23 +157,40 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
     if (!left) left = right;
     if (!right) right = left;
     // A sample-rate change swapping buffers on another thread: play silence
-    // rather than wait for it.
+    // rather than wait for it. The delivered MIDI waits for the next render.
     if (!renderGate.tryEnterRender()) {
         writeSilence(left, right, sampleFrames, replacing);
         return;
     }
     RenderScope scope(renderGate);
 
+    // MIDI that came while another thread held the gate plays first.
+    playPendingMidi();
     const bool tablesPresent = wavetables[0] && wavetables[1] && wavetables[2] && tableLength > 0;
-    const float sampleRate = currentRate;
-    if (!tablesPresent || !bank.programs || !isUsableSampleRate(sampleRate)) {
+    if (!tablesPresent || !bank.programs || !isUsableSampleRate(currentRate) || !left) {
+        playTimedMidiNow();
         writeSilence(left, right, sampleFrames, replacing);
         return;
     }
-    if (!left) return;
 
-    // MIDI that came while another thread held the gate plays now.
-    playPendingMidi();
+    // The pieces between the frames where messages play, each rendered as a
+    // render call of its own; a message past the end plays on the last frame.
+    const int32_t lastFrame = sampleFrames > 0 ? sampleFrames - 1 : 0;
+    auto frameOf = [&](int32_t i) { return std::min(timedMidi[i].frame, lastFrame); };
+    int32_t done = 0;
+    int32_t next = 0;
+    for (;;) {
+        while (next < timedMidi.size() && frameOf(next) <= done) handleMidiMessage(timedMidi[next++].bytes);
+        const int32_t end = next < timedMidi.size() ? frameOf(next) : sampleFrames;
+        renderPiece(left + done, right + done, end - done, replacing);
+        if (next == timedMidi.size()) break;
+        done = end;
+    }
+    timedMidi.clear();
+}
+
+void Engine::renderPiece(float* left, float* right, int32_t sampleFrames, bool replacing) {
+    const float sampleRate = currentRate;
     rebuildDirtyWavetables();
 
     const ProgramRecord& prog = bank.currentProgram();

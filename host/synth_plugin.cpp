@@ -3,9 +3,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "host/plugin_editor.h"
 #include "programs/parameter_display.h"
+#include "programs/program_chunk.h"
 
 namespace {
 
@@ -47,6 +50,7 @@ SynthPlugin::SynthPlugin(audioMasterCallback master)
         setHasClip(false);
         setIsSynth(true);
         setUniqueId(kUniqueId);
+        setProgramChunks(true);
     }
     suspend();
 }
@@ -154,7 +158,7 @@ int32_t SynthPlugin::processEvents(VstEvents* events) {
         const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);
         const uint8_t bytes[3] = {static_cast<uint8_t>(midi->midiData[0]), static_cast<uint8_t>(midi->midiData[1]),
                                   static_cast<uint8_t>(midi->midiData[2])};
-        delivery.add(bytes);
+        delivery.add(bytes, midi->deltaFrames);
     }
     return 1;
 }
@@ -190,6 +194,33 @@ int32_t SynthPlugin::canDo(char* text) {
     if (std::strcmp(text, "receiveVstEvents") == 0 || std::strcmp(text, "receiveVstMidiEvent") == 0)
         return 1;
     return -1;
+}
+
+int32_t SynthPlugin::getChunk(void** data, bool isPreset) {
+    if (!data || !bank.programs) return 0;
+    const auto kind = isPreset ? program_chunk::Kind::Program : program_chunk::Kind::Bank;
+    try {
+        savedChunk.resize(program_chunk::chunkSize(kind));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    program_chunk::writeChunk(kind, bank.programs, bank.currentProgramIndex(), savedChunk.data());
+    *data = savedChunk.data();
+    return static_cast<int32_t>(savedChunk.size());
+}
+
+int32_t SynthPlugin::setChunk(void* data, int32_t byteSize, bool isPreset) {
+    if (!data || byteSize <= 0 || !bank.programs) return 0;
+    const auto kind = isPreset ? program_chunk::Kind::Program : program_chunk::Kind::Bank;
+    std::unique_ptr<program_chunk::Contents> contents(new (std::nothrow) program_chunk::Contents);
+    const char* error = nullptr;
+    if (!contents ||
+        !program_chunk::readChunk(static_cast<const uint8_t*>(data), static_cast<size_t>(byteSize), kind, *contents, error))
+        return 0;
+    // A program chunk goes back into the program it was taken from.
+    const int32_t first = isPreset ? contents->current : 0;
+    engine.restorePrograms(contents->programs, first, contents->count, contents->current);
+    return 1;
 }
 
 float SynthPlugin::parameterValue(int32_t index) { return bank.readParameter(index); }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/engine.h"
 #include "host/effect_base_x.h"
@@ -47,6 +48,12 @@ public:
     bool getProductString(char* text) override;
     int32_t getVendorVersion() override;
     int32_t canDo(char* text) override;
+    // The bank (isPreset false) or the current program as a chunk of our own
+    // format, for the host to save with a session or preset and hand back.
+    int32_t getChunk(void** data, bool isPreset) override;
+    // 1 when the chunk was read and restored; 0, with nothing changed, for
+    // anything that is not a whole, valid chunk of the kind asked for.
+    int32_t setChunk(void* data, int32_t byteSize, bool isPreset) override;
 
     // What the editor asks.
     float parameterValue(int32_t index) override;
@@ -61,4 +68,5 @@ private:
     void render(float** outputs, int32_t sampleFrames, bool replacing);
 
     bool allocationFailed = false;
+    std::vector<uint8_t> savedChunk;   // what getChunk handed out, kept until the next call
 };

@@ -7,12 +7,13 @@
 # and recording the factory sounds (tools/sounds), clang with its sanitizer
 # and libFuzzer runtimes for the fuzz targets, and the 32-bit LMMS with
 # its Wine-side VST server as a third-party host for the Windows DLL (only the
-# i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms), for the
+# i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms), Ardour,
+# driven headless through its Lua tool, for the Linux plug-ins, for the
 # web page emscripten, Chromium, Node.js and the pinned puppeteer-core that
 # drives the browser in its test (npm ci from tests/web/package-lock.json),
-# and for the LV2 plug-in its headers, lilv with its tools, the description
-# checker (with sordi) and Ardour as a real host. Safe to run again: it skips
-# apt and npm when everything is there.
+# and for the LV2 plug-in its headers, lilv with its tools and the description
+# checker (with sordi). Safe to run again: it skips apt and npm when
+# everything is there.
 set -euo pipefail
 
 packages=(cmake make g++ lv2-dev liblilv-dev lilv-utils sordi ardour g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix

@@ -76,6 +76,7 @@ TEST(SynthPluginEvents, PassesMidiEventsInOrderAndSkipsOthers) {
     list.events[2] = reinterpret_cast<VstEvent*>(&on2);
     list.events[3] = reinterpret_cast<VstEvent*>(&off1);
     EXPECT_EQ(plugin->processEvents(list.get()), 1);
+    renderReplacing(*plugin, 301);   // the note-off placed before its note-on plays with it, at 300
     EXPECT_EQ(activeVoices(*plugin), 2);
     EXPECT_EQ(plugin->engine.voices[0].ampStage, -1);
     EXPECT_EQ(plugin->engine.voices[1].note, 64);
@@ -109,25 +110,106 @@ TEST(SynthPluginEvents, MalformedListsAreSafe) {
     list.events[3] = nullptr;
     list.events[4] = reinterpret_cast<VstEvent*>(&shortForm);
     EXPECT_EQ(plugin->processEvents(list.get()), 1);
+    renderReplacing(*plugin, 1);
     EXPECT_EQ(activeVoices(*plugin), 1);
     EXPECT_EQ(plugin->engine.voices[0].note, 63);
 }
 
-TEST(SynthPluginEvents, EventPositionInsideTheBlockIsIgnored) {
-    auto early = makePlugin();
-    auto late = makePlugin();
-    VstMidiEvent atStart = midiEvent(0x90, 57, 110, 0);
-    VstMidiEvent atEnd = midiEvent(0x90, 57, 110, 500);
+namespace {
+
+struct Placed {
+    int32_t deltaFrames;
+    uint8_t status, d1, d2;
+};
+
+// The contract for events inside a block: one render of n frames gives what
+// separate renders of the pieces between the events' frames give, each event
+// delivered (at the piece's start) just before its piece.
+struct PiecewiseCase {
+    const char* name;
+    int32_t frames;
+    std::vector<Placed> delivered;
+    std::vector<int32_t> playedAt;   // the frame each delivered event plays on
+};
+
+Stereo renderPieces(SynthPlugin& plugin, int32_t n, const std::vector<Placed>& events, const std::vector<int32_t>& at) {
+    Stereo out{std::vector<float>(n), std::vector<float>(n)};
+    size_t next = 0;
+    int32_t done = 0;
+    while (done < n || next < events.size()) {
+        std::vector<VstMidiEvent> now;
+        while (next < events.size() && at[next] == done) {
+            const Placed& e = events[next++];
+            now.push_back(midiEvent(e.status, e.d1, e.d2, 0));
+        }
+        EventList list;
+        for (VstMidiEvent& e : now) list.events[list.numEvents++] = reinterpret_cast<VstEvent*>(&e);
+        plugin.processEvents(list.get());
+        const int32_t end = next < events.size() ? at[next] : n;
+        float* outputs[2] = {out.left.data() + done, out.right.data() + done};
+        plugin.processReplacing(nullptr, outputs, end - done);
+        done = end;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(SynthPluginEvents, EventsPlayOnTheirFrameAsIfTheBlockWereCutThere) {
+    const std::vector<PiecewiseCase> cases = {
+        {"one note inside", 512, {{300, 0x90, 57, 110}}, {300}},
+        {"first and last frame", 512, {{0, 0x90, 57, 110}, {511, 0x90, 64, 90}}, {0, 511}},
+        {"negative and past the end", 512, {{-20, 0x90, 57, 110}, {700, 0x90, 64, 90}}, {0, 511}},
+        {"out of order keeps order", 512, {{400, 0x90, 57, 110}, {100, 0x90, 64, 90}}, {400, 400}},
+        {"same frame", 64, {{10, 0x90, 57, 110}, {10, 0x90, 61, 110}, {63, 0x80, 57, 0}}, {10, 10, 63}},
+        {"program, controller, bend, pedal",
+         1024,
+         {{0, 0x90, 45, 100}, {128, 0xC0, 5, 0}, {128, 0x90, 57, 100}, {200, 0xB0, 7, 30}, {250, 0xE0, 0, 90},
+          {260, 0xB0, 64, 127}, {300, 0x80, 57, 0}, {900, 0xB0, 64, 0}},
+         {0, 128, 128, 200, 250, 260, 300, 900}},
+    };
+    for (const PiecewiseCase& c : cases) {
+        auto placed = makePlugin();
+        auto cut = makePlugin();
+        std::vector<VstMidiEvent> records;
+        for (const Placed& e : c.delivered) records.push_back(midiEvent(e.status, e.d1, e.d2, e.deltaFrames));
+        EventList list;
+        for (VstMidiEvent& e : records) list.events[list.numEvents++] = reinterpret_cast<VstEvent*>(&e);
+        placed->processEvents(list.get());
+        const Stereo x = renderReplacing(*placed, c.frames);
+        const Stereo y = renderPieces(*cut, c.frames, c.delivered, c.playedAt);
+        EXPECT_EQ(x.left, y.left) << c.name;
+        EXPECT_EQ(x.right, y.right) << c.name;
+        // Silent up to the first note's frame, sounding after it.
+        const int32_t first = c.playedAt[0];
+        EXPECT_EQ(peak(std::vector<float>(x.left.begin(), x.left.begin() + first)), 0.0f) << c.name;
+        EXPECT_GT(peak(x.left), 0.0f) << c.name;
+        EXPECT_EQ(placed->getProgram(), cut->getProgram()) << c.name;
+    }
+}
+
+TEST(SynthPluginEvents, LeftoversPlayAtTheNextStartAndSuspendDropsThem) {
+    // A delivery with no render after it: its events play at the start of the
+    // render after the next delivery, before that delivery's own.
+    auto twice = makePlugin();
+    auto cut = makePlugin();
+    VstMidiEvent first = midiEvent(0x90, 60, 100, 300);
+    VstMidiEvent second = midiEvent(0x90, 64, 100, 100);
     EventList a, b;
     a.numEvents = b.numEvents = 1;
-    a.events[0] = reinterpret_cast<VstEvent*>(&atStart);
-    b.events[0] = reinterpret_cast<VstEvent*>(&atEnd);
-    early->processEvents(a.get());
-    late->processEvents(b.get());
-    const Stereo x = renderReplacing(*early, 512);
-    const Stereo y = renderReplacing(*late, 512);
-    EXPECT_EQ(x.left, y.left);
-    EXPECT_GT(peak(x.left), 0.0f);
+    a.events[0] = reinterpret_cast<VstEvent*>(&first);
+    b.events[0] = reinterpret_cast<VstEvent*>(&second);
+    twice->processEvents(a.get());
+    twice->processEvents(b.get());
+    EXPECT_EQ(renderReplacing(*twice, 512).left,
+              renderPieces(*cut, 512, {{0, 0x90, 60, 100}, {0, 0x90, 64, 100}}, {0, 100}).left);
+
+    auto suspended = makePlugin();
+    suspended->processEvents(a.get());
+    AEffect* effect = suspended->getAEffect();
+    effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    EXPECT_EQ(peak(renderReplacing(*suspended, 512).left), 0.0f);
 }
 
 TEST(SynthPluginRender, RateStoredWithoutRebuildIsIgnored) {

@@ -96,6 +96,7 @@ struct Case {
     bool demo;   // the demo song, otherwise randomSong()
     float sampleRate;
     int32_t blockSize;
+    bool fixedBlocks = false;   // every block blockSize long, events at their offset in it
 };
 
 inline const std::vector<Case>& cases() {
@@ -104,6 +105,8 @@ inline const std::vector<Case>& cases() {
         {"demo-48000-77", true, 48000.0f, 77},
         {"random-44100-13", false, 44100.0f, 13},
         {"random-96000-1021", false, 96000.0f, 1021},
+        {"demo-48000-fixed-1024", true, 48000.0f, 1024, true},
+        {"random-44100-fixed-256", false, 44100.0f, 256, true},
     };
     return all;
 }
@@ -129,7 +132,8 @@ inline std::string describe(const char* build, const char* name, const Summary& 
 
 // Plays the messages as a host does: at the sample where each falls, the
 // block is cut, the messages go in one events call, and rendering goes on in
-// blocks of at most blockSize frames; then 2 s of tail.
+// blocks of at most blockSize frames; then 2 s of tail. With fixed blocks the
+// blocks are not cut: each block's messages go before it with their offsets.
 inline Summary render(PluginInstance& plugin, const std::vector<TimedMessage>& song, const Case& c) {
     plugin.dispatch(effSetSampleRate, 0, 0, nullptr, c.sampleRate);
     plugin.dispatch(effSetBlockSize, 0, c.blockSize);
@@ -156,13 +160,15 @@ inline Summary render(PluginInstance& plugin, const std::vector<TimedMessage>& s
     std::vector<MidiMessage> due;
     while (position < total) {
         due.clear();
-        while (next < song.size() && sampleOf(song[next].seconds) <= position) {
+        int64_t end = std::min<int64_t>(position + c.blockSize, total);
+        const int64_t last = c.fixedBlocks ? end - 1 : position;
+        while (next < song.size() && sampleOf(song[next].seconds) <= last) {
             const TimedMessage& m = song[next++];
-            due.push_back({m.bytes[0], m.bytes[1], m.bytes[2], 0});
+            const auto offset = static_cast<int32_t>(sampleOf(m.seconds) - position);
+            due.push_back({m.bytes[0], m.bytes[1], m.bytes[2], offset});
         }
         if (!due.empty()) plugin.sendMidi(due);
-        int64_t end = std::min<int64_t>(position + c.blockSize, total);
-        if (next < song.size()) end = std::min(end, sampleOf(song[next].seconds));
+        if (next < song.size() && !c.fixedBlocks) end = std::min(end, sampleOf(song[next].seconds));
         const int32_t frames = static_cast<int32_t>(end - position);
         plugin.processReplacing(left.data(), right.data(), frames);
         for (int32_t i = 0; i < frames; ++i) {

@@ -114,9 +114,14 @@ TEST_F(EditorTest, MidiAndProgramChangesRepaintEverythingAtTheNextIdle) {
         std::function<void()> check;
     };
     const Change changes[] = {
-        {"controller 7", [&] { e.plugin->sendMidi({{0xB0, 7, 100}}); },
-         [&] { EXPECT_EQ(e.display(0), "78.74 %"); }},   // 100 / 127 stored at once
-        {"MIDI program change", [&] { e.plugin->sendMidi({{0xC3, 5, 0}}); },
+        // MIDI plays at the next render: 100 / 127 stored then.
+        {"controller 7", [&] { e.plugin->sendMidi({{0xB0, 7, 100}}); e.plugin->processReplacing(nullptr, nullptr, 0); },
+         [&] { EXPECT_EQ(e.display(0), "78.74 %"); }},
+        {"MIDI program change",
+         [&] {
+             e.plugin->sendMidi({{0xC3, 5, 0}});
+             e.plugin->processReplacing(nullptr, nullptr, 0);
+         },
          [&] { EXPECT_EQ(e.plugin->dispatch(effGetProgram), 5); }},
         {"effSetProgram", [&] { e.plugin->dispatch(effSetProgram, 0, 9); },
          [&] { EXPECT_EQ(e.plugin->dispatch(effGetProgram), 9); }},

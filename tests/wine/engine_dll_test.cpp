@@ -100,8 +100,8 @@ TEST(EngineDll, ProgramChangeSilencesAtOnce) {
     startChord(*plugin);
     EXPECT_GT(peak(replacing(*plugin, 2048).left), 0.0f);
     plugin->sendMidi({{0xC2, 1, 0}});
+    const Block b = replacing(*plugin, 2048);   // the change plays on the block's first frame
     EXPECT_EQ(plugin->dispatch(effGetProgram), 1);
-    const Block b = replacing(*plugin, 2048);
     EXPECT_TRUE(allZero(b.left) && allZero(b.right));
     plugin->dispatch(effSetProgram, 0, 0);
     const Block c = replacing(*plugin, 512);

@@ -41,7 +41,7 @@ TEST_F(EntryAndDispatch, RecordHoldsTheInstrumentsValues) {
     EXPECT_EQ(e->numParams, 39);
     EXPECT_EQ(e->numInputs, 0);
     EXPECT_EQ(e->numOutputs, 2);
-    EXPECT_EQ(e->flags, 273);
+    EXPECT_EQ(e->flags, 305);   // synth, replacing, program chunks
     EXPECT_EQ(e->resvd1, 0);
     EXPECT_EQ(e->resvd2, 0);
     EXPECT_EQ(e->initialDelay, 0);
@@ -64,7 +64,7 @@ TEST_F(EntryAndDispatch, RecordHoldsTheInstrumentsValues) {
     };
     EXPECT_EQ(int32At(0), 0x56737450);   // 'VstP'
     EXPECT_EQ(int32At(publishedOffset(20, 40)), 128);
-    EXPECT_EQ(int32At(publishedOffset(36, 56)), 273);
+    EXPECT_EQ(int32At(publishedOffset(36, 56)), 305);
     EXPECT_EQ(int32At(publishedOffset(72, 112)), 0x54726C78);  // 'Trlx'
     EXPECT_EQ(int32At(publishedOffset(76, 116)), 1);
     void* object = nullptr;
@@ -129,8 +129,10 @@ TEST_F(EntryAndDispatch, BasicDispatcherAnswers) {
     EXPECT_EQ(plugin->dispatch(effOpen), 0);
     for (int32_t op : {effEditDraw, effEditMouse, effEditKey, effEditTop, effEditSleep})
         EXPECT_EQ(plugin->dispatch(op), 0) << op;
-    void* chunk = reinterpret_cast<void*>(1);
-    EXPECT_EQ(plugin->dispatch(effGetChunk, 0, 0, &chunk), 0);
+    void* chunk = nullptr;
+    EXPECT_EQ(plugin->dispatch(effGetChunk, 0, 0, &chunk), 23068);   // the bank
+    EXPECT_NE(chunk, nullptr);
+    EXPECT_EQ(plugin->dispatch(effGetChunk, 1, 0, &chunk), 208);     // the current program
     EXPECT_EQ(plugin->dispatch(effSetChunk, 0, 4, text), 0);
     // Text requests without a buffer are ignored rather than followed.
     EXPECT_EQ(plugin->dispatch(effGetParamDisplay, 0, 0, nullptr), 0);

@@ -122,6 +122,7 @@ TEST_F(InstrumentIdentity, CopyProgramCopiesValuesAndName) {
     plugin->dispatch(effSetProgram, 0, 2);
     // A change made since the selection is copied too.
     plugin->sendMidi({{0xB0, 7, 127}});
+    plugin->processReplacing(nullptr, nullptr, 0);   // MIDI plays at the next render
     std::vector<std::string> current;
     for (int32_t p = 0; p < 39; ++p) current.push_back(plugin->paramDisplay(p));
     EXPECT_EQ(current[0], "100.00 %");
@@ -163,6 +164,30 @@ TEST_F(InstrumentIdentity, HostParameterEntriesNeitherReadNorWrite) {
     e->setParameter(e, 0, 0.9f);
     EXPECT_EQ(plugin->paramDisplay(0), before);
     plugin->sendMidi({{0xB0, 7, 127}});   // the value changes through MIDI...
+    plugin->processReplacing(nullptr, nullptr, 0);
     EXPECT_EQ(plugin->paramDisplay(0), "100.00 %");
     EXPECT_EQ(e->getParameter(e, 0), 0.0f);   // ...and the host still reads 0
+}
+
+TEST_F(InstrumentIdentity, ChunksCarryTheSoundToAFreshInstance) {
+    // What a host does when it saves a session and opens it again.
+    plugin->dispatch(effSetProgram, 0, 37);
+    plugin->sendMidi({{0xB0, 12, 20}, {0xB0, 73, 5}});
+    plugin->processReplacing(nullptr, nullptr, 0);
+    for (int32_t index : {0, 1}) {   // the bank, the current program
+        void* data = nullptr;
+        const intptr_t size = plugin->dispatch(effGetChunk, index, 0, &data);
+        ASSERT_GT(size, 0);
+        std::vector<uint8_t> saved(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+        auto reopened = createVorzle();
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(reopened->dispatch(effSetChunk, index, size, saved.data()), 1) << index;
+        EXPECT_EQ(reopened->dispatch(effGetProgram), 37);
+        EXPECT_EQ(reopened->programName(37), plugin->programName(37));
+        for (int32_t p = 0; p < 39; ++p) EXPECT_EQ(reopened->paramDisplay(p), plugin->paramDisplay(p)) << p;
+        saved[size - 1] = 0x7F;   // the last value's top byte: far out of range
+        reopened->dispatch(effSetProgram, 0, 2);
+        EXPECT_EQ(reopened->dispatch(effSetChunk, index, size, saved.data()), 0);
+        EXPECT_EQ(reopened->dispatch(effGetProgram), 2);
+    }
 }
