@@ -10,9 +10,9 @@
 // standard output already (/dev/stdout, /proc/self/fd/1, a FIFO it is bound to).
 bool namesStandardOutput(const std::filesystem::path& path);
 
-// True when the write that just failed (errno is errnoValue) failed because
-// the reader went away: a closed pipe.
-bool outputWasClosed(int errnoValue);
+// True when the write to `file` that just failed (errno is errnoValue) failed
+// because the reader went away: a closed pipe.
+bool outputWasClosed(int errnoValue, std::FILE* file);
 
 // True when the reader of the pipe or socket behind `file` is known to be
 // gone, asked without writing; false whenever that cannot be told.

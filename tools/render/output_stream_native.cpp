@@ -13,7 +13,7 @@ bool namesStandardOutput(const std::filesystem::path& path) {
            named.st_ino == ours.st_ino;
 }
 
-bool outputWasClosed(int errnoValue) { return errnoValue == EPIPE; }
+bool outputWasClosed(int errnoValue, std::FILE*) { return errnoValue == EPIPE; }
 
 bool readerGone(std::FILE* file) {
     // A pipe whose reading end is closed polls as an error for writing.

@@ -186,7 +186,7 @@ bool WavWriter::startStream(std::FILE* file, bool owned, uint64_t expectedFrames
 }
 
 std::string WavWriter::streamError(int errnoValue) {
-    if (outputWasClosed(errnoValue)) {
+    if (outputWasClosed(errnoValue, file_)) {
         outputClosed_ = true;
         return "output closed";
     }
@@ -299,14 +299,19 @@ bool WavWriter::finish(std::string& error) {
             code = errno;
         }
         std::clearerr(file_);
-        if (ownsStream_ && std::fclose(file_) != 0 && flushed) {
-            flushed = false;
-            code = errno;
+        if (!flushed) error = streamError(code);
+        if (ownsStream_) {
+            errno = 0;
+            if (std::fclose(file_) != 0 && flushed) {
+                code = errno;
+                file_ = nullptr;
+                flushed = false;
+                error = streamError(code);
+            }
+            file_ = nullptr;
         }
-        if (ownsStream_) file_ = nullptr;
         closeFile();
         isOpen_ = false;
-        if (!flushed) error = streamError(code);
         return flushed;
     }
     if (std::fseek(file_, 0, SEEK_SET) != 0 || !writeHeader(uint32_t(dataBytes_))) {
