@@ -8,6 +8,8 @@ namespace {
 // Far beyond any song, yet small enough that sample arithmetic cannot overflow.
 constexpr double kMaxSample = 4.0e18;
 constexpr int64_t kMaxPlacedSample = (int64_t(1) << 40) - 1;
+// Room for the events of one block; a block that holds more grows it once.
+constexpr size_t kReservedBlockEvents = 65536;
 
 double clampedProduct(double seconds, double sampleRate) {
     const double x = seconds * sampleRate;
@@ -33,9 +35,10 @@ BlockSchedule::BlockSchedule(const MidiSong& song, double sampleRate) {
         placed_.push_back(uint64_t(std::min(eventSample(e.seconds, sampleRate), kMaxPlacedSample)) << 24 | uint64_t(e.bytes[0]) << 16 |
                           uint64_t(e.size > 1 ? e.bytes[1] : 0) << 8 | uint64_t(e.size > 2 ? e.bytes[2] : 0));
     // Songs come sorted; this only guards the block cursor against a list that is not.
-    std::stable_sort(placed_.begin(), placed_.end(),
-                     [](PlacedEvent a, PlacedEvent b) { return sampleOf(a) < sampleOf(b); });
-    current_.reserve(placed_.size());
+    const auto bySample = [](PlacedEvent a, PlacedEvent b) { return sampleOf(a) < sampleOf(b); };
+    if (!std::is_sorted(placed_.begin(), placed_.end(), bySample))
+        std::stable_sort(placed_.begin(), placed_.end(), bySample);
+    current_.reserve(std::min(placed_.size(), kReservedBlockEvents));
     songFrames_ = std::max<int64_t>(0, framesUntil(song.lengthSeconds, sampleRate));
     if (!placed_.empty()) songFrames_ = std::max(songFrames_, sampleOf(placed_.back()) + 1);
 }

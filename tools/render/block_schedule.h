@@ -31,7 +31,8 @@ class BlockSchedule {
 public:
     static constexpr int32_t kMaxBlockFrames = 8192;
 
-    // Copies and places the events; all allocation happens here, none per block.
+    // Copies and places the events; all allocation happens here, none per block
+    // (but the first block of more than 65,536 events).
     BlockSchedule(const MidiSong& song, double sampleRate);
 
     // Events of the block [position(), position() + frames), in song order; then

@@ -349,8 +349,9 @@ bool parseSmf(const uint8_t* data, size_t size, size_t base, MidiDamagePolicy po
     // Tracks were appended in order, so a stable sort by tick keeps track order,
     // then file order, for events at the same tick. Then ticks become seconds
     // in place.
-    std::stable_sort(song.events.begin(), song.events.end(),
-                     [](const MidiEvent& a, const MidiEvent& b) { return a.seconds < b.seconds; });
+    const auto byTick = [](const MidiEvent& a, const MidiEvent& b) { return a.seconds < b.seconds; };
+    if (!std::is_sorted(song.events.begin(), song.events.end(), byTick))   // one track needs no sort
+        std::stable_sort(song.events.begin(), song.events.end(), byTick);
     const TickClock clock = smpteDivision ? TickClock::smpte(framesPerSecond, ticksPerFrame)
                                           : TickClock::metrical(division, std::move(tempos));
     for (MidiEvent& e : song.events) e.seconds = clock.seconds(uint64_t(e.seconds));

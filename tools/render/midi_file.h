@@ -17,8 +17,9 @@ struct MidiEvent {
     uint8_t size;       // 2 (program change, channel pressure) or 3
 };
 
-// The most channel and tempo events a song may hold. Reading takes 24 bytes
-// per event besides the file itself, rendering 32 (the song and its schedule).
+// The most channel and tempo events a song may hold. Reading takes 16 bytes
+// per event besides the file itself (24 while several tracks are merged),
+// rendering 24 (the song and its schedule).
 constexpr size_t kMaxSongEvents = size_t(1) << 23;
 
 struct MidiSong {
