@@ -90,6 +90,7 @@ void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3
     voice.ampProgress = amp.progress;
     voice.filterEnvLevel = filterEnv.level;
     voice.filterEnvProgress = filterEnv.progress;
+    clearRunawayFilter(voice, a.peak > b.peak ? a.peak : b.peak);
 }
 
 using VoiceSampleRenderer = void (*)(Voice&, const VoiceContext&, const float[3], const FilterCoefficients&,

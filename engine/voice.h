@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "engine/control_memo.h"
+#include "engine/voice_filter.h"
 
 // One voice of the pool of 64. Oscillator read positions are indexes into
 // the shared wavetables.
@@ -30,3 +31,12 @@ struct Voice {
 };
 
 constexpr int32_t kNumVoices = 64;
+
+// The end of a sub-block in which the voice's filter sections reached peak:
+// a filter that met the limit has run away and starts again from rest
+// (the rule is at kFilterLimit).
+inline void clearRunawayFilter(Voice& voice, float peak) {
+    if (peak < kFilterLimit) return;
+    voice.filterAIn2 = voice.filterAIn1 = voice.filterAOut2 = voice.filterAOut1 = 0.0f;
+    voice.filterBIn2 = voice.filterBIn1 = voice.filterBOut2 = voice.filterBOut1 = 0.0f;
+}

@@ -2,7 +2,8 @@
 # The native vorzle-render as a command-line user meets it: levels (--gain,
 # --normalize, the warning above full scale), programs by name and the warning
 # about the song's program changes, --channels, .rmi and damaged files, -o -
-# into a pipe, refused output names, a plug-in named without a folder, --version.
+# into a pipe, devices, FIFOs and closed pipes, refused output names, a plug-in
+# named without a folder, --version.
 set -uo pipefail
 root=$1
 build=$2
@@ -110,6 +111,51 @@ assert struct.unpack("<I", piped[54:58])[0] == 0xFFFFFFFF, "piped data size is n
 assert read_float_wav("piped.wav")[1] == read_float_wav("file.wav")[1]
 EOF2
 grep -q "^vorzle-render: stdout: .* real time" err.txt && ok "-o -: summary on stderr" || fail "-o -: summary: $(cat err.txt)"
+
+# Outputs that are not regular files, a closed pipe, a full device and the
+# messages about them. One case a line: the renderer's exit status, the one
+# line it must print on stderr (a grep pattern; none when empty), the command.
+# r runs the renderer wherever it sits in a pipeline.
+r() { "$exe" "$@" 2>>err.txt; echo $? > status.txt; }
+export TMPDIR="$work/tmp"
+mkdir -p "$TMPDIR"
+mkfifo fifo
+"$python3" -c "
+import struct
+for name, notes in (('most.mid', 1 << 23), ('many.mid', (1 << 23) + 1)):
+    body = b'\x00\x90\x3c\x40' + b'\x00\x3c\x40' * (notes - 1) + b'\x00\xff\x2f\x00'
+    open(name, 'wb').write(b'MThd' + struct.pack('>IHHH', 6, 0, 1, 96) + b'MTrk' + struct.pack('>I', len(body)) + body)"
+demo="$root/examples/demo.mid"
+sanitized=$(grep -c "^VORZLE_SANITIZE:.*=." "$build/CMakeCache.txt")
+while IFS='|' read -r want line cmd; do
+  [ -z "$cmd" ] && continue
+  [[ "$cmd" == *ulimit* ]] && [ "$sanitized" -ne 0 ] && continue   # a sanitizer's runtime reserves memory of its own
+  : > err.txt
+  eval "$cmd"
+  got=$(cat status.txt)
+  if [ -z "$line" ]; then said=$([ ! -s err.txt ] && echo yes)
+  else said=$([ "$(lines err.txt)" -eq 1 ] && grep -qx -- "$line" err.txt && echo yes); fi
+  if [ "$got" = "$want" ] && [ "$said" = yes ]; then
+    ok "$cmd: ${line:-silent}"
+  else
+    fail "$cmd: status $got (wanted $want), stderr: $(cat err.txt)"
+  fi
+done <<'CASES'
+0||r song.mid -o /dev/null --quiet
+0||{ cat fifo > from-fifo.wav & r song.mid -o fifo --quiet; wait; }
+0||r song.mid -o /dev/stdout --quiet | cat > dev-stdout.wav
+1|vorzle-render: output closed|r "$demo" -o - | head -c 100 > /dev/null
+1|vorzle-render: output closed|r "$demo" -o - --normalize | head -c 100 > /dev/null
+1|vorzle-render: /dev/full: cannot write: No space left on device|r note.mid -o /dev/full
+1|vorzle-render: --normalize: needs a writable temporary folder for its spool (.*); point TMPDIR at one|TMPDIR="$work/none" r note.mid -o - --normalize | cat > /dev/null
+2|vorzle-render: --normalize: -1e400 is out of range (-100 to 0)|r note.mid -o x.wav --normalize -1e400
+1|vorzle-render: many.mid: too many events (8388609; vorzle-render plays at most 8388608)|r many.mid -o x.wav
+4|vorzle-render: out of memory (see MEMORY in the manual page)|(ulimit -v 200000; r most.mid -o x.wav)
+CASES
+[ -c /dev/null ] && cmp -s from-fifo.wav piped.wav && cmp -s dev-stdout.wav piped.wav &&
+  ok "/dev/null stays a device; a FIFO and /dev/stdout receive what -o - gives" || fail "FIFO or /dev/stdout output differs"
+leftovers=$(find "$work" -name "*.partial" -o -name "*.spool")
+[ -z "$leftovers" ] && ok "no temporary file left behind" || fail "left behind: $leftovers"
 
 # Output names: WAV only, and never an input.
 run song.mid -o song.mp3

@@ -2,7 +2,8 @@
 # vorzle-render.exe under Wine refuses bad input with one line
 # "vorzle-render: <file>: <problem>", a non-zero status and no output file;
 # a plug-in that crashes, Ctrl-C and a kill leave neither a partial WAV nor a
-# changed old one, and a user's own OUT.wav.partial is left alone.
+# changed old one, a user's own OUT.wav.partial is left alone, and a closed
+# output pipe is "output closed".
 # Small test plug-ins are compiled here from the source below.
 set -uo pipefail
 root=$1
@@ -172,6 +173,20 @@ for signal in $signals; do
     echo "ok   SIG$signal: status $status, keep.wav as it was, no temporary file${message:+, \"$message\"}"
   else
     echo "FAIL: SIG$signal: status $status, stderr '$message', $(ls keep.wav*)"; failures=$((failures + 1))
+  fi
+done
+
+# A pipe closed by its reader: one line, status 1, no spool left in the temporary folder.
+cp "$root/examples/demo.mid" demo.mid
+for normalize in "" --normalize; do
+  wine "$exe" demo.mid -o - $normalize 2>stderr.txt </dev/null | head -c 100 >/dev/null
+  status=${PIPESTATUS[0]}
+  message=$(tr -d '\r' < stderr.txt)
+  spools=$(find "${WINEPREFIX:-$HOME/.wine}/drive_c" -name "*.spool" 2>/dev/null)
+  if [ "$status" -eq 1 ] && [ "$message" = "vorzle-render: output closed" ] && [ -z "$spools" ]; then
+    echo "ok   closed pipe${normalize:+ with $normalize}: \"$message\""
+  else
+    echo "FAIL: closed pipe $normalize: status $status, stderr '$message', $spools"; failures=$((failures + 1))
   fi
 done
 

@@ -7,6 +7,9 @@ namespace {
 
 // Far beyond any song, yet small enough that sample arithmetic cannot overflow.
 constexpr double kMaxSample = 4.0e18;
+constexpr int64_t kMaxPlacedSample = (int64_t(1) << 40) - 1;
+// Room for the events of one block; a block that holds more grows it once.
+constexpr size_t kReservedBlockEvents = 65536;
 
 double clampedProduct(double seconds, double sampleRate) {
     const double x = seconds * sampleRate;
@@ -29,22 +32,27 @@ int64_t eventSample(double seconds, double sampleRate) {
 BlockSchedule::BlockSchedule(const MidiSong& song, double sampleRate) {
     placed_.reserve(song.events.size());
     for (const MidiEvent& e : song.events)
-        placed_.push_back({eventSample(e.seconds, sampleRate), {e.bytes[0], e.bytes[1], e.bytes[2]}, e.size});
+        placed_.push_back(uint64_t(std::min(eventSample(e.seconds, sampleRate), kMaxPlacedSample)) << 24 | uint64_t(e.bytes[0]) << 16 |
+                          uint64_t(e.size > 1 ? e.bytes[1] : 0) << 8 | uint64_t(e.size > 2 ? e.bytes[2] : 0));
     // Songs come sorted; this only guards the block cursor against a list that is not.
-    std::stable_sort(placed_.begin(), placed_.end(),
-                     [](const PlacedEvent& a, const PlacedEvent& b) { return a.sample < b.sample; });
-    current_.reserve(placed_.size());
+    const auto bySample = [](PlacedEvent a, PlacedEvent b) { return sampleOf(a) < sampleOf(b); };
+    if (!std::is_sorted(placed_.begin(), placed_.end(), bySample))
+        std::stable_sort(placed_.begin(), placed_.end(), bySample);
+    current_.reserve(std::min(placed_.size(), kReservedBlockEvents));
     songFrames_ = std::max<int64_t>(0, framesUntil(song.lengthSeconds, sampleRate));
-    if (!placed_.empty()) songFrames_ = std::max(songFrames_, placed_.back().sample + 1);
+    if (!placed_.empty()) songFrames_ = std::max(songFrames_, sampleOf(placed_.back()) + 1);
 }
 
 std::span<const BlockEvent> BlockSchedule::nextBlock(int32_t frames) {
     current_.clear();
     if (frames < 1 || frames > kMaxBlockFrames) return {};
     const int64_t blockEnd = position_ + frames;
-    while (next_ < placed_.size() && placed_[next_].sample < blockEnd) {
-        const PlacedEvent& e = placed_[next_++];
-        current_.push_back({static_cast<int32_t>(e.sample - position_), {e.bytes[0], e.bytes[1], e.bytes[2]}, e.size});
+    while (next_ < placed_.size() && sampleOf(placed_[next_]) < blockEnd) {
+        const PlacedEvent e = placed_[next_++];
+        const uint8_t status = uint8_t(e >> 16);
+        const uint8_t kind = status & 0xF0;
+        current_.push_back({static_cast<int32_t>(sampleOf(e) - position_), {status, uint8_t(e >> 8), uint8_t(e)},
+                            uint8_t(kind == 0xC0 || kind == 0xD0 ? 2 : 3)});
     }
     position_ = blockEnd;
     return current_;
@@ -52,7 +60,7 @@ std::span<const BlockEvent> BlockSchedule::nextBlock(int32_t frames) {
 
 int32_t BlockSchedule::framesToNextCut(int32_t maxFrames) const {
     size_t k = next_;
-    while (k < placed_.size() && placed_[k].sample <= position_) ++k;
+    while (k < placed_.size() && sampleOf(placed_[k]) <= position_) ++k;
     if (k == placed_.size()) return std::max(maxFrames, 1);
-    return static_cast<int32_t>(std::clamp<int64_t>(placed_[k].sample - position_, 1, std::max(maxFrames, 1)));
+    return static_cast<int32_t>(std::clamp<int64_t>(sampleOf(placed_[k]) - position_, 1, std::max(maxFrames, 1)));
 }

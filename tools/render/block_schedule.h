@@ -31,7 +31,8 @@ class BlockSchedule {
 public:
     static constexpr int32_t kMaxBlockFrames = 8192;
 
-    // Copies and places the events; all allocation happens here, none per block.
+    // Copies and places the events; all allocation happens here, none per block
+    // (but the first block of more than 65,536 events).
     BlockSchedule(const MidiSong& song, double sampleRate);
 
     // Events of the block [position(), position() + frames), in song order; then
@@ -50,11 +51,11 @@ public:
     int64_t songFrames() const { return songFrames_; }
 
 private:
-    struct PlacedEvent {
-        int64_t sample;
-        uint8_t bytes[3];
-        uint8_t size;
-    };
+    // An event in 8 bytes: its sample above the three message bytes; the size
+    // follows from the status. Samples are held below 2^40 (265 days at
+    // 48 kHz), far beyond the longest WAV file.
+    using PlacedEvent = uint64_t;
+    static int64_t sampleOf(PlacedEvent e) { return static_cast<int64_t>(e >> 24); }
 
     std::vector<PlacedEvent> placed_;
     std::vector<BlockEvent> current_;

@@ -16,6 +16,7 @@
 // handler, after removing the files.
 
 constexpr int kExitPluginCrashed = 3;
+constexpr int kExitOutOfMemory = 4;
 constexpr int kExitInterrupted = 130;
 
 // Once per process, before the plug-in is loaded. The message names the plug-in.

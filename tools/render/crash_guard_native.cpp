@@ -81,6 +81,9 @@ void installCrashGuard(const std::string& pluginPath) {
     sigaltstack(&stack, nullptr);
     for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) setHandler(signal, onCrash);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) setHandler(signal, onInterrupt);
+    // A closed output pipe is a failed write, answered like the Windows builds
+    // answer it, not a silent death that leaves the temporary files.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 void guardTemporaryFile(const std::filesystem::path& path) {

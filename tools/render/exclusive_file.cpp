@@ -1,5 +1,9 @@
 #include "tools/render/exclusive_file.h"
 
+#include <cerrno>
+
+#include "tools/render/output_stream.h"
+
 namespace {
 constexpr int kMaxAttempts = 1000;
 }
@@ -10,12 +14,15 @@ std::FILE* createUniqueFile(const std::filesystem::path& base, const std::string
         std::filesystem::path candidate = base;
         candidate += (attempt == 0 ? std::string() : "." + std::to_string(attempt)) + suffix;
         bool exists = false;
+        errno = 0;
         if (std::FILE* file = createNewFile(candidate, exists)) {
             chosen = candidate;
             return file;
         }
         if (!exists) {
-            error = "cannot create the temporary file " + candidate.string();
+            const int code = errno;
+            error = "cannot create the temporary file " + candidate.string() +
+                    (code != 0 ? ": " + systemReason(code) : std::string());
             return nullptr;
         }
     }

@@ -8,7 +8,8 @@
 // happens to have that name is never overwritten, and later never deleted.
 
 // Creates `path` for reading and writing in binary mode; fails (null) when it exists.
-// `alreadyExists` tells that case apart from other failures. On Windows the file
+// `alreadyExists` tells that case apart from other failures, and errno gives
+// the reason of those. On Windows the file
 // goes away when it is closed, also when the process is killed, unless
 // keepNewFile is called first.
 std::FILE* createNewFile(const std::filesystem::path& path, bool& alreadyExists);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <cerrno>
 #include <io.h>
 #include <windows.h>
 
@@ -12,6 +13,10 @@ std::FILE* createNewFile(const std::filesystem::path& path, bool& alreadyExists)
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         alreadyExists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+        errno = code == ERROR_ACCESS_DENIED                                 ? EACCES
+                : code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND ? ENOENT
+                : code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL   ? ENOSPC
+                                                                               : EIO;
         return nullptr;
     }
     // Marked for deletion while open: however the process ends (TerminateProcess,

@@ -1,10 +1,12 @@
 #include "tools/render/float_spool.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <system_error>
 
 #include "tools/render/exclusive_file.h"
+#include "tools/render/output_stream.h"
 
 FloatSpool::~FloatSpool() {
     if (!file_) return;
@@ -29,8 +31,11 @@ bool FloatSpool::writePlanar(const float* left, const float* right, size_t frame
             buffer_.push_back(left[i]);
             buffer_.push_back(right[i]);
         }
+        errno = 0;
         if (std::fwrite(buffer_.data(), sizeof(float), buffer_.size(), file_) != buffer_.size()) {
-            error = "cannot write the temporary file " + path_.string();
+            const int code = errno;
+            error = "cannot write the temporary file " + path_.string() +
+                    (code != 0 ? ": " + systemReason(code) : std::string());
             return false;
         }
         levels_.frames += n;

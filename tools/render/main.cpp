@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "tools/render/float_spool.h"
 #include "tools/render/midi_file.h"
 #include "tools/render/module_format.h"
+#include "tools/render/output_stream.h"
 #include "tools/render/plugin_info.h"
 #include "tools/render/progress_bar.h"
 #include "tools/render/render_options.h"
@@ -59,6 +61,25 @@ std::string moduleProblem(const std::string& path) {
     file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
     head.resize(static_cast<size_t>(file.gcount()));
     return moduleMismatch(identifyModule(head), thisProgramsModules());
+}
+
+// An output that exists and is not a regular file (a device, a FIFO) is
+// written as it is: renaming a new file over it would replace it.
+bool isExistingStream(const std::string& path) {
+    std::error_code ec;
+    const fs::file_type type = fs::status(path, ec).type();
+    return !ec && type != fs::file_type::regular && type != fs::file_type::directory &&
+           type != fs::file_type::not_found && type != fs::file_type::none;
+}
+
+// Where a streamed output's spool goes: the system's temporary folder, which
+// must be usable, never the current folder by default.
+bool spoolFolder(fs::path& folder, std::string& error) {
+    std::error_code ec;
+    folder = fs::temp_directory_path(ec);
+    if (!ec) return true;
+    error = "needs a writable temporary folder for its spool (" + ec.message() + "); point TMPDIR at one";
+    return false;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -140,7 +161,9 @@ std::string summaryNotes(const FilterCounts& counts, bool normalized, float gain
 }
 
 int runRender(const RenderOptions& options, const std::string& pluginPath) {
-    const bool toStdout = writesToStandardOutput(options);
+    const bool toStdout = writesToStandardOutput(options) || namesStandardOutput(options.outputPath);
+    // A device or FIFO is written like standard output, without a temporary file.
+    const bool toDevice = !toStdout && isExistingStream(options.outputPath);
     const std::string outputName = toStdout ? "stdout" : options.outputPath;
     std::string error = fileProblem(options.midiPath);
     MidiSong song;
@@ -191,18 +214,29 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
 
     // The file is made first, so that an unwritable destination is found before the render.
     WavWriter writer;
-    if (!toStdout) {
+    auto openStream = [&](uint64_t frames) {
+        return toStdout ? writer.openStandardOutput(options.sampleRate, options.format, options.dither, frames, error)
+                        : writer.openStream(options.outputPath, options.sampleRate, options.format, options.dither,
+                                            frames, error);
+    };
+    auto streamFailure = [&]() {
+        return writer.outputClosed() ? report("", "output closed") : report(outputName, error);
+    };
+    if (!toStdout && !toDevice) {
         if (!writer.open(options.outputPath, options.sampleRate, options.format, options.dither, error))
             return report(options.outputPath, error);
         guardTemporaryFile(writer.temporaryPath());
     } else if (!options.normalize) {
         const int64_t frames = options.tailGiven ? plannedFrames(BlockSchedule(song, options.sampleRate).songFrames(), settings) : 0;
-        if (!writer.openStandardOutput(options.sampleRate, options.format, options.dither, static_cast<uint64_t>(frames), error))
-            return report(outputName, error);
+        if (!openStream(static_cast<uint64_t>(frames))) return streamFailure();
     }
     FloatSpool spool;
     if (options.normalize) {
-        const fs::path base = toStdout ? fs::temp_directory_path(ec) / "vorzle-render" : fs::path(options.outputPath);
+        fs::path base = options.outputPath;
+        if (toStdout || toDevice) {
+            if (!spoolFolder(base, error)) return report("--normalize", error);
+            base /= "vorzle-render";
+        }
         if (!spool.open(base, error)) return report(outputName, error);
         guardTemporaryFile(spool.path());
     }
@@ -211,20 +245,26 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
     ProgressBar bar(!options.quiet && isTerminal(stderr), options.sampleRate);
     const auto started = std::chrono::steady_clock::now();
     RenderResult result;
+    // A spooled render writes nothing until it ends: a pipe closed meanwhile
+    // is asked after now and then, so the render stops soon after.
+    bool closedEarly = false;
     bool ok = renderSong(
         *plugin.instance, song, settings, sink,
-        [&bar](const RenderProgress& p) {
+        [&](const RenderProgress& p) {
             bar.update(p.framesDone, p.songFrames, p.framesExpected);
-            return !interruptRequested();
+            closedEarly = toStdout && options.normalize && readerGone(stdout);
+            return !interruptRequested() && !closedEarly;
         },
         result, error);
     bar.clear();
+    if (closedEarly) {
+        releaseTemporaryFiles();
+        return report("", "output closed");
+    }
     float gain = settings.gain;
     if (ok && options.normalize) {
         gain = normalizingGain(spool.levels().peak, options.normalizeDbfs);
-        ok = (!toStdout || writer.openStandardOutput(options.sampleRate, options.format, options.dither,
-                                                      spool.levels().frames, error)) &&
-             spool.replay(writer, gain, error);
+        ok = (!(toStdout || toDevice) || openStream(spool.levels().frames)) && spool.replay(writer, gain, error);
     }
     if (ok && interruptRequested()) {
         result.interrupted = true;
@@ -238,7 +278,7 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
             interruptHandled();
             return kExitInterrupted;
         }
-        return report(outputName, error);
+        return streamFailure();
     }
     releaseTemporaryFiles();
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -273,6 +313,13 @@ int main(int argc, char** argv) {
     }
     const std::string pluginPath = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
     installCrashGuard(pluginPath);
-    if (options.mode == RenderOptions::Mode::Info) return runInfo(options, pluginPath);
-    return runRender(options, pluginPath);
+    // Our own allocations failing is no crash of the plug-in: the files made so
+    // far are removed as the render unwinds.
+    try {
+        if (options.mode == RenderOptions::Mode::Info) return runInfo(options, pluginPath);
+        return runRender(options, pluginPath);
+    } catch (const std::bad_alloc&) {
+        releaseTemporaryFiles();
+        return report("", "out of memory (see MEMORY in the manual page)", kExitOutOfMemory);
+    }
 }

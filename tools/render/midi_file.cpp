@@ -12,11 +12,6 @@ constexpr uint64_t kMaxTicks = uint64_t(1) << 36;
 constexpr uint32_t kDefaultTempo = 500000;   // microseconds per quarter note (120 BPM)
 constexpr std::streamoff kMaxFileBytes = std::streamoff(1) << 30;
 
-struct RawEvent {
-    uint64_t tick;
-    uint8_t bytes[3];
-    uint8_t size;
-};
 
 struct TempoChange {
     uint64_t tick;
@@ -69,8 +64,9 @@ public:
 
     // Appends the track's events as it reads them, so after a failure the
     // events before the fault are kept and endTick is the tick of the last
-    // complete event (a damaged delta time must not stretch the song).
-    bool parse(std::vector<RawEvent>& events, std::vector<TempoChange>& tempos, uint64_t& endTick,
+    // complete event (a damaged delta time must not stretch the song). An
+    // event's time is its tick for now. Without lists it only counts them.
+    bool parse(std::vector<MidiEvent>* events, std::vector<TempoChange>* tempos, size_t& count, uint64_t& endTick,
                std::string& error) {
         uint64_t tick = 0;
         endTick = 0;
@@ -94,7 +90,7 @@ public:
 
             if (status < 0xF0) {
                 runningStatus = status;
-                RawEvent event{tick, {status, 0, 0}, uint8_t(isTwoByteMessage(status) ? 2 : 3)};
+                MidiEvent event{double(tick), {status, 0, 0}, uint8_t(isTwoByteMessage(status) ? 2 : 3)};
                 for (int i = 1; i < event.size; ++i) {
                     if (pos_ >= end_) return pastEnd(error);
                     const uint8_t value = data_[pos_];
@@ -103,7 +99,8 @@ public:
                     event.bytes[i] = value;
                     ++pos_;
                 }
-                events.push_back(event);
+                if (events) events->push_back(event);
+                ++count;
             } else if (status == 0xF0 || status == 0xF7) {
                 runningStatus = 0;   // sysex cancels running status
                 uint32_t length = 0;
@@ -117,7 +114,8 @@ public:
                 if (length > end_ - pos_) return pastEnd(error);
                 if (type == 0x51 && length >= 3) {
                     const uint8_t* p = &data_[pos_];
-                    tempos.push_back({tick, (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2]});
+                    if (tempos) tempos->push_back({tick, (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2]});
+                    ++count;
                 }
                 pos_ += length;
                 if (type == 0x2F) {   // End of Track: whatever follows in the chunk is ignored
@@ -278,65 +276,85 @@ bool parseSmf(const uint8_t* data, size_t size, size_t base, MidiDamagePolicy po
         }
     }
 
-    std::vector<RawEvent> events;
+    // Two readings: the first counts what the song holds, so that a song
+    // beyond kMaxSongEvents is refused before anything is stored and the
+    // lists take exactly the memory they need.
     std::vector<TempoChange> tempos;
     uint64_t endTick = 0;
-    size_t pos = 8 + size_t(headerLength);
-    int tracksRead = 0;
     std::string damage;
-    // The first fault is reported; reading goes on only where the chunk layout still holds.
-    auto damaged = [&](const std::string& what) {
-        if (damage.empty()) damage = what;
-        return policy == MidiDamagePolicy::PlayReadablePart;
-    };
-    while (tracksRead < trackCount) {
-        if (pos == size) {
-            damaged("file ends after " + std::to_string(tracksRead) + " of " + std::to_string(trackCount) + " tracks" +
-                    at(pos));
-            break;
-        }
-        if (size - pos < 8) {
-            damaged("truncated chunk header" + at(pos));
-            break;
-        }
-        uint32_t length = be32(&data[pos + 4]);
-        bool truncated = false;
-        if (length > size - pos - 8) {
-            if (!damaged("truncated chunk " + chunkName(&data[pos]) + " (at byte " + std::to_string(base + pos) +
-                         ", declares " + std::to_string(length) + " bytes, " + std::to_string(size - pos - 8) +
-                         " present)"))
+    size_t count = 0;
+    auto readTracks = [&](bool store) {
+        size_t pos = 8 + size_t(headerLength);
+        int tracksRead = 0;
+        endTick = 0;
+        damage.clear();
+        count = 0;
+        // The first fault is reported; reading goes on only where the chunk layout still holds.
+        auto damaged = [&](const std::string& what) {
+            if (damage.empty()) damage = what;
+            return policy == MidiDamagePolicy::PlayReadablePart;
+        };
+        while (tracksRead < trackCount) {
+            if (pos == size) {
+                damaged("file ends after " + std::to_string(tracksRead) + " of " + std::to_string(trackCount) +
+                        " tracks" + at(pos));
                 break;
-            length = uint32_t(size - pos - 8);
-            truncated = true;
+            }
+            if (size - pos < 8) {
+                damaged("truncated chunk header" + at(pos));
+                break;
+            }
+            uint32_t length = be32(&data[pos + 4]);
+            bool truncated = false;
+            if (length > size - pos - 8) {
+                if (!damaged("truncated chunk " + chunkName(&data[pos]) + " (at byte " + std::to_string(base + pos) +
+                             ", declares " + std::to_string(length) + " bytes, " + std::to_string(size - pos - 8) +
+                             " present)"))
+                    break;
+                length = uint32_t(size - pos - 8);
+                truncated = true;
+            }
+            const size_t begin = pos + 8;
+            const size_t end = begin + length;
+            if (data[pos] == 'M' && data[pos + 1] == 'T' && data[pos + 2] == 'r' && data[pos + 3] == 'k') {
+                uint64_t trackEnd = 0;
+                TrackParser parser(data, begin, end, tracksRead + 1, base);
+                std::string trackError;
+                if (!parser.parse(store ? &song.events : nullptr, store ? &tempos : nullptr, count, trackEnd,
+                                  trackError) &&
+                    !damaged(trackError))
+                    break;
+                endTick = std::max(endTick, trackEnd);
+                ++tracksRead;
+            }
+            if (truncated) break;
+            pos = end;   // other chunk types are skipped
         }
-        const size_t begin = pos + 8;
-        const size_t end = begin + length;
-        if (data[pos] == 'M' && data[pos + 1] == 'T' && data[pos + 2] == 'r' && data[pos + 3] == 'k') {
-            uint64_t trackEnd = 0;
-            TrackParser parser(data, begin, end, tracksRead + 1, base);
-            std::string trackError;
-            if (!parser.parse(events, tempos, trackEnd, trackError) && !damaged(trackError)) break;
-            endTick = std::max(endTick, trackEnd);
-            ++tracksRead;
-        }
-        if (truncated) break;
-        pos = end;   // other chunk types are skipped
+    };
+    readTracks(false);
+    if (count > kMaxSongEvents) {
+        error = "too many events (" + std::to_string(count) + "; vorzle-render plays at most " +
+                std::to_string(kMaxSongEvents) + ")";
+        return false;
     }
-    if (!damage.empty() && (policy == MidiDamagePolicy::Refuse || events.empty())) {
+    song.events.reserve(count);
+    readTracks(true);
+    if (!damage.empty() && (policy == MidiDamagePolicy::Refuse || song.events.empty())) {
+        song.events = {};
         error = damage;
         return false;
     }
     song.damage = damage;
 
     // Tracks were appended in order, so a stable sort by tick keeps track order,
-    // then file order, for events at the same tick.
-    std::stable_sort(events.begin(), events.end(),
-                     [](const RawEvent& a, const RawEvent& b) { return a.tick < b.tick; });
+    // then file order, for events at the same tick. Then ticks become seconds
+    // in place.
+    const auto byTick = [](const MidiEvent& a, const MidiEvent& b) { return a.seconds < b.seconds; };
+    if (!std::is_sorted(song.events.begin(), song.events.end(), byTick))   // one track needs no sort
+        std::stable_sort(song.events.begin(), song.events.end(), byTick);
     const TickClock clock = smpteDivision ? TickClock::smpte(framesPerSecond, ticksPerFrame)
                                           : TickClock::metrical(division, std::move(tempos));
-    song.events.reserve(events.size());
-    for (const RawEvent& e : events)
-        song.events.push_back({clock.seconds(e.tick), {e.bytes[0], e.bytes[1], e.bytes[2]}, e.size});
+    for (MidiEvent& e : song.events) e.seconds = clock.seconds(uint64_t(e.seconds));
     song.lengthSeconds = clock.seconds(endTick);
     return true;
 }

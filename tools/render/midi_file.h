@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -15,6 +16,11 @@ struct MidiEvent {
     uint8_t bytes[3];   // status, then up to two data bytes; unused bytes are 0
     uint8_t size;       // 2 (program change, channel pressure) or 3
 };
+
+// The most channel and tempo events a song may hold. Reading takes 16 bytes
+// per event besides the file itself (24 while several tracks are merged),
+// rendering 24 (the song and its schedule).
+constexpr size_t kMaxSongEvents = size_t(1) << 23;
 
 struct MidiSong {
     std::vector<MidiEvent> events;   // by time; equal times keep track order, then file order

@@ -33,7 +33,10 @@ bool readInteger(const std::string& option, const std::string& text, int64_t low
 
 bool readDecimal(const std::string& option, const std::string& text, double low, double high, double& value,
                  OptionError& error) {
-    if (!parseDecimal(text, value)) return fail(error, option, quote(text) + " is not a number");
+    if (!parseDecimal(text, value)) {
+        if (!looksDecimal(text)) return fail(error, option, quote(text) + " is not a number");
+        value = text[0] == '-' ? -HUGE_VAL : HUGE_VAL;   // too large for any range below
+    }
     if (value < low || value > high) {
         char range[64];
         std::snprintf(range, sizeof range, " is out of range (%g to %g)", low, high);
@@ -43,7 +46,13 @@ bool readDecimal(const std::string& option, const std::string& text, double low,
 }
 
 // WAV only: any other extension would get a WAV file under a misleading name.
+// An existing device or FIFO is written as it is, whatever its name.
 bool checkOutputName(const std::string& path, OptionError& error) {
+    std::error_code ec;
+    const auto type = std::filesystem::status(path, ec).type();
+    if (!ec && type != std::filesystem::file_type::regular && type != std::filesystem::file_type::directory &&
+        type != std::filesystem::file_type::not_found)
+        return true;
     const std::string extension = lowerCase(std::filesystem::path(path).extension().string());
     if (extension.empty() || extension == ".wav" || extension == ".wave") return true;
     const std::string stem = std::filesystem::path(path).filename().string();
@@ -99,6 +108,16 @@ bool parseWholeNumber(const std::string& text, int64_t& value) {
     return true;
 }
 
+bool looksDecimal(const std::string& text) {
+    if (text.empty() || text.size() > 64) return false;
+    bool digit = false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E')) return false;
+        digit = digit || (c >= '0' && c <= '9');
+    }
+    return digit && ((text[0] >= '0' && text[0] <= '9') || text[0] == '.' || text[0] == '-' || text[0] == '+');
+}
+
 bool parseDecimal(const std::string& text, double& value) {
     if (text.empty() || text.size() > 64) return false;
     // strtod also reads hex, inf, nan and leading blanks; none of those are wanted here.
@@ -107,7 +126,9 @@ bool parseDecimal(const std::string& text, double& value) {
     errno = 0;
     char* end = nullptr;
     const double result = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(result)) return false;
+    // Underflow is a value of 0 (or near it); overflow is out of any range.
+    const bool overflow = errno == ERANGE && !(std::fabs(result) < 1.0);
+    if (end != text.c_str() + text.size() || overflow || !std::isfinite(result)) return false;
     value = result;
     return true;
 }
@@ -162,9 +183,8 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
         if (name == "--normalize") {
             options.normalize = true;
             std::string level;
-            double number = 0.0;
             if (hasInlineValue) level = inlineValue;
-            else if (i + 1 < args.size() && parseDecimal(args[i + 1], number)) level = args[++i];
+            else if (i + 1 < args.size() && looksDecimal(args[i + 1])) level = args[++i];
             if (hasInlineValue || !level.empty()) {
                 if (!readDecimal(name, level, RenderOptions::kMinLevelDbfs, 0.0, options.normalizeDbfs, error))
                     return false;

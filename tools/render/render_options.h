@@ -69,3 +69,5 @@ bool parseChannelList(const std::string& text, uint16_t& mask, std::string& prob
 // Strict number readers: the whole text must be the number, without blanks.
 bool parseWholeNumber(const std::string& text, int64_t& value);
 bool parseDecimal(const std::string& text, double& value);
+// Spelled as a decimal number, whether or not it fits a double.
+bool looksDecimal(const std::string& text);

@@ -1,5 +1,6 @@
 #include "tools/render/wav_writer.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,7 @@
 #endif
 
 #include "tools/render/exclusive_file.h"
+#include "tools/render/output_stream.h"
 
 namespace {
 
@@ -100,7 +102,7 @@ bool WavWriter::writeHeader(uint32_t dataBytes) {
 
 void WavWriter::closeFile() {
     if (!file_) return;
-    if (!toStandardOutput_) std::fclose(file_);
+    if (!toStandardOutput_ || ownsStream_) std::fclose(file_);
     file_ = nullptr;
 }
 
@@ -143,23 +145,52 @@ bool WavWriter::open(const std::filesystem::path& destination, uint32_t sampleRa
 bool WavWriter::openStandardOutput(uint32_t sampleRate, WavSampleFormat format, bool dither,
                                    uint64_t expectedFrames, std::string& error) {
     if (!start(sampleRate, format, dither, error)) return false;
-    destination_.clear();
-    temporaryPath_.clear();
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     std::fflush(stdout);
-    file_ = stdout;
+    streamName_ = "standard output";
+    return startStream(stdout, false, expectedFrames, error);
+}
+
+bool WavWriter::openStream(const std::filesystem::path& device, uint32_t sampleRate, WavSampleFormat format,
+                           bool dither, uint64_t expectedFrames, std::string& error) {
+    if (!start(sampleRate, format, dither, error)) return false;
+    errno = 0;
+    std::FILE* file = std::fopen(device.string().c_str(), "wb");
+    if (!file) {
+        error = "cannot open for writing: " + systemReason(errno);
+        return false;
+    }
+    streamName_.clear();   // the message names the device already
+    return startStream(file, true, expectedFrames, error);
+}
+
+bool WavWriter::startStream(std::FILE* file, bool owned, uint64_t expectedFrames, std::string& error) {
+    destination_.clear();
+    temporaryPath_.clear();
+    file_ = file;
     toStandardOutput_ = true;
+    ownsStream_ = owned;
+    outputClosed_ = false;
     isOpen_ = true;
     const uint64_t bytes = expectedFrames * kChannels * uint64_t(bytesPerSample());
     const bool known = expectedFrames > 0 && bytes <= uint64_t(0xFFFFFFFFu) - headerBytes();
-    if (!writeHeader(known ? uint32_t(bytes) : kUnknownSize)) {
+    errno = 0;
+    if (!writeHeader(known ? uint32_t(bytes) : kUnknownSize) || std::fflush(file_) != 0) {
+        error = streamError(errno);
         abort();
-        error = "cannot write to standard output";
         return false;
     }
     return true;
+}
+
+std::string WavWriter::streamError(int errnoValue) {
+    if (outputWasClosed(errnoValue, file_)) {
+        outputClosed_ = true;
+        return "output closed";
+    }
+    return "cannot write" + (streamName_.empty() ? std::string() : " to " + streamName_) + (errnoValue != 0 ? ": " + systemReason(errnoValue) : std::string());
 }
 
 // splitmix64: a fixed-seed generator, so dithered output is reproducible.
@@ -207,10 +238,13 @@ bool WavWriter::flushBuffer(std::string& error) {
         error = "output exceeds the 4 GiB size limit of a WAV file";
         return false;
     }
+    errno = 0;
     if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+        const int code = errno;
+        error = toStandardOutput_ ? streamError(code)
+                                  : "cannot write the temporary file " + temporaryPath_.string() +
+                                        (code != 0 ? ": " + systemReason(code) : std::string());
         abort();
-        error = toStandardOutput_ ? "cannot write to standard output"
-                                  : "cannot write the temporary file " + temporaryPath_.string();
         return false;
     }
     dataBytes_ += buffer_.size();
@@ -253,16 +287,31 @@ bool WavWriter::finish(std::string& error) {
     }
     if (!flushBuffer(error)) return false;
     if (toStandardOutput_) {
-        // A file behind standard output gets the true sizes; a pipe keeps what it has.
-        if (std::fflush(file_) == 0 && std::fseek(file_, 0, SEEK_SET) == 0) {
+        // A file behind the stream gets the true sizes; a pipe keeps what it has.
+        errno = 0;
+        bool flushed = std::fflush(file_) == 0;
+        int code = errno;
+        if (flushed && std::fseek(file_, 0, SEEK_SET) == 0) {
             writeHeader(uint32_t(dataBytes_));
             std::fseek(file_, 0, SEEK_END);
+            errno = 0;
+            flushed = std::fflush(file_) == 0;
+            code = errno;
         }
         std::clearerr(file_);
-        const bool flushed = std::fflush(file_) == 0;
+        if (!flushed) error = streamError(code);
+        if (ownsStream_) {
+            errno = 0;
+            if (std::fclose(file_) != 0 && flushed) {
+                code = errno;
+                file_ = nullptr;
+                flushed = false;
+                error = streamError(code);
+            }
+            file_ = nullptr;
+        }
         closeFile();
         isOpen_ = false;
-        if (!flushed) error = "cannot write to standard output";
         return flushed;
     }
     if (std::fseek(file_, 0, SEEK_SET) != 0 || !writeHeader(uint32_t(dataBytes_))) {

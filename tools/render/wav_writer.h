@@ -16,9 +16,11 @@
 // abort(), a failed write or destruction before finish() removes the temporary
 // file.
 //
-// Written to standard output instead, the header carries the sizes when they
-// are known in advance, and otherwise the largest sizes (as pipes into other
-// tools expect); when standard output is a file, finish() patches them.
+// Written to standard output, or straight into an output that is not a
+// regular file (a device, a FIFO), the header carries the sizes when they are
+// known in advance, and otherwise the largest sizes (as pipes into other tools
+// expect); when the stream can seek, finish() patches them. A write that finds
+// the reader gone fails with "output closed" and outputClosed() is true.
 //
 // Integer output is scaled by 2^(bits−1), optionally TPDF-dithered, rounded to
 // nearest and clamped to the integer range (so +1.0 becomes the largest code).
@@ -56,6 +58,10 @@ public:
     // expectedFrames: the frames that will be written, or 0 when not known.
     bool openStandardOutput(uint32_t sampleRate, WavSampleFormat format, bool dither, uint64_t expectedFrames,
                             std::string& error);
+    // The same into `device`, opened here and closed by finish().
+    bool openStream(const std::filesystem::path& device, uint32_t sampleRate, WavSampleFormat format, bool dither,
+                    uint64_t expectedFrames, std::string& error);
+    bool outputClosed() const { return outputClosed_; }
 
     // Interleaved: left, right, left, right... `frames` pairs.
     bool writeInterleaved(const float* samples, size_t frames, std::string& error);
@@ -75,13 +81,19 @@ private:
     uint32_t headerBytes() const;
     bool start(uint32_t sampleRate, WavSampleFormat format, bool dither, std::string& error);
     bool writeHeader(uint32_t dataBytes);
+    bool startStream(std::FILE* file, bool owned, uint64_t expectedFrames, std::string& error);
+    // The reason of a failed write or flush of the stream, errno as it left it.
+    std::string streamError(int errnoValue);
     void closeFile();
     void appendSample(float x);
     bool flushBuffer(std::string& error);
     float nextDither();
 
     std::FILE* file_ = nullptr;
-    bool toStandardOutput_ = false;
+    bool toStandardOutput_ = false;   // any stream: standard output or a device
+    bool ownsStream_ = false;
+    bool outputClosed_ = false;
+    std::string streamName_;
     std::filesystem::path destination_;
     std::filesystem::path temporaryPath_;
     WavSampleFormat format_ = WavSampleFormat::Float32;

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/master_stage.h"
+
+// Cutoff jumps at full resonance run the voice filter away. Whatever the
+// controllers do, every sample, voice state and delay-line value stays finite
+// and within the bound that kFilterLimit gives, a runaway filter starts again
+// from rest, and the four-voice lanes match the one-voice loop to the bit.
+// Built into the native and the Windows test programs alike.
+
+namespace {
+
+// An engine on the default program with every oscillator on, a held
+// sustain, full drive and the chorus; one in lanes, one voice by voice.
+struct Pair {
+    ProgramBank bank[2];
+    std::unique_ptr<Engine> engine[2];
+    Pair() {
+        for (int i = 0; i < 2; ++i) {
+            bank[i].curProgram = 0;
+            for (int32_t p : {Param::Osc1On, Param::Osc2On, Param::Osc3On, Param::AmpSustain, Param::Drive,
+                              Param::Chorus, Param::Polyphony})
+                bank[i].storeParameter(p, 1.0f);
+            bank[i].markAllDirty();
+            engine[i] = std::make_unique<Engine>(bank[i]);
+            engine[i]->setSampleRate(44100.0f);
+            engine[i]->lanes = i == 0;
+        }
+    }
+    void midi(uint8_t status, uint8_t d1, uint8_t d2) {
+        const uint8_t bytes[3] = {status, d1, d2};
+        for (auto& e : engine) e->handleMidiMessage(bytes);
+    }
+};
+
+// Renders n frames into both engines; false when they differ in any bit.
+// Widens peak by the largest output magnitude and counts non-finite samples.
+bool renderBoth(Pair& pair, int32_t n, float& peak, int32_t& nonFinite) {
+    std::vector<float> out[2][2];
+    for (int i = 0; i < 2; ++i) {
+        out[i][0].assign(static_cast<size_t>(n), 0.0f);
+        out[i][1].assign(static_cast<size_t>(n), 0.0f);
+        pair.engine[i]->render(out[i][0].data(), out[i][1].data(), n, true);
+    }
+    for (const auto& channel : out[0])
+        for (float x : channel) {
+            if (!std::isfinite(x)) ++nonFinite;
+            peak = std::fmax(peak, std::fabs(x));
+        }
+    return std::memcmp(out[0][0].data(), out[1][0].data(), static_cast<size_t>(n) * sizeof(float)) == 0 &&
+           std::memcmp(out[0][1].data(), out[1][1].data(), static_cast<size_t>(n) * sizeof(float)) == 0;
+}
+
+// Every voice's filter history and both delay lines finite and within the limit.
+bool statesBounded(const Engine& engine) {
+    for (const Voice& v : engine.voices)
+        for (float x : {v.filterAIn2, v.filterAIn1, v.filterAOut2, v.filterAOut1, v.filterBIn2, v.filterBIn1,
+                        v.filterBOut2, v.filterBOut1})
+            if (!(std::fabs(x) <= kFilterLimit)) return false;
+    for (const DelayLine& line : engine.delayLines)
+        for (int32_t i = 0; i < line.length; ++i)
+            if (!std::isfinite(line.buffer[i])) return false;
+    return true;
+}
+
+// What the rule bounds the output to: 64 voices at the limit, full drive
+// without the clip, full volume, and the chorus doubling at most.
+const float kOutputBound = 64.0f * kFilterLimit * driveGain(1.0f) * volumeGain(1.0f) * 2.0f;
+
+}  // namespace
+
+TEST(FilterRunaway, CutoffJumpsAtFullResonanceStayFiniteAndRecover) {
+    for (int32_t notes : {1, 5}) {   // the one-voice path, and lanes
+        Pair pair;
+        pair.midi(0xB0, 13, 127);
+        for (int32_t k = 0; k < notes; ++k) pair.midi(0x90, static_cast<uint8_t>(48 + 7 * k), 100);
+        float peak = 0.0f;
+        int32_t nonFinite = 0;
+        bool same = true;
+        // Cutoff between 0 and 127 every 32 frames for three seconds.
+        for (int32_t block = 0; block < 4000; ++block) {
+            pair.midi(0xB0, 12, block % 2 ? 127 : 0);
+            same = renderBoth(pair, 32, peak, nonFinite) && same;
+        }
+        EXPECT_TRUE(same) << notes;
+        EXPECT_EQ(nonFinite, 0) << notes;
+        EXPECT_LE(peak, kOutputBound) << notes;
+        EXPECT_GE(peak, 100.0f) << notes << ": the filter no longer runs away here; the test needs a harder case";
+        EXPECT_TRUE(statesBounded(*pair.engine[0]) && statesBounded(*pair.engine[1])) << notes;
+
+        // Still cutoff, all sound off, a new note: ordinary sound within a second.
+        pair.midi(0xB0, 12, 64);
+        pair.midi(0xB0, 120, 0);
+        pair.midi(0x90, 60, 100);
+        float settling = 0.0f, after = 0.0f;
+        renderBoth(pair, 44100, settling, nonFinite);
+        renderBoth(pair, 4410, after, nonFinite);
+        EXPECT_EQ(nonFinite, 0) << notes;
+        EXPECT_GT(after, 0.01f) << notes;
+        EXPECT_LT(after, 20.0f) << notes;
+    }
+}
+
+TEST(FilterRunaway, RandomControllerSoakStaysFiniteAndBounded) {
+    for (uint32_t seed : {11u, 12u, 13u}) {
+        Pair pair;
+        std::mt19937 random(seed);
+        auto pick = [&random](uint32_t n) { return static_cast<uint8_t>(random() % n); };
+        float peak = 0.0f;
+        int32_t nonFinite = 0;
+        bool same = true;
+        // Three seconds of notes, bends and the sound controllers: the cutoff
+        // moves at almost every block, half the time to an end of its range;
+        // the resonance now and then, mostly high.
+        for (int32_t frames = 0; frames < 3 * 44100;) {
+            const uint8_t kind = pick(20);
+            if (kind < 12) pair.midi(0xB0, 12, pick(2) ? pick(128) : 127 * pick(2));
+            else if (kind < 14) pair.midi(0xB0, 13, pick(4) ? 64 + pick(64) : pick(128));
+            else if (kind < 16) pair.midi(pick(3) ? 0x90 : 0x80, 36 + pick(48), 1 + pick(127));
+            else if (kind < 17) pair.midi(0xE0, pick(128), pick(128));
+            else {
+                static const uint8_t controllers[] = {1, 7, 72, 73};
+                pair.midi(0xB0, controllers[pick(4)], pick(128));
+            }
+            const int32_t n = 1 + pick(64);
+            same = renderBoth(pair, n, peak, nonFinite) && same;
+            frames += n;
+        }
+        EXPECT_TRUE(same) << seed;
+        EXPECT_EQ(nonFinite, 0) << seed;
+        EXPECT_LE(peak, kOutputBound) << seed;
+        EXPECT_GE(peak, 100.0f) << seed << ": no filter ran away; the soak needs harder controllers";
+        EXPECT_TRUE(statesBounded(*pair.engine[0]) && statesBounded(*pair.engine[1])) << seed;
+    }
+}
