@@ -20,19 +20,19 @@ inline constexpr Record kRecords[] = {
     {"native", "random-44100-13", 1580279u, 0x9ade1ada3d32532au, {0xbb768e43u, 0x3dae452eu, 0xbcce4f2au, 0x3cda223fu}},
     {"native", "random-96000-1021", 3440064u, 0x5a3d1ce485d75fb3u, {0x3b961740u, 0xbb61c052u, 0x3d549efcu, 0x3cc7c10eu}},
     {"native", "demo-48000-fixed-1024", 1248000u, 0x834c61cc94aa186fu, {0x3c51f0e5u, 0x3bb22c00u, 0xbd239036u, 0xbe691e18u}},
-    {"native", "random-44100-fixed-256", 1580279u, 0xb0cada04feb9a19fu, {0x3c392cf5u, 0x3db5922fu, 0xbe04ef23u, 0x3cda3717u}},
+    {"native", "random-44100-fixed-256", 1580279u, 0xcedddf977eae7f43u, {0xbb805b44u, 0x3db0d5f6u, 0xbd1731f2u, 0x3cda3717u}},
     {"win32", "demo-44100-512", 1146600u, 0x9fab161445d4301cu, {0x3c7e05b4u, 0x3bafcd8au, 0xbcfd9853u, 0xbe3caa81u}},
     {"win32", "demo-48000-77", 1248000u, 0x217e7308decae357u, {0x3c51bb13u, 0x3bb286bfu, 0xbd235258u, 0xbe68375au}},
     {"win32", "random-44100-13", 1580279u, 0x9ade1ada3d32532au, {0xbb768e43u, 0x3dae452eu, 0xbcce4f2au, 0x3cda223fu}},
     {"win32", "random-96000-1021", 3440064u, 0x5a3d1ce485d75fb3u, {0x3b961740u, 0xbb61c052u, 0x3d549efcu, 0x3cc7c10eu}},
     {"win32", "demo-48000-fixed-1024", 1248000u, 0x834c61cc94aa186fu, {0x3c51f0e5u, 0x3bb22c00u, 0xbd239036u, 0xbe691e18u}},
-    {"win32", "random-44100-fixed-256", 1580279u, 0xb0cada04feb9a19fu, {0x3c392cf5u, 0x3db5922fu, 0xbe04ef23u, 0x3cda3717u}},
+    {"win32", "random-44100-fixed-256", 1580279u, 0xcedddf977eae7f43u, {0xbb805b44u, 0x3db0d5f6u, 0xbd1731f2u, 0x3cda3717u}},
     {"win64", "demo-44100-512", 1146600u, 0x9fab161445d4301cu, {0x3c7e05b4u, 0x3bafcd8au, 0xbcfd9853u, 0xbe3caa81u}},
     {"win64", "demo-48000-77", 1248000u, 0x217e7308decae357u, {0x3c51bb13u, 0x3bb286bfu, 0xbd235258u, 0xbe68375au}},
     {"win64", "random-44100-13", 1580279u, 0x9ade1ada3d32532au, {0xbb768e43u, 0x3dae452eu, 0xbcce4f2au, 0x3cda223fu}},
     {"win64", "random-96000-1021", 3440064u, 0x5a3d1ce485d75fb3u, {0x3b961740u, 0xbb61c052u, 0x3d549efcu, 0x3cc7c10eu}},
     {"win64", "demo-48000-fixed-1024", 1248000u, 0x834c61cc94aa186fu, {0x3c51f0e5u, 0x3bb22c00u, 0xbd239036u, 0xbe691e18u}},
-    {"win64", "random-44100-fixed-256", 1580279u, 0xb0cada04feb9a19fu, {0x3c392cf5u, 0x3db5922fu, 0xbe04ef23u, 0x3cda3717u}},
+    {"win64", "random-44100-fixed-256", 1580279u, 0xcedddf977eae7f43u, {0xbb805b44u, 0x3db0d5f6u, 0xbd1731f2u, 0x3cda3717u}},
 };
 
 }  // namespace render_identity
