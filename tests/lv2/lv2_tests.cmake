@@ -16,5 +16,5 @@ target_compile_definitions(lv2_ui_tests PRIVATE VORZLE_BINARY_DIR="${CMAKE_BINAR
 add_dependencies(lv2_ui_tests vorzle_lv2_bundle)
 vorzle_options(lv2_ui_tests)
 add_test(NAME lv2_ui_tests
-         COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:lv2_ui_tests> --gtest_output=xml:lv2_ui_tests.xml
+         COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" $<TARGET_FILE:lv2_ui_tests> --gtest_output=xml:lv2_ui_tests.xml
          WORKING_DIRECTORY ${TEST_RESULTS_DIR})
