@@ -40,8 +40,9 @@ void Lv2Instrument::renderPiece(uint32_t from, uint32_t to) {
 void Lv2Instrument::playMidi(const uint8_t* bytes, uint32_t size) {
     if (size < 1 || bytes[0] < 0x80 || bytes[0] >= 0xF0) return;
     const uint8_t message[3] = {bytes[0], size > 1 ? bytes[1] : uint8_t{0}, size > 2 ? bytes[2] : uint8_t{0}};
-    Engine::MidiDelivery delivery(engine);
-    delivery.add(message);
+    // The host never runs, activates or restores one instance on two threads
+    // at once, so run() plays each message now, on the frame it renders up to.
+    engine.handleMidiMessage(message);
 }
 
 // The host's transport position: a start (speed from 0 to another) restarts
