@@ -26,10 +26,10 @@ int32_t WebInstrument::currentProgram() { return bank.currentProgramIndex(); }
 
 void WebInstrument::midi(uint8_t status, uint8_t data1, uint8_t data2) {
     const uint8_t bytes[3] = {status, data1, data2};
-    {
-        Engine::MidiDelivery delivery(engine);
-        delivery.add(bytes);
-    }
+    // The worklet takes messages and renders on one thread, between blocks:
+    // the message plays now, so a program change's prepared tables are adopted
+    // before the next block rather than rebuilt in it.
+    engine.handleMidiMessage(bytes);
     if ((status & 0xF0) == 0xC0) adoptPreparedTables();
 }
 
