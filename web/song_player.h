@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/render/block_schedule.h"
-#include "tools/render/midi_file.h"
+#include "song/block_schedule.h"
+#include "song/midi_file.h"
 #include "web/web_instrument.h"
 
 // Plays a MIDI file through the instrument exactly as vorzle-render does by

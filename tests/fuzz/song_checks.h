@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "tools/render/block_schedule.h"
-#include "tools/render/midi_file.h"
+#include "song/block_schedule.h"
+#include "song/midi_file.h"
 
 inline void require(bool condition) {
     if (!condition) std::abort();

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/render/block_schedule.h"
-#include "tools/render/midi_file.h"
+#include "song/block_schedule.h"
+#include "song/midi_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/render/midi_file.h"
+#include "song/midi_file.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/render/block_schedule.h"
+#include "song/block_schedule.h"
 #include "tools/render/render_session.h"
 #include "vsthost/plugin_instance.h"
 

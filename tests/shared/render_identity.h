@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/render/midi_file.h"
+#include "song/midi_file.h"
 #include "vsthost/plugin_instance.h"
 #include "tests/shared/render_identity_reference.h"
 

@@ -12,13 +12,13 @@
 #include <system_error>
 #include <vector>
 
+#include "song/block_schedule.h"
+#include "song/midi_file.h"
 #include "vsthost/host_callback.h"
 #include "vsthost/plugin_instance.h"
 #include "vsthost/plugin_module.h"
-#include "tools/render/block_schedule.h"
 #include "tools/render/crash_guard.h"
 #include "tools/render/float_spool.h"
-#include "tools/render/midi_file.h"
 #include "tools/render/module_format.h"
 #include "tools/render/output_stream.h"
 #include "tools/render/plugin_info.h"

@@ -5,9 +5,9 @@
 #include <span>
 #include <vector>
 
+#include "song/block_schedule.h"
 #include "vsthost/host_callback.h"
 #include "vsthost/plugin_instance.h"
-#include "tools/render/block_schedule.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "song/midi_file.h"
 #include "tools/render/frame_sink.h"
-#include "tools/render/midi_file.h"
 #include "tools/render/wav_writer.h"
 
 class PluginInstance;

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "tools/render/midi_file.h"
+#include "song/midi_file.h"
 
 // What of a song is played: its MIDI channels, and whether its program
 // changes are kept.

@@ -1,4 +1,4 @@
-#include "tools/render/block_schedule.h"
+#include "song/block_schedule.h"
 
 #include <algorithm>
 #include <cmath>

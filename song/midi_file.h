@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-// Standard MIDI File reader for the renderer: formats 0 and 1, metrical
+// Standard MIDI File reader for the renderer and the page: formats 0 and 1, metrical
 // (ticks per quarter note) or SMPTE division, bare or wrapped in a RIFF 'RMID'
 // file (.rmi). It flattens every track into one list of channel messages with
 // their times in seconds; sysex and meta events are skipped, except Set Tempo,

@@ -1,4 +1,4 @@
-#include "tools/render/midi_file.h"
+#include "song/midi_file.h"
 
 #include <algorithm>
 #include <cstdio>

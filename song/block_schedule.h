@@ -3,7 +3,7 @@
 #include <span>
 #include <vector>
 
-#include "tools/render/midi_file.h"
+#include "song/midi_file.h"
 
 // Places a song's events on sample positions and hands them out block by block,
 // in the form the host's events call wants: each with its offset from the
