@@ -34,9 +34,8 @@ World& world() {
 
 ProgramBank& factoryBank() {
     static ProgramBank bank;
-    static bool loaded = (bank.loadFactoryBank(), true);
-    (void)loaded;
-    return bank;
+    static const bool loaded = (bank.loadFactoryBank(), true);
+    return (void)loaded, bank;
 }
 
 void setPortsToProgram(Instance& instance, int32_t program) {
@@ -95,8 +94,9 @@ TEST(Lv2Plugin, PortsAndPresetsComeFromTheParameterTableAndTheFactoryBank) {
         symbols.insert(symbol);
         EXPECT_TRUE(!std::isdigit(symbol[0]) && symbol.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") == std::string::npos) << symbol;
         EXPECT_TRUE(minimum[i] == kPortInfo[p].minimum && maximum[i] == kPortInfo[p].maximum) << symbol;
-        if (i < Port::kFirstPlaying)
+        if (i < Port::kFirstPlaying) {
             EXPECT_TRUE(defaults[i] == portDefault(p) && defaults[i] >= minimum[i] && defaults[i] <= maximum[i]) << symbol;
+        }
     }
     EXPECT_TRUE(names.size() == 2u * kNumParameters && symbols.size() == 2u * kNumParameters && !names.count("---"));
 
@@ -202,14 +202,8 @@ TEST(Lv2Plugin, HostPortsAndMidiFollowOneRule) {
     Instance instance(world(), kRate);
     ASSERT_TRUE(instance.instance);
     const float cc30 = 30 * 0.007874016f, fiveCutoff = ProgramBank::loadValue(factoryBank().programs[5], Param::Cutoff);
-    struct Step {
-        const char* what;
-        std::vector<Event> events;
-        int32_t port;   // a control to set first, -1 for none
-        float value;
-        int32_t checked;
-        float playing;
-    } steps[] = {
+    // A control to set first (port -1 for none) and the events, then what a playing output says.
+    struct Step { const char* what; std::vector<Event> events; int32_t port; float value; int32_t checked; float playing; } steps[] = {
         {"controller 12 moves the cutoff", {{10, {0xB0, 12, 30}}}, -1, 0, Param::Cutoff, cc30},
         {"an unchanged port leaves it", {}, -1, 0, Param::Cutoff, cc30},
         {"a port unchanged since MIDI, set again, is no change", {}, Param::Cutoff, portDefault(Param::Cutoff), Param::Cutoff, cc30},

@@ -1,7 +1,7 @@
 #pragma once
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
-#include <lv2/atom/util.h>
+#include <lv2/atom/forge.h>
 #include <lv2/midi/midi.h>
 #include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
@@ -88,7 +88,22 @@ public:
 
     // Renders n frames with these events into left and right (appended).
     void run(uint32_t n, const std::vector<Event>& events = {}) {
-        writeSequence(events);
+        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(sequence.data()), sequence.size() * sizeof(uint64_t));
+        LV2_Atom_Forge_Frame frame, position;
+        lv2_atom_forge_sequence_head(&forge, &frame, 0);
+        for (const Event& e : events) {
+            lv2_atom_forge_frame_time(&forge, e.frame);
+            if (e.bytes.empty()) {   // a time:Position with one property, time:speed
+                lv2_atom_forge_object(&forge, &position, 0, positionType);
+                lv2_atom_forge_key(&forge, speedKey);
+                lv2_atom_forge_float(&forge, e.transportSpeed);
+                lv2_atom_forge_pop(&forge, &position);
+            } else {
+                lv2_atom_forge_atom(&forge, static_cast<uint32_t>(e.bytes.size()), midiType);
+                lv2_atom_forge_write(&forge, e.bytes.data(), static_cast<uint32_t>(e.bytes.size()));
+            }
+        }
+        lv2_atom_forge_pop(&forge, &frame);
         const size_t at = left.size();
         left.resize(at + n);
         right.resize(at + n);
@@ -104,34 +119,11 @@ public:
     std::vector<float> left, right;
 
 private:
-    void writeSequence(const std::vector<Event>& events) {
-        std::fill(sequence.begin(), sequence.end(), 0);
-        auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(sequence.data());
-        seq->atom = {sizeof(LV2_Atom_Sequence_Body), sequenceType};
-        for (const Event& e : events) {
-            auto* ev = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<uint8_t*>(&seq->body) + seq->atom.size);
-            ev->time.frames = e.frame;
-            if (e.bytes.empty()) {   // a time:Position with one property, time:speed
-                struct {
-                    LV2_Atom_Object_Body head;
-                    LV2_Atom_Property_Body key;
-                    float speed;
-                } position{{0, positionType}, {speedKey, 0, {sizeof(float), floatType}}, e.transportSpeed};
-                ev->body = {sizeof(position), objectType};
-                std::memcpy(ev + 1, &position, sizeof(position));
-            } else {
-                ev->body = {static_cast<uint32_t>(e.bytes.size()), midiType};
-                std::memcpy(ev + 1, e.bytes.data(), e.bytes.size());
-            }
-            seq->atom.size += lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Event) + ev->body.size));
-        }
-    }
     std::vector<uint64_t> sequence = std::vector<uint64_t>(1024);
     // Mapped once here: mapping in run() would allocate on the audio path under test.
-    UridMap& u = world.urids;
-    const LV2_URID sequenceType = u.map(LV2_ATOM__Sequence), midiType = u.map(LV2_MIDI__MidiEvent),
-                   objectType = u.map(LV2_ATOM__Object), positionType = u.map(LV2_TIME__Position),
-                   speedKey = u.map(LV2_TIME__speed), floatType = u.map(LV2_ATOM__Float);
+    LV2_Atom_Forge forge = [this] { LV2_Atom_Forge f; lv2_atom_forge_init(&f, &world.urids.mapFeature); return f; }();
+    const LV2_URID midiType = world.urids.map(LV2_MIDI__MidiEvent), positionType = world.urids.map(LV2_TIME__Position),
+                   speedKey = world.urids.map(LV2_TIME__speed);
 };
 
 }  // namespace lv2_test

@@ -4,6 +4,7 @@
 // the host as port writes.
 #include <gtest/gtest.h>
 
+#include "tests/lv2/lv2_test_host.h"   // before X11, whose Bool macro breaks the atom forge
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -17,7 +18,6 @@
 #include "editor/control_values.h"
 #include "editor/panel_layout.h"
 #include "lv2/port_layout.h"
-#include "tests/lv2/lv2_test_host.h"
 
 namespace {
 
@@ -64,18 +64,9 @@ protected:
             ASSERT_EQ(idler->idle(ui), 0);
         }
     }
-    void portEvent(uint32_t port, float value) {
-        descriptor->port_event(ui, port, sizeof(float), 0, &value);
-        idle();
-    }
-    void moveTo(int x, int y) {
-        XTestFakeMotionEvent(display, DefaultScreen(display), kHostX + x, kHostY + y, 0);
-        idle(1);
-    }
-    void button(bool down) {
-        XTestFakeButtonEvent(display, Button1, down, 0);
-        idle();
-    }
+    void portEvent(uint32_t port, float value) { descriptor->port_event(ui, port, sizeof(float), 0, &value), idle(); }
+    void moveTo(int x, int y) { XTestFakeMotionEvent(display, DefaultScreen(display), kHostX + x, kHostY + y, 0), idle(1); }
+    void button(bool down) { XTestFakeButtonEvent(display, Button1, down, 0), idle(); }
     std::vector<unsigned long> capture(const PanelControl& c) {
         std::vector<unsigned long> pixels;
         XImage* image = XGetImage(display, panel, c.x, c.y, c.width, c.height, AllPlanes, ZPixmap);
@@ -130,12 +121,8 @@ TEST_F(Lv2PanelHost, OpensInTheHostsWindowAndPortsMoveItsControls) {
 // their control ports, in port units (the counter in whole voices).
 TEST_F(Lv2PanelHost, ControlsWriteTheirPortsThroughTheHost) {
     ASSERT_NE(ui = open(), nullptr);
-    const struct {
-        int32_t parameter;
-        float shown;
-        int dy;   // 0: a click
-        float written;
-    } gestures[] = {
+    // The value the control shows first, the drag (0: a click) and the value written.
+    const struct { int32_t parameter; float shown; int dy; float written; } gestures[] = {
         {Param::Cutoff, 0.3f, -100, draggedValue(0.3f, -100, false, false)},
         {Param::Osc1On, 2.0f, 0, 0.0f},
         {Param::Polyphony, 8.0f, -160, 18.0f},
