@@ -278,8 +278,9 @@ TEST(Lv2Plugin, StateRestoresTheSoundAndRefusesForeignOrDamagedState) {
     lilv_state_free(reread);
     lilv_free(text);
 
+    const std::vector<Event> notes = {{3, {0x90, 50, 100}}, {90, {0x90, 57, 70}}, {91, {0x90, 62, 70}}, {92, {0x90, 65, 70}}};
     for (int b = 0; b < 4; ++b)
-        for (Instance* i : {&saved, &restored}) i->run(kBlock, b ? std::vector<Event>{} : std::vector<Event>{{3, {0x90, 50, 100}}, {90, {0x90, 57, 70}}, {91, {0x90, 62, 70}}, {92, {0x90, 65, 70}}});
+        for (Instance* i : {&saved, &restored}) i->run(kBlock, b ? std::vector<Event>{} : notes);
     EXPECT_GT(signal_checks::peak(saved.left), 0.05f);
     EXPECT_TRUE(saved.left == restored.left) << "a restored session sounds otherwise";
     EXPECT_TRUE(playingNow(restored) == playingNow(saved));
