@@ -1,7 +1,7 @@
 #pragma once
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
-#include <lv2/atom/util.h>
+#include <lv2/atom/forge.h>
 #include <lv2/midi/midi.h>
 #include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
@@ -29,8 +29,7 @@ public:
 
     LV2_URID_Map mapFeature{this, [](LV2_URID_Map_Handle h, const char* uri) { return static_cast<UridMap*>(h)->map(uri); }};
     LV2_URID_Unmap unmapFeature{this, [](LV2_URID_Unmap_Handle h, LV2_URID id) { return static_cast<UridMap*>(h)->unmap(id); }};
-    LV2_Feature mapEntry{LV2_URID__map, &mapFeature};
-    LV2_Feature unmapEntry{LV2_URID__unmap, &unmapFeature};
+    LV2_Feature mapEntry{LV2_URID__map, &mapFeature}, unmapEntry{LV2_URID__unmap, &unmapFeature};
     const LV2_Feature* features[3] = {&mapEntry, &unmapEntry, nullptr};
 
 private:
@@ -43,16 +42,23 @@ struct World {
         LilvNode* bundle = lilv_new_file_uri(world, nullptr, (bundleDir + "/").c_str());
         lilv_world_load_specifications(world);
         lilv_world_load_bundle(world, bundle);
-        lilv_node_free(bundle);
         LilvNode* uri = lilv_new_uri(world, "urn:harvane:vorzle");
         plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
         lilv_node_free(uri);
+        lilv_node_free(bundle);
     }
     ~World() { lilv_world_free(world); }
     LilvWorld* world;
     const LilvPlugin* plugin = nullptr;
     UridMap urids;
 };
+
+// The parameter a control port's symbol names, -1 for none.
+inline int32_t parameterOf(const char* symbol) {
+    for (int32_t p = 0; p < kNumParameters; ++p)
+        if (std::strcmp(symbol, kPortInfo[p].symbol) == 0) return p;
+    return -1;
+}
 
 // One event a block carries: MIDI bytes at a frame, or the host's
 // transport rolling (speed 1) or stopped (speed 0) when the bytes are empty.
@@ -64,8 +70,7 @@ struct Event {
 
 class Instance {
 public:
-    Instance(World& w, double rate) : world(w) {
-        instance = lilv_plugin_instantiate(w.plugin, rate, w.urids.features);
+    Instance(World& w, double rate) : world(w), instance(lilv_plugin_instantiate(w.plugin, rate, w.urids.features)) {
         if (!instance) return;
         for (int32_t p = 0; p < kNumParameters; ++p) {
             controls[p] = portDefault(p);
@@ -80,11 +85,25 @@ public:
         lilv_instance_deactivate(instance);
         lilv_instance_free(instance);
     }
-    bool valid() const { return instance != nullptr; }
 
     // Renders n frames with these events into left and right (appended).
     void run(uint32_t n, const std::vector<Event>& events = {}) {
-        writeSequence(events);
+        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(sequence.data()), sequence.size() * sizeof(uint64_t));
+        LV2_Atom_Forge_Frame frame, position;
+        lv2_atom_forge_sequence_head(&forge, &frame, 0);
+        for (const Event& e : events) {
+            lv2_atom_forge_frame_time(&forge, e.frame);
+            if (e.bytes.empty()) {   // a time:Position with one property, time:speed
+                lv2_atom_forge_object(&forge, &position, 0, positionType);
+                lv2_atom_forge_key(&forge, speedKey);
+                lv2_atom_forge_float(&forge, e.transportSpeed);
+                lv2_atom_forge_pop(&forge, &position);
+            } else {
+                lv2_atom_forge_atom(&forge, static_cast<uint32_t>(e.bytes.size()), midiType);
+                lv2_atom_forge_write(&forge, e.bytes.data(), static_cast<uint32_t>(e.bytes.size()));
+            }
+        }
+        lv2_atom_forge_pop(&forge, &frame);
         const size_t at = left.size();
         left.resize(at + n);
         right.resize(at + n);
@@ -94,46 +113,17 @@ public:
     }
 
     World& world;
-    LilvInstance* instance = nullptr;
+    LilvInstance* instance;
     float controls[kNumParameters];
     float playing[kNumParameters] = {};
     std::vector<float> left, right;
 
 private:
-    void writeSequence(const std::vector<Event>& events) {
-        std::fill(sequence.begin(), sequence.end(), 0);
-        auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(sequence.data());
-        seq->atom.type = sequenceType;
-        seq->atom.size = sizeof(LV2_Atom_Sequence_Body);
-        for (const Event& e : events) {
-            auto* ev = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<uint8_t*>(&seq->body) + seq->atom.size);
-            ev->time.frames = e.frame;
-            if (e.bytes.empty()) {
-                // time:Position with one property, time:speed.
-                struct Position {
-                    LV2_Atom_Object_Body head;
-                    LV2_Atom_Property_Body speedKey;
-                    float speed;
-                    uint32_t pad;
-                } position{{0, positionType}, {speedKey, 0, {sizeof(float), floatType}}, e.transportSpeed, 0};
-                ev->body.type = objectType;
-                ev->body.size = sizeof(Position) - sizeof(uint32_t);
-                std::memcpy(ev + 1, &position, sizeof(position));
-            } else {
-                ev->body.type = midiType;
-                ev->body.size = static_cast<uint32_t>(e.bytes.size());
-                std::memcpy(ev + 1, e.bytes.data(), e.bytes.size());
-            }
-            seq->atom.size += lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Event) + ev->body.size));
-        }
-    }
     std::vector<uint64_t> sequence = std::vector<uint64_t>(1024);
-    const LV2_URID sequenceType = world.urids.map(LV2_ATOM__Sequence);
-    const LV2_URID midiType = world.urids.map(LV2_MIDI__MidiEvent);
-    const LV2_URID objectType = world.urids.map(LV2_ATOM__Object);
-    const LV2_URID positionType = world.urids.map(LV2_TIME__Position);
-    const LV2_URID speedKey = world.urids.map(LV2_TIME__speed);
-    const LV2_URID floatType = world.urids.map(LV2_ATOM__Float);
+    // Mapped once here: mapping in run() would allocate on the audio path under test.
+    LV2_Atom_Forge forge = [this] { LV2_Atom_Forge f; lv2_atom_forge_init(&f, &world.urids.mapFeature); return f; }();
+    const LV2_URID midiType = world.urids.map(LV2_MIDI__MidiEvent), positionType = world.urids.map(LV2_TIME__Position),
+                   speedKey = world.urids.map(LV2_TIME__speed);
 };
 
 }  // namespace lv2_test
