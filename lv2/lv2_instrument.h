@@ -56,7 +56,7 @@ public:
 private:
     void takeHostPorts();
     void renderPiece(uint32_t from, uint32_t to);
-    void playMidi(const uint8_t* bytes, uint32_t size);
+    void addMidi(Engine::MidiDelivery& delivery, const uint8_t* bytes, uint32_t size, uint32_t frame);
     void reportPlaying();
     void restartModulators();
     void takeTransport(const LV2_Atom_Object* position);
