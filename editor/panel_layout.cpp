@@ -58,6 +58,14 @@ void clearKnobHitTable(KnobHitTable& table) {
     for (KnobHitEntry& entry : table) entry.parameter = kFreeHitEntry;
 }
 
+int32_t fillKnobHitTable(KnobHitTable& table) {
+    clearKnobHitTable(table);
+    int32_t count = 0;
+    for (const PanelControl& c : kControls)
+        if (c.kind == ControlKind::Knob) addKnobHitEntry(table, count, c);
+    return count;
+}
+
 int32_t knobAt(const KnobHitTable& table, int32_t x, int32_t y) {
     for (const KnobHitEntry& entry : table)
         if (entry.parameter >= 0 && entry.left <= x && x <= entry.right && entry.top <= y && y <= entry.bottom)

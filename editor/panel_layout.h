@@ -50,6 +50,8 @@ constexpr int32_t knobWindowY(const PanelControl& knob) { return knob.y + 1; }
 // Writes the hit entry of a knob at position count of the table and counts it.
 void addKnobHitEntry(KnobHitTable& table, int32_t& count, const PanelControl& knob);
 void clearKnobHitTable(KnobHitTable& table);
+// Clears the table and enters every knob of the panel; the count entered.
+int32_t fillKnobHitTable(KnobHitTable& table);
 // The parameter of the first entry that holds (x, y), edges included; -1 for none.
 int32_t knobAt(const KnobHitTable& table, int32_t x, int32_t y);
 

@@ -17,9 +17,7 @@ bool SynthEditor::open(void* parent) {
     if (client) x11Panel = X11Panel::create(reinterpret_cast<uintptr_t>(parent), *client);
     if (!x11Panel) return false;
     editorWindow = reinterpret_cast<void*>(static_cast<uintptr_t>(x11Panel->window()));
-    const PanelControl* controls = panelControls();
-    for (size_t i = 0; i < kPanelControlCount; ++i)
-        if (controls[i].kind == ControlKind::Knob) addKnobHitEntry(knobHitTable, knobCount, controls[i]);
+    knobCount = fillKnobHitTable(knobHitTable);
     return 1;
 }
 

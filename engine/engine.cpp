@@ -1,5 +1,6 @@
 #include "engine/engine.h"
 
+#include <atomic>
 #include <cstring>
 
 Engine::Engine(ProgramBank& programBank) : bank(programBank) { bank.setVoiceLimitListener(this); }
@@ -55,15 +56,30 @@ void Engine::selectProgram(int32_t program) {
 
 void Engine::restorePrograms(const ProgramRecord* records, int32_t first, int32_t count, int32_t current) {
     constexpr int32_t n = ProgramBank::kNumPrograms;
-    if (!bank.programs || !records || first < 0 || count < 0 || count > n - first || current < 0 || current >= n) return;
+    if (!bank.hasPrograms() || !records || first < 0 || count < 0 || count > n - first || current < 0 || current >= n)
+        return;
     ControlScope scope(renderGate);
-    for (int32_t i = 0; i < count; ++i) {
-        ProgramRecord& target = bank.programs[first + i];
-        for (int32_t p = 0; p < kNumParameters; ++p) ProgramBank::writeValue(target, p, records[i].valueOf(p));
-        std::memcpy(target.name, records[i].name, ProgramRecord::kNameSize);
-    }
+    for (int32_t i = 0; i < count; ++i) bank.writeProgram(first + i, records[i]);
     selectProgramHoldingGate(current);
 }
+
+bool Engine::adoptWavetable(int32_t i, const float* table, int32_t length) {
+    if (i < 0 || i >= kNumWavetables || !table || !wavetables[i] || length != tableLength) return false;
+    std::memcpy(wavetables[i], table, sizeof(float) * static_cast<size_t>(length));
+    const uint8_t stillDue = bank.takeDirtyFlags() & ~(1u << i);
+    if (stillDue) bank.markDirty(stillDue);
+    return true;
+}
+
+void Engine::restartModulators() {
+    for (DelayLine& line : delayLines) {
+        line.writeIndex = 0;
+        line.modPhase = 0.0f;
+    }
+    cutoffLfoPhase = 0.0f;
+}
+
+void Engine::centreBalance() { std::atomic_ref<float>(outputPan).store(0.5f, std::memory_order_relaxed); }
 
 void Engine::selectProgramHoldingGate(int32_t program) {
     if (!bank.selectProgram(program)) return;

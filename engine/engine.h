@@ -88,6 +88,43 @@ public:
     void markWavetablesDirty() { bank.markAllDirty(); }
     void setProgramListener(ProgramListener* l) { listener = l; }
 
+    // Wavetables by the current rate's length; a table is null while the
+    // rate is unusable.
+    int32_t wavetableLength() const { return tableLength; }
+    const float* wavetable(int32_t i) const { return i >= 0 && i < kNumWavetables ? wavetables[i] : nullptr; }
+    // Takes a table built elsewhere for the current program and rate in
+    // place of building it, and clears its due bit; false (the table left
+    // due) when i or the length does not fit. For a holder of the render
+    // gate or a single-threaded caller.
+    bool adoptWavetable(int32_t i, const float* table, int32_t length);
+
+    // A new stream starts from nothing the last one left: the cutoff LFO
+    // and the chorus modulators back to their start, the balance centred.
+    // For a holder of the render gate or a single-threaded caller.
+    void restartModulators();
+    void centreBalance();
+
+    // Voices render four at a time in SSE lanes; off renders them one by
+    // one, the reference the lanes must match to the bit.
+    void renderInLanes(bool on) { lanes = on; }
+
+    // What tests and benchmarks may look at, read-only: the voices, tables,
+    // delay lines and the values the modulators and controllers left.
+    struct View {
+        const Voice (&voices)[kNumVoices];
+        const float* const (&wavetables)[kNumWavetables];
+        const int32_t& tableLength;
+        const DelayLine (&delayLines)[2];
+        const float& cutoffLfoPhase;
+        const float& pitchBend;
+        const float& outputPan;
+        const uint32_t& noteCounter;
+    };
+    View view() const {
+        return {voices, wavetables, tableLength, delayLines, cutoffLfoPhase, pitchBend, outputPan, noteCounter};
+    }
+
+private:
     ProgramBank& bank;
     int32_t tableLength = 0;
     float* wavetables[kNumWavetables] = {nullptr, nullptr, nullptr};
@@ -102,11 +139,8 @@ public:
     RenderGate renderGate;
     PendingMidi pendingMidi;
     TimedMidi timedMidi;
-    // Voices render four at a time in SSE lanes; false renders them one by
-    // one, the reference the lanes must match to the bit.
     bool lanes = true;
 
-private:
     void voiceLimitChanged() override;
     void rebuildDirtyWavetables();
     void resetVoicesAndDelayLines();   // reset, for a holder of the gate

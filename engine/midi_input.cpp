@@ -53,7 +53,7 @@ void Engine::handleMidiMessage(const uint8_t bytes[3]) {
 }
 
 void Engine::noteOn(uint8_t note, uint8_t velocity) {
-    if (!bank.programs) return;
+    if (!bank.hasPrograms()) return;
     const int32_t limit = voiceLimit(ProgramBank::loadValue(bank.currentProgram(), Param::Polyphony));
     const VoiceChoice choice = chooseVoice(voices, limit);
     Voice& voice = voices[choice.index];

@@ -168,7 +168,7 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
     // MIDI that came while another thread held the gate plays first.
     playPendingMidi();
     const bool tablesPresent = wavetables[0] && wavetables[1] && wavetables[2] && tableLength > 0;
-    if (!tablesPresent || !bank.programs || !isUsableSampleRate(currentRate) || !left) {
+    if (!tablesPresent || !bank.hasPrograms() || !isUsableSampleRate(currentRate) || !left) {
         playTimedMidiNow();
         writeSilence(left, right, sampleFrames, replacing);
         return;

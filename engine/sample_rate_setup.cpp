@@ -48,7 +48,7 @@ static ProgramRecord snapshotOf(const ProgramRecord& program) {
 }
 
 void Engine::buildWavetable(int32_t i) {
-    if (i < 0 || i >= kNumWavetables || !bank.programs) return;
+    if (i < 0 || i >= kNumWavetables || !bank.hasPrograms()) return;
     const ProgramRecord program = snapshotOf(bank.currentProgram());
     if (!wavetables[i] || tableLength <= 0) return;
     fillWavetable(wavetables[i], tableLength, i, program);
@@ -68,7 +68,7 @@ void Engine::setSampleRate(float rate) {
     float* newTables[kNumWavetables] = {nullptr, nullptr, nullptr};
     if (usable) {
         for (float*& buffer : newDelayBuffers) buffer = allocateZeroed(delayLength + kSpareDelayEntries);
-        if (bank.programs) {
+        if (bank.hasPrograms()) {
             const ProgramRecord program = snapshotOf(bank.currentProgram());
             for (int32_t i = 0; i < kNumWavetables; ++i) {
                 newTables[i] = new (std::nothrow) float[length + kSpareTableEntries];

@@ -24,16 +24,11 @@ void storeSeen(float& value, float v) { std::atomic_ref<float>(value).store(v, s
 
 }  // namespace
 
-Lv2Instrument::Lv2Instrument(float rate, LV2_URID_Map& map) : uris(mapUris(map)) {
+Lv2Instrument::Lv2Instrument(float rate, LV2_URID_Map& map) : uris(mapUris(map)), synth(rate) {
     for (float& seen : portsSeen) seen = std::numeric_limits<float>::quiet_NaN();
-    if (bank.allocationFailed()) return;
-    bank.loadFactoryBank();
-    bank.curProgram = 0;
-    bank.markAllDirty();
-    engine.setSampleRate(rate);
 }
 
-bool Lv2Instrument::usable() const { return !bank.allocationFailed() && engine.buffersPresent(); }
+bool Lv2Instrument::usable() const { return synth.usable(); }
 
 void Lv2Instrument::connect(uint32_t port, void* data) {
     if (port == Port::kMidiIn) midiIn = static_cast<const LV2_Atom_Sequence*>(data);
@@ -47,24 +42,12 @@ void Lv2Instrument::connect(uint32_t port, void* data) {
 
 // A new stream starts from nothing the last one left: voices, delay lines
 // and their modulators, the cutoff LFO's phase, bend, pedal and balance.
+// The modulators run free, even in silence; they restart when the host's
+// transport starts too, so that every playback and every export of a
+// session sounds the same.
 void Lv2Instrument::activate() {
-    engine.reset();
-    restartModulators();
-    engine.outputPan = 0.5f;
-    const uint8_t resetControllers[3] = {0xB0, 121, 0};
-    engine.handleMidiMessage(resetControllers);
+    synth.startStream();
     transportRolling = false;
-}
-
-// The cutoff LFO and the chorus modulators run free, even in silence; they
-// restart when the host's transport starts, so that every playback and every
-// export of a session sounds the same.
-void Lv2Instrument::restartModulators() {
-    for (DelayLine& line : engine.delayLines) {
-        line.writeIndex = 0;
-        line.modPhase = 0.0f;
-    }
-    engine.cutoffLfoPhase = 0.0f;
 }
 
 // A port the host changed writes its parameter; one it left alone leaves
@@ -78,35 +61,35 @@ void Lv2Instrument::takeHostPorts() {
         storeSeen(portsSeen[p], value);
         const PortInfo& info = kPortInfo[p];
         value = std::fmin(std::fmax(value, info.minimum), info.maximum);
-        if (p == Param::Polyphony && portFromStored(p, bank.readParameter(p)) == std::nearbyint(value)) continue;
-        bank.storeParameter(p, storedFromPort(p, value));
+        if (p == Param::Polyphony && portFromStored(p, synth.parameter(p)) == std::nearbyint(value)) continue;
+        synth.setParameter(p, storedFromPort(p, value));
     }
 }
 
 void Lv2Instrument::reportPlaying() {
     for (int32_t p = 0; p < kNumParameters; ++p)
-        if (playing[p]) *playing[p] = portFromStored(p, bank.readParameter(p));
+        if (playing[p]) *playing[p] = portFromStored(p, synth.parameter(p));
 }
 
 Lv2Instrument::Snapshot Lv2Instrument::snapshot() {
     Snapshot s;
-    s.program = bank.currentProgramIndex();
+    s.program = synth.program();
     for (int32_t p = 0; p < kNumParameters; ++p) {
-        s.sound[p] = bank.readParameter(p);
+        s.sound[p] = synth.parameter(p);
         s.portsSeen[p] = loadSeen(portsSeen[p]);
     }
     return s;
 }
 
 void Lv2Instrument::restore(const Snapshot& s) {
-    engine.selectProgram(s.program);
+    synth.selectProgram(s.program);
     for (int32_t p = 0; p < kNumParameters; ++p) {
-        if (bank.readParameter(p) != s.sound[p]) bank.storeParameter(p, s.sound[p]);
+        if (synth.parameter(p) != s.sound[p]) synth.setParameter(p, s.sound[p]);
         storeSeen(portsSeen[p], s.portsSeen[p]);
     }
 }
 
 void Lv2Instrument::resetState() {
-    engine.selectProgram(0);
+    synth.selectProgram(0);
     for (float& seen : portsSeen) storeSeen(seen, std::numeric_limits<float>::quiet_NaN());
 }

@@ -4,12 +4,10 @@
 #include <lv2/atom/atom.h>
 #include <lv2/urid/urid.h>
 
-#include "engine/engine.h"
+#include "instrument/instrument.h"
 #include "lv2/port_layout.h"
-#include "programs/program_bank.h"
 
-// The instrument as an LV2 plug-in: one program bank and one engine, driven
-// by the host's ports and MIDI.
+// The instrument as an LV2 plug-in, driven by the host's ports and MIDI.
 //
 // Ports and MIDI share the parameters by one rule: a control port writes its
 // parameter when the host changes the port; a MIDI controller or program
@@ -50,17 +48,15 @@ public:
     void resetState();
 
     const Uris uris;
-    ProgramBank bank;
-    Engine engine{bank};
 
 private:
     void takeHostPorts();
     void renderPiece(uint32_t from, uint32_t to);
-    void addMidi(Engine::MidiDelivery& delivery, const uint8_t* bytes, uint32_t size, uint32_t frame);
+    void addMidi(Instrument::MidiDelivery& delivery, const uint8_t* bytes, uint32_t size, uint32_t frame);
     void reportPlaying();
-    void restartModulators();
     void takeTransport(const LV2_Atom_Object* position);
 
+    Instrument synth;
     const LV2_Atom_Sequence* midiIn = nullptr;
     float* left = nullptr;
     float* right = nullptr;

@@ -75,7 +75,7 @@ LV2_State_Status restoreInstrumentState(Lv2Instrument& instrument, LV2_State_Ret
     bool valid = type == uris.atomInt && size == sizeof(int32_t);
     if (valid) {
         std::memcpy(&s.program, program, sizeof(int32_t));
-        valid = s.program >= 0 && s.program < ProgramBank::kNumPrograms;
+        valid = s.program >= 0 && s.program < Instrument::kNumPrograms;
     }
     const void* sound = retrieve(handle, uris.sound, &size, &type, &flags);
     valid = valid && readVector(uris, sound, size, type, s.sound, false);

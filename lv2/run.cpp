@@ -13,7 +13,7 @@
 void Lv2Instrument::run(uint32_t n) {
     takeHostPorts();
     uint32_t start = 0;   // the first frame of the piece whose MIDI is being delivered
-    std::optional<Engine::MidiDelivery> delivery(std::in_place, engine);
+    std::optional<Instrument::MidiDelivery> delivery(std::in_place, synth);
     if (midiIn) {
         LV2_ATOM_SEQUENCE_FOREACH(midiIn, event) {
             // Frames out of order or past the block play at the earliest sample they can.
@@ -26,7 +26,7 @@ void Lv2Instrument::run(uint32_t n) {
                 renderPiece(start, at);
                 start = at;
                 takeTransport(reinterpret_cast<const LV2_Atom_Object*>(&event->body));
-                delivery.emplace(engine);
+                delivery.emplace(synth);
             }
         }
     }
@@ -39,12 +39,12 @@ void Lv2Instrument::run(uint32_t n) {
 // delivered for it (the engine writes nothing where there is no buffer).
 void Lv2Instrument::renderPiece(uint32_t from, uint32_t to) {
     if (!left || !right) to = from;
-    engine.render(left ? left + from : nullptr, right ? right + from : nullptr, static_cast<int32_t>(to - from), true);
+    synth.render(left ? left + from : nullptr, right ? right + from : nullptr, static_cast<int32_t>(to - from), true);
 }
 
 // Channel messages only: system messages and stray data bytes are not the
 // engine's; a message shorter than its status needs is filled with zeros.
-void Lv2Instrument::addMidi(Engine::MidiDelivery& delivery, const uint8_t* bytes, uint32_t size, uint32_t frame) {
+void Lv2Instrument::addMidi(Instrument::MidiDelivery& delivery, const uint8_t* bytes, uint32_t size, uint32_t frame) {
     if (size < 1 || bytes[0] < 0x80 || bytes[0] >= 0xF0) return;
     const uint8_t message[3] = {bytes[0], size > 1 ? bytes[1] : uint8_t{0}, size > 2 ? bytes[2] : uint8_t{0}};
     delivery.add(message, static_cast<int32_t>(frame));
@@ -58,6 +58,6 @@ void Lv2Instrument::takeTransport(const LV2_Atom_Object* position) {
     lv2_atom_object_get(position, uris.timeSpeed, &speed, 0);
     if (!speed || speed->type != uris.atomFloat || speed->size < sizeof(float)) return;
     const bool rolling = reinterpret_cast<const LV2_Atom_Float*>(speed)->body != 0.0f;
-    if (rolling && !transportRolling) restartModulators();
+    if (rolling && !transportRolling) synth.restartModulators();
     transportRolling = rolling;
 }

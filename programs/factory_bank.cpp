@@ -30,6 +30,7 @@ void ProgramBank::loadFactoryBank() {
     if (!openFactoryBank(bank)) return;
     const bool parsed = parseBank(bank.data, bank.size);
     closeFactoryBank(bank, parsed);
+    curProgram = 0;   // the parse walked the programs
 }
 
 // Reads a bank in the VST bank-file layout. Never reads past size bytes and

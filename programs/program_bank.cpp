@@ -41,15 +41,8 @@ bool ProgramBank::selectProgram(int32_t program) {
     return true;
 }
 
-void ProgramBank::storeParameter() {
-    storeParameter(std::atomic_ref<int32_t>(storeIndex).load(), std::atomic_ref<float>(storeValue).load());
-}
-
 void ProgramBank::storeParameter(int32_t index, float value) {
-    // The shared members only record the latest store; the store itself works
-    // from its arguments, so stores from two threads never mix.
-    std::atomic_ref<int32_t>(storeIndex).store(index, std::memory_order_relaxed);
-    std::atomic_ref<float>(storeValue).store(value, std::memory_order_relaxed);
+    // Each store works from its own arguments, so stores from two threads never mix.
     if (!programs) return;
     ProgramRecord& program = currentProgram();
     if (index < 0 || index >= kNumParameters) return;
@@ -73,4 +66,16 @@ bool ProgramBank::copyProgram(int32_t destination) {
     for (int32_t p = 0; p < kNumParameters; ++p) writeValue(target, p, loadValue(source, p));
     std::memcpy(target.name, source.name, ProgramRecord::kNameSize);
     return true;
+}
+
+bool ProgramBank::writeProgram(int32_t i, const ProgramRecord& record) {
+    if (!programs || i < 0 || i >= kNumPrograms) return false;
+    ProgramRecord& target = programs[i];
+    for (int32_t p = 0; p < kNumParameters; ++p) writeValue(target, p, loadValue(record, p));
+    std::memcpy(target.name, record.name, ProgramRecord::kNameSize);
+    return true;
+}
+
+void ProgramBank::renameCurrentProgram(const char* name) {
+    if (programs && name) currentProgram().setName(name);
 }

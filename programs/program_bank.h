@@ -35,6 +35,7 @@ public:
     ProgramBank& operator=(const ProgramBank&) = delete;
 
     bool allocationFailed() const { return programs == nullptr; }
+    bool hasPrograms() const { return programs != nullptr; }
     void setVoiceLimitListener(VoiceLimitListener* listener) { voiceLimitListener = listener; }
 
     // The current program, with the index pulled back into range first.
@@ -43,20 +44,28 @@ public:
     // Makes program the current one; false outside 0..127 (nothing changes).
     bool selectProgram(int32_t program);
 
-    // The single write path. The first form stores storeIndex and storeValue
-    // as set by the caller; the second is what every caller in the instrument
-    // uses, and never reads the shared members back.
-    void storeParameter();
+    // The single write path: the value goes into the current program, and a
+    // shape parameter makes its wavetable due.
     void storeParameter(int32_t index, float value);
     // The current program's value; 0 outside 0..38 or without programs.
     float readParameter(int32_t index);
 
     // Copies the current program, name and values, into destination.
     bool copyProgram(int32_t destination);
+    // Program i (0..127), read-only; the caller checks the index and hasPrograms.
+    const ProgramRecord& program(int32_t i) const { return programs[i]; }
+    // Puts a program, name and values, into slot i; false outside 0..127.
+    bool writeProgram(int32_t i, const ProgramRecord& record);
+    // Names the current program.
+    void renameCurrentProgram(const char* name);
 
     // Wavetable rebuild bits (1, 2, 4) set since the last take.
     uint8_t takeDirtyFlags() { return dirtyFlags.exchange(0); }
+    // Puts back bits that were taken but not served.
+    void markDirty(uint8_t bits) { dirtyFlags.fetch_or(bits); }
     void markAllDirty() { dirtyFlags.store(255); }
+    // The bits due now, without taking them.
+    uint8_t dueFlags() const { return dirtyFlags.load(); }
 
     // Fills the programs from the bank the module carries; program 0 current after.
     void loadFactoryBank();
@@ -70,13 +79,10 @@ public:
     static float loadValue(const ProgramRecord& program, int32_t parameter);
     static void writeValue(ProgramRecord& program, int32_t parameter, float value);
 
+private:
     ProgramRecord* programs = nullptr;
     int32_t curProgram = 0;
-    int32_t storeIndex = 0;
-    float storeValue = 0.0f;
     std::atomic<uint8_t> dirtyFlags{0};
-
-private:
     VoiceLimitListener* voiceLimitListener = nullptr;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "host/vst2_abi.h"
+#include "vst2/vst2_abi.h"
 
 using VstEntry = AEffect* (*)(audioMasterCallback audioMaster);
 

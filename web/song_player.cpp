@@ -1,15 +1,6 @@
 #include "web/song_player.h"
 
 #include <algorithm>
-#include <cmath>
-
-namespace {
-
-constexpr double kSilenceDbfs = -100.0;
-constexpr double kSilenceSeconds = 1.0;
-constexpr double kMaxTailSeconds = 30.0;
-
-}  // namespace
 
 bool SongPlayer::load(const std::vector<uint8_t>& file, double sampleRate, std::string& error) {
     schedule_.reset();
@@ -22,10 +13,8 @@ bool SongPlayer::load(const std::vector<uint8_t>& file, double sampleRate, std::
         if ((e.bytes[0] & 0xF0) == 0xC0 && std::find(programs_.begin(), programs_.end(), e.bytes[1]) == programs_.end())
             programs_.push_back(e.bytes[1]);
     schedule_ = std::make_unique<BlockSchedule>(song, sampleRate);
-    limit_ = schedule_->songFrames() + static_cast<int64_t>(std::llround(kMaxTailSeconds * sampleRate));
-    quietNeeded_ = static_cast<int64_t>(std::llround(kSilenceSeconds * sampleRate));
-    threshold_ = static_cast<float>(std::pow(10.0, kSilenceDbfs / 20.0));
-    quietRun_ = 0;
+    limit_ = SongTail::maxFrames(schedule_->songFrames(), sampleRate);
+    silence_ = SilenceDetector::forSong(schedule_->songFrames(), sampleRate);
     played_ = 0;
     blockFrames_ = blockRead_ = 0;
     finished_ = false;
@@ -43,16 +32,9 @@ bool SongPlayer::renderNextBlock(WebInstrument& instrument) {
     instrument.render(frames);
     blockFrames_ = frames;
     blockRead_ = 0;
-    const int64_t tailStart = schedule_->songFrames();
-    for (int32_t i = 0; i < frames; ++i) {
-        if (start + i < tailStart) continue;
-        const bool quiet = std::fabs(instrument.left[i]) < threshold_ && std::fabs(instrument.right[i]) < threshold_;
-        quietRun_ = quiet ? quietRun_ + 1 : 0;
-        if (quietRun_ >= quietNeeded_) {
-            blockFrames_ = i + 1;
-            limit_ = start + i + 1;   // nothing after this block
-            break;
-        }
+    if (const int32_t end = silence_.scan(start, instrument.left, instrument.right, frames)) {
+        blockFrames_ = end;
+        limit_ = start + end;   // nothing after this block
     }
     return true;
 }

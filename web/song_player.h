@@ -6,12 +6,12 @@
 
 #include "song/block_schedule.h"
 #include "song/midi_file.h"
+#include "song/song_tail.h"
 #include "web/web_instrument.h"
 
 // Plays a MIDI file through the instrument exactly as vorzle-render does by
 // default: blocks of at most 512 frames cut where events fall, each block's
-// events delivered just before it, and a tail that ends after one second
-// below -100 dBFS (at most 30 seconds). The audio device asks for frames in
+// events delivered just before it, and the song tail's rule. The audio device asks for frames in
 // its own quanta; the player hands them out of its current block, so the
 // quanta never change where blocks are cut.
 class SongPlayer {
@@ -39,9 +39,7 @@ private:
 
     std::unique_ptr<BlockSchedule> schedule_;
     int64_t limit_ = 0;
-    int64_t quietNeeded_ = 0;
-    int64_t quietRun_ = 0;
-    float threshold_ = 0.0f;
+    SilenceDetector silence_{0, 0, 0.0f};
     int64_t played_ = 0;
     bool finished_ = true;
     std::string damage_;

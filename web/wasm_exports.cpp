@@ -12,7 +12,6 @@
 #include "editor/panel_painter.h"
 #include "engine/program_listener.h"
 #include "programs/parameter_table.h"
-#include "web/bank_file.h"
 #include "web/panel_view.h"
 #include "web/song_player.h"
 #include "web/web_instrument.h"
@@ -46,31 +45,28 @@ VZ_EXPORT(vz_create) int vz_create() {
     player = new (std::nothrow) SongPlayer();
     panel = new (std::nothrow) PanelView();
     if (!instrument || !player || !panel || !instrument->ready()) return 0;
-    instrument->engine.setProgramListener(&changed);
-    clearKnobHitTable(knobHitTable);
-    const PanelControl* controls = panelControls();
-    for (size_t i = 0; i < kPanelControlCount; ++i)
-        if (controls[i].kind == ControlKind::Knob) addKnobHitEntry(knobHitTable, knobCount, controls[i]);
+    instrument->synth.setChangeListener(&changed);
+    knobCount = fillKnobHitTable(knobHitTable);
     return 1;
 }
 
 // ---------------------------------------------------------------- sound
-VZ_EXPORT(vz_set_sample_rate) void vz_set_sample_rate(float rate) { instrument->setSampleRate(rate); }
-VZ_EXPORT(vz_reset) void vz_reset() { instrument->reset(); }
-VZ_EXPORT(vz_select_program) void vz_select_program(int program) { instrument->selectProgram(program); }
-VZ_EXPORT(vz_program) int vz_program() { return instrument->currentProgram(); }
+VZ_EXPORT(vz_set_sample_rate) void vz_set_sample_rate(float rate) { instrument->synth.setSampleRate(rate); }
+VZ_EXPORT(vz_reset) void vz_reset() { instrument->synth.reset(); }
+VZ_EXPORT(vz_select_program) void vz_select_program(int program) { instrument->synth.selectProgram(program); }
+VZ_EXPORT(vz_program) int vz_program() { return instrument->synth.program(); }
 VZ_EXPORT(vz_midi) void vz_midi(int status, int data1, int data2) {
     instrument->midi(static_cast<uint8_t>(status), static_cast<uint8_t>(data1), static_cast<uint8_t>(data2));
 }
 VZ_EXPORT(vz_render) void vz_render(int frames) { instrument->render(frames); }
 VZ_EXPORT(vz_left) float* vz_left() { return instrument->left; }
 VZ_EXPORT(vz_right) float* vz_right() { return instrument->right; }
-VZ_EXPORT(vz_take_due_tables) int vz_take_due_tables() { return instrument->takeDueTables(); }
-VZ_EXPORT(vz_build_table) const float* vz_build_table(int i) { return instrument->buildTable(i); }
-VZ_EXPORT(vz_table_length) int vz_table_length() { return instrument->engine.tableLength; }
+VZ_EXPORT(vz_take_due_tables) int vz_take_due_tables() { return instrument->synth.takeDueWavetables(); }
+VZ_EXPORT(vz_build_table) const float* vz_build_table(int i) { return instrument->synth.buildWavetable(i); }
+VZ_EXPORT(vz_table_length) int vz_table_length() { return instrument->synth.wavetableLength(); }
 // Table i from the buffer (vz_table_length floats) into the engine.
 VZ_EXPORT(vz_adopt_table) int vz_adopt_table(int i) {
-    return instrument->adoptTable(i, reinterpret_cast<const float*>(incoming.data()),
+    return instrument->synth.adoptWavetable(i, reinterpret_cast<const float*>(incoming.data()),
                                   static_cast<int32_t>(incoming.size() / sizeof(float)));
 }
 // Table i of program (vz_table_length floats in the buffer), for a song's
@@ -87,23 +83,17 @@ VZ_EXPORT(vz_take_changed) int vz_take_changed() {
 
 // ---------------------------------------------------------------- programs
 VZ_EXPORT(vz_parameter_count) int vz_parameter_count() { return kNumParameters; }
-VZ_EXPORT(vz_parameter) float vz_parameter(int index) { return instrument->parameterValue(index); }
-VZ_EXPORT(vz_set_parameter) void vz_set_parameter(int index, float value) {
-    instrument->setParameterFromPanel(index, value);
-}
+VZ_EXPORT(vz_parameter) float vz_parameter(int index) { return instrument->synth.parameter(index); }
+VZ_EXPORT(vz_set_parameter) void vz_set_parameter(int index, float value) { instrument->synth.setParameter(index, value); }
 VZ_EXPORT(vz_parameter_display) const char* vz_parameter_display(int index) {
-    char text[100] = {};
-    instrument->parameterDisplay(index, text);
-    message = text;
+    message = instrument->synth.parameterDisplay(index);
     return message.c_str();
 }
 VZ_EXPORT(vz_parameter_name) const char* vz_parameter_name(int index) {
     return index >= 0 && index < kNumParameters ? kParameters[index].name : "";
 }
 VZ_EXPORT(vz_program_name) const char* vz_program_name(int program) {
-    ProgramBank& bank = instrument->bank;
-    if (!bank.programs || program < 0 || program >= ProgramBank::kNumPrograms) return "";
-    return bank.programs[program].name;
+    return instrument->synth.programName(program);
 }
 
 // ---------------------------------------------------------------- files
@@ -146,20 +136,20 @@ VZ_EXPORT(vz_song_frames) double vz_song_frames() { return static_cast<double>(p
 // The bank as a .fxb file: written to vz_bank_data (vz_bank_size bytes), or
 // read from the buffer (0 with vz_message's reason).
 VZ_EXPORT(vz_bank_save) int vz_bank_save() {
-    bankBytes = bank_file::write(instrument->bank);
+    bankBytes = instrument->synth.bankFile();
     return static_cast<int>(bankBytes.size());
 }
 VZ_EXPORT(vz_bank_data) const uint8_t* vz_bank_data() { return bankBytes.data(); }
 VZ_EXPORT(vz_bank_load) int vz_bank_load() {
     message.clear();
     instrument->forgetPreparedTables();
-    return bank_file::read(incoming, instrument->engine, message);
+    return instrument->synth.loadBankFile(incoming.data(), incoming.size(), message);
 }
 
 // ---------------------------------------------------------------- panel
 VZ_EXPORT(vz_panel_paint) const uint8_t* vz_panel_paint(int readoutVisible, int x, int y, int parameter, int scale) {
     const PanelReadout readout{readoutVisible != 0, x, y, parameter};
-    return panel->paint(*instrument, readout, scale) ? panel->rgba() : nullptr;
+    return panel->paint(instrument->panel, readout, scale) ? panel->rgba() : nullptr;
 }
 VZ_EXPORT(vz_control_count) int vz_control_count() { return static_cast<int>(kPanelControlCount); }
 // Field f (0 kind, 1 x, 2 y, 3 width, 4 height, 5 id) of control i, its

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/wave_shape.h"
-#include "host/synth_plugin.h"
+#include "vst2/synth_plugin.h"
 #include "tests/shared/signal_checks.h"
 #include "tests/shared/version_only_host.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "host/synth_plugin.h"
+#include "vst2/synth_plugin.h"
 #include "tests/shared/version_only_host.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
-#include "host/entry.h"
-#include "host/synth_plugin.h"
+#include "vst2/entry.h"
+#include "vst2/synth_plugin.h"
 #include "tests/shared/version_only_host.h"
 #include "tests/native/allocation_hooks.h"
 

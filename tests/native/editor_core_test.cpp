@@ -18,7 +18,7 @@
 #include "editor/panel_values.h"
 #include "editor/readout_font.h"
 #include "editor/synth_editor.h"
-#include "host/synth_plugin.h"
+#include "vst2/synth_plugin.h"
 #include "tests/shared/png_image.h"
 #include "tests/shared/version_only_host.h"
 

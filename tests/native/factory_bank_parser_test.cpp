@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/synth_plugin.h"
+#include "vst2/synth_plugin.h"
 #include "tests/shared/version_only_host.h"
 
 namespace {

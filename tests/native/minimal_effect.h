@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "host/effect_base_x.h"
+#include "vst2/effect_base_x.h"
 
 // The smallest concrete effect: the base classes' defaults, plus a record of
 // which power operations ran.

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "host/synth_plugin.h"
+#include "vst2/synth_plugin.h"
 #include "programs/program_chunk.h"
 #include "tests/shared/version_only_host.h"
 

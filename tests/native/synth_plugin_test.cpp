@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/sample_rate.h"
-#include "host/synth_plugin.h"
+#include "vst2/synth_plugin.h"
 #include "tests/shared/signal_checks.h"
 #include "tests/shared/version_only_host.h"
 

@@ -14,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "host/vst2_abi.h"
+#include "vst2/vst2_abi.h"
 #include "vsthost/plugin_module.h"
 #include "version_only_host.h"
 

@@ -7,7 +7,7 @@
 
 #include "editor/panel_painter.h"
 #include "editor/panel_values.h"
-#include "host/synth_plugin.h"
+#include "vst2/synth_plugin.h"
 #include "tests/shared/version_only_host.h"
 
 int main(int argc, char** argv) {

@@ -31,7 +31,7 @@
 #include "editor/panel_layout.h"
 #include "editor/panel_painter.h"
 #include "editor/synth_editor.h"
-#include "host/synth_plugin.h"
+#include "vst2/synth_plugin.h"
 #include "tests/shared/version_only_host.h"
 #include "tests/shared/png_image.h"
 #include "vsthost/plugin_instance.h"

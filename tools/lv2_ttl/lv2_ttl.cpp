@@ -145,7 +145,7 @@ bool writePresets(std::ostream& out, ProgramBank& bank, const std::map<int32_t, 
     out << kPrefixes;
     std::map<std::string, bool> banks;
     for (int32_t k = 0; k < ProgramBank::kNumPrograms; ++k) {
-        const ProgramRecord& program = bank.programs[k];
+        const ProgramRecord& program = bank.program(k);
         const auto category = categories.find(k);
         if (category == categories.end() || category->second.empty()) {
             std::cerr << "lv2_ttl: program " << k << " has no category in the bank source\n";

@@ -37,19 +37,8 @@ std::string instrumentProblem(const AEffect& effect) {
 }
 
 int64_t plannedFrames(int64_t songFrames, const RenderSettings& settings) {
-    const double tail = settings.fixedTail ? settings.tailSeconds : RenderSettings::kMaxAutoTailSeconds;
-    return songFrames + static_cast<int64_t>(std::llround(tail * settings.sampleRate));
-}
-
-int32_t SilenceDetector::scan(int64_t blockStart, const float* left, const float* right, int32_t frames) {
-    for (int32_t i = 0; i < frames; ++i) {
-        if (blockStart + i < tailStart_) continue;
-        // NaN counts as loud: a plug-in that breaks keeps rendering up to the cap.
-        const bool quiet = std::fabs(left[i]) < threshold_ && std::fabs(right[i]) < threshold_;
-        quietRun_ = quiet ? quietRun_ + 1 : 0;
-        if (quietRun_ >= quietFrames_) return i + 1;
-    }
-    return 0;
+    if (!settings.fixedTail) return SongTail::maxFrames(songFrames, settings.sampleRate);
+    return songFrames + static_cast<int64_t>(std::llround(settings.tailSeconds * settings.sampleRate));
 }
 
 bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettings& settings, FrameSink& sink,
@@ -88,9 +77,7 @@ bool renderSong(PluginInstance& plugin, const MidiSong& song, const RenderSettin
     float* right = outputs > 1 ? outputPointers[1] : outputPointers[0];
     const bool replacing = (effect->flags & effFlagsCanReplacing) && effect->processReplacing;
 
-    SilenceDetector silence(result.songFrames,
-                            static_cast<int64_t>(std::llround(RenderSettings::kSilenceSeconds * settings.sampleRate)),
-                            static_cast<float>(std::pow(10.0, RenderSettings::kSilenceDbfs / 20.0)));
+    SilenceDetector silence = SilenceDetector::forSong(result.songFrames, settings.sampleRate);
     std::vector<MidiMessage> messages;
     messages.reserve(256);
     RenderProgress report{0, result.songFrames, settings.fixedTail ? limit : -1};

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "song/midi_file.h"
+#include "song/song_tail.h"
 #include "tools/render/frame_sink.h"
 #include "tools/render/wav_writer.h"
 
@@ -24,9 +25,7 @@ struct AEffect;
 // with their offset in deltaFrames, as from a live host.
 
 struct RenderSettings {
-    static constexpr double kSilenceDbfs = -100.0;
-    static constexpr double kSilenceSeconds = 1.0;
-    static constexpr double kMaxAutoTailSeconds = 30.0;
+    static constexpr double kMaxAutoTailSeconds = SongTail::kMaxSeconds;
     // Instruments bound the events they take per effProcessEvents call (Vorzle
     // drops those past 65,536); a block with more gets several calls.
     static constexpr size_t kMaxEventsPerCall = 65536;
@@ -58,22 +57,6 @@ std::string instrumentProblem(const AEffect& effect);
 
 // Frames written when the tail has a fixed length; the largest count in auto mode.
 int64_t plannedFrames(int64_t songFrames, const RenderSettings& settings);
-
-// Watches the tail (frames from `tailStart` on) for `quietFrames` frames in a row
-// with both channels below `threshold`; the run may span blocks.
-class SilenceDetector {
-public:
-    SilenceDetector(int64_t tailStart, int64_t quietFrames, float threshold)
-        : tailStart_(tailStart), quietFrames_(quietFrames), threshold_(threshold) {}
-    // Frames in the block after which the tail is over (1..frames), or 0.
-    int32_t scan(int64_t blockStart, const float* left, const float* right, int32_t frames);
-
-private:
-    int64_t tailStart_;
-    int64_t quietFrames_;
-    float threshold_;
-    int64_t quietRun_ = 0;
-};
 
 // Called after every block; answering false stops the render ("interrupted").
 using RenderProgressCallback = std::function<bool(const RenderProgress&)>;

@@ -1,4 +1,4 @@
-#include "host/effect_base.h"
+#include "vst2/effect_base.h"
 
 #include <atomic>
 #include <cmath>

@@ -1,9 +1,8 @@
-#include "web/bank_file.h"
+#include "programs/bank_file.h"
 
 #include <cstring>
-#include <memory>
 
-#include "programs/program_chunk.h"
+#include "programs/program_bank.h"
 
 namespace bank_file {
 namespace {
@@ -14,12 +13,14 @@ constexpr uint32_t kPluginVersion = 1;
 // count, 128 reserved bytes, chunk size.
 constexpr size_t kHeaderSize = 4 * 7 + 128 + 4;
 
-void putBigEndian(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+// Our plug-in's bank header, read by the factory bank's word reader.
+uint32_t bigEndian(const uint8_t* p) {
+    const uint8_t* cursor = p;
+    return ProgramBank::readBigEndian32(cursor, p + 4);
 }
 
-uint32_t bigEndian(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+void putBigEndian(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 
 constexpr uint32_t fourCc(const char (&text)[5]) {
@@ -29,7 +30,7 @@ constexpr uint32_t fourCc(const char (&text)[5]) {
 
 }  // namespace
 
-std::vector<uint8_t> write(ProgramBank& bank) {
+std::vector<uint8_t> write(const ProgramRecord* programs, int32_t current) {
     const size_t chunkSize = program_chunk::chunkSize(program_chunk::Kind::Bank);
     std::vector<uint8_t> out(kHeaderSize + chunkSize, 0);
     putBigEndian(out, 0, fourCc("CcnK"));
@@ -40,14 +41,12 @@ std::vector<uint8_t> write(ProgramBank& bank) {
     putBigEndian(out, 20, kPluginVersion);
     putBigEndian(out, 24, ProgramBank::kNumPrograms);
     putBigEndian(out, kHeaderSize - 4, static_cast<uint32_t>(chunkSize));
-    program_chunk::writeChunk(program_chunk::Kind::Bank, bank.programs, bank.currentProgramIndex(),
-                              out.data() + kHeaderSize);
+    program_chunk::writeChunk(program_chunk::Kind::Bank, programs, current, out.data() + kHeaderSize);
     return out;
 }
 
-bool read(const std::vector<uint8_t>& file, Engine& engine, std::string& error) {
-    const uint8_t* p = file.data();
-    if (file.size() < kHeaderSize || bigEndian(p) != fourCc("CcnK")) {
+bool read(const uint8_t* p, size_t size, program_chunk::Contents& contents, std::string& error) {
+    if (!p || size < kHeaderSize || bigEndian(p) != fourCc("CcnK")) {
         error = "not a VST bank file (.fxb)";
         return false;
     }
@@ -60,24 +59,15 @@ bool read(const std::vector<uint8_t>& file, Engine& engine, std::string& error) 
         return false;
     }
     const uint32_t chunkSize = bigEndian(p + kHeaderSize - 4);
-    if (chunkSize > file.size() - kHeaderSize) {
+    if (chunkSize > size - kHeaderSize) {
         error = "the bank file is cut short";
         return false;
     }
-    auto contents = std::make_unique<program_chunk::Contents>();
     const char* reason = "";
-    if (!program_chunk::readChunk(p + kHeaderSize, chunkSize, program_chunk::Kind::Bank, *contents, reason)) {
+    if (!program_chunk::readChunk(p + kHeaderSize, chunkSize, program_chunk::Kind::Bank, contents, reason)) {
         error = std::string("the bank's chunk is damaged: ") + reason;
         return false;
     }
-    ProgramBank& bank = engine.bank;
-    for (int32_t i = 0; i < contents->count && i < ProgramBank::kNumPrograms; ++i) {
-        bank.programs[i].setName(contents->programs[i].name);
-        for (int32_t parameter = 0; parameter < kNumParameters; ++parameter)
-            ProgramBank::writeValue(bank.programs[i], parameter, contents->programs[i].valueOf(parameter));
-    }
-    engine.selectProgram(contents->current);
-    bank.markAllDirty();
     return true;
 }
 

@@ -1,4 +1,4 @@
-#include "host/plugin_editor.h"
+#include "vst2/plugin_editor.h"
 
 #include <new>
 

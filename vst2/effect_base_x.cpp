@@ -1,4 +1,4 @@
-#include "host/effect_base_x.h"
+#include "vst2/effect_base_x.h"
 
 EffectBaseX::EffectBaseX(audioMasterCallback master, int32_t programs, int32_t params)
     : EffectBase(master, programs, params) {}

@@ -1,4 +1,4 @@
-#include "host/synth_plugin.h"
+#include "vst2/synth_plugin.h"
 
 #include <atomic>
 #include <cstdio>
@@ -6,9 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "host/plugin_editor.h"
-#include "programs/parameter_display.h"
-#include "programs/program_chunk.h"
+#include "vst2/plugin_editor.h"
 
 namespace {
 
@@ -22,25 +20,17 @@ void copyText(char* text, const char* source) {
 
 SynthPlugin::SynthPlugin(audioMasterCallback master)
     : EffectBaseX(master, kNumPrograms, kNumParameters) {
-    if (bank.allocationFailed()) allocationFailed = true;
+    sampleRate = synth.sampleRate();
+    if (!synth.usable()) allocationFailed = true;
 
-    editor = createPluginEditor(this, *this);
+    editor = createPluginEditor(this, panelClient);
     if (editor) {
         if (pluginEditorHasPanel()) aeffect.flags |= effFlagsHasEditor;
+        editor->requestUpdate();
     } else {
         allocationFailed = true;
     }
-
-    setSampleRate(44100.0f);
-    if (!engine.buffersPresent()) allocationFailed = true;
-
-    if (!bank.allocationFailed()) bank.loadFactoryBank();
-
-    bank.curProgram = 0;
-    bank.markAllDirty();
-    suspend();
-    engine.setProgramListener(this);
-    if (editor) editor->requestUpdate();
+    synth.setChangeListener(this);
 
     if (audioMaster) {
         setNumInputs(0);
@@ -56,7 +46,7 @@ SynthPlugin::SynthPlugin(audioMasterCallback master)
 }
 
 SynthPlugin::~SynthPlugin() {
-    engine.setProgramListener(nullptr);
+    synth.setChangeListener(nullptr);
     // The editor goes first, while the instrument it shows is still whole.
     delete editor;
     editor = nullptr;
@@ -67,7 +57,7 @@ SynthPlugin::~SynthPlugin() {
 void SynthPlugin::render(float** outputs, int32_t sampleFrames, bool replacing) {
     float* left = outputs ? outputs[0] : nullptr;
     float* right = outputs ? outputs[1] : nullptr;
-    engine.render(left, right, sampleFrames, replacing);
+    synth.render(left, right, sampleFrames, replacing);
 }
 
 void SynthPlugin::process(float**, float** outputs, int32_t sampleFrames) {
@@ -78,30 +68,19 @@ void SynthPlugin::processReplacing(float**, float** outputs, int32_t sampleFrame
     render(outputs, sampleFrames, true);
 }
 
-int32_t SynthPlugin::getProgram() { return std::atomic_ref<int32_t>(bank.curProgram).load(); }
+int32_t SynthPlugin::getProgram() { return synth.program(); }
 
-void SynthPlugin::setProgram(int32_t program) { engine.selectProgram(program); }
+void SynthPlugin::setProgram(int32_t program) { synth.selectProgram(program); }
 
 void SynthPlugin::programValuesChanged() {
     if (editor) editor->requestUpdate();
 }
 
-void SynthPlugin::setProgramName(char* text) {
-    if (text && bank.programs) bank.currentProgram().setName(text);
-}
+void SynthPlugin::setProgramName(char* text) { synth.renameProgram(text); }
 
-void SynthPlugin::getProgramName(char* text) {
-    if (!text) return;
-    if (bank.programs) copyText(text, bank.currentProgram().name);
-    else text[0] = '\0';
-}
+void SynthPlugin::getProgramName(char* text) { copyText(text, synth.programName(synth.program())); }
 
-void SynthPlugin::getParamDisplay(int32_t index, char* text) {
-    if (!text) return;
-    text[0] = '\0';
-    if (!bank.programs || index < 0 || index >= kNumParameters) return;
-    formatParameterDisplay(index, bank.readParameter(index), engine.sampleRate(), text);
-}
+void SynthPlugin::getParamDisplay(int32_t index, char* text) { synth.parameterDisplay(index, text); }
 
 void SynthPlugin::getParamLabel(int32_t, char* text) { copyText(text, "---"); }
 void SynthPlugin::getParamName(int32_t, char* text) { copyText(text, "---"); }
@@ -114,23 +93,23 @@ void SynthPlugin::setBlockSizeAndSampleRate(int32_t size, float rate) {
 }
 
 void SynthPlugin::setSampleRate(float rate) {
-    engine.setSampleRate(rate);
+    synth.setSampleRate(rate);
     sampleRate = rate;
 }
 
-void SynthPlugin::suspend() { engine.reset(); }
+void SynthPlugin::suspend() { synth.reset(); }
 
 void SynthPlugin::resume() { hostWantMidi(1); }
 
 int32_t SynthPlugin::getNumProgramCategories() { return 1; }
 
 bool SynthPlugin::getProgramNameIndexed(int32_t, int32_t index, char* text) {
-    if (!text || !bank.programs || index < 0 || index >= kNumPrograms) return false;
-    copyText(text, bank.programs[index].name);
+    if (!text || !synth.usable() || index < 0 || index >= kNumPrograms) return false;
+    copyText(text, synth.programName(index));
     return true;
 }
 
-bool SynthPlugin::copyProgram(int32_t destination) { return bank.copyProgram(destination); }
+bool SynthPlugin::copyProgram(int32_t destination) { return synth.copyProgram(destination); }
 
 namespace {
 
@@ -151,7 +130,7 @@ int32_t SynthPlugin::processEvents(VstEvents* events) {
     // The list ends in as many event pointers as it counts.
     VstEvent* const* list = events->events;
 
-    Engine::MidiDelivery delivery(engine);
+    Instrument::MidiDelivery delivery(synth);
     for (int32_t i = 0; i < count; ++i) {
         const VstEvent* event = list[i];
         if (!event || event->type != kVstMidiType || event->byteSize < kMinMidiEventSize) continue;
@@ -197,34 +176,15 @@ int32_t SynthPlugin::canDo(char* text) {
 }
 
 int32_t SynthPlugin::getChunk(void** data, bool isPreset) {
-    if (!data || !bank.programs) return 0;
-    const auto kind = isPreset ? program_chunk::Kind::Program : program_chunk::Kind::Bank;
-    try {
-        savedChunk.resize(program_chunk::chunkSize(kind));
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    program_chunk::writeChunk(kind, bank.programs, bank.currentProgramIndex(), savedChunk.data());
+    if (!data) return 0;
+    const auto scope = isPreset ? Instrument::StateScope::Program : Instrument::StateScope::Bank;
+    if (!synth.saveState(scope, savedChunk)) return 0;
     *data = savedChunk.data();
     return static_cast<int32_t>(savedChunk.size());
 }
 
 int32_t SynthPlugin::setChunk(void* data, int32_t byteSize, bool isPreset) {
-    if (!data || byteSize <= 0 || !bank.programs) return 0;
-    const auto kind = isPreset ? program_chunk::Kind::Program : program_chunk::Kind::Bank;
-    std::unique_ptr<program_chunk::Contents> contents(new (std::nothrow) program_chunk::Contents);
-    const char* error = nullptr;
-    if (!contents ||
-        !program_chunk::readChunk(static_cast<const uint8_t*>(data), static_cast<size_t>(byteSize), kind, *contents, error))
-        return 0;
-    // A program chunk goes back into the program it was taken from.
-    const int32_t first = isPreset ? contents->current : 0;
-    engine.restorePrograms(contents->programs, first, contents->count, contents->current);
-    return 1;
+    if (!data || byteSize <= 0) return 0;
+    const auto scope = isPreset ? Instrument::StateScope::Program : Instrument::StateScope::Bank;
+    return synth.restoreState(static_cast<const uint8_t*>(data), static_cast<size_t>(byteSize), scope) ? 1 : 0;
 }
-
-float SynthPlugin::parameterValue(int32_t index) { return bank.readParameter(index); }
-
-void SynthPlugin::setParameterFromPanel(int32_t index, float value) { bank.storeParameter(index, value); }
-
-void SynthPlugin::parameterDisplay(int32_t index, char* text) { getParamDisplay(index, text); }

@@ -1,5 +1,5 @@
 #pragma once
-#include "host/vst2_abi.h"
+#include "vst2/vst2_abi.h"
 
 // Creates one instance for the host; null when the host gives no version or
 // the instance cannot be built.

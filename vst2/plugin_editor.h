@@ -1,6 +1,6 @@
 #pragma once
 #include "editor/panel_client.h"
-#include "host/editor_base.h"
+#include "vst2/editor_base.h"
 
 class EffectBase;
 

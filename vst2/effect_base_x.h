@@ -1,5 +1,5 @@
 #pragma once
-#include "host/effect_base.h"
+#include "vst2/effect_base.h"
 
 // The extended level: opcodes 25 to 58 and the rest of the host services.
 // It adds operations only, no data.

@@ -1,4 +1,4 @@
-#include "host/effect_base_x.h"
+#include "vst2/effect_base_x.h"
 
 // Wrappers of the host callback: one audioMaster opcode each, with the
 // answer a missing host implies when the callback is null.

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/effect_base.h"
+#include "vst2/effect_base.h"
 
 // Fixed eight-character texts for effects that show raw values.
 

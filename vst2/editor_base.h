@@ -1,7 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include "host/vst2_abi.h"
+#include "vst2/vst2_abi.h"
 
 class EffectBase;
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
-#include "host/editor_base.h"
-#include "host/vst2_abi.h"
+#include "vst2/editor_base.h"
+#include "vst2/vst2_abi.h"
 
 // The basic level of an effect: the record handed to the host, the setup
 // operations, the basic dispatcher (opcodes 0 to 24) and the first host services.

@@ -1,7 +1,7 @@
 #include <new>
 
-#include "host/entry.h"
-#include "host/synth_plugin.h"
+#include "vst2/entry.h"
+#include "vst2/synth_plugin.h"
 
 // The module's one export. Windows exports it as "main" through the module
 // definition file (a C++ function may not be called main); other platforms

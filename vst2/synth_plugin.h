@@ -3,19 +3,16 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/engine.h"
-#include "host/effect_base_x.h"
-#include "editor/panel_client.h"
-#include "programs/program_bank.h"
+#include "editor/instrument_panel_client.h"
+#include "instrument/instrument.h"
+#include "vst2/effect_base_x.h"
 
 // The instrument as a VST 2 effect: its identity, the dispatcher's
-// operations, MIDI taken from the host's event lists, one program bank, one
-// engine and the editor. The threading rules live with the classes that
-// own the shared state: the bank (values, dirty bits) and the engine (render
-// gate, pending MIDI).
-class SynthPlugin : public EffectBaseX, private ProgramListener, public PanelClient {
+// operations turned into the instrument's, MIDI taken from the host's event
+// lists, and the editor. The threading rules live with the instrument.
+class SynthPlugin : public EffectBaseX, private ProgramListener {
 public:
-    static constexpr int32_t kNumPrograms = ProgramBank::kNumPrograms;
+    static constexpr int32_t kNumPrograms = Instrument::kNumPrograms;
 
     explicit SynthPlugin(audioMasterCallback audioMaster);
     ~SynthPlugin() override;
@@ -55,18 +52,14 @@ public:
     // anything that is not a whole, valid chunk of the kind asked for.
     int32_t setChunk(void* data, int32_t byteSize, bool isPreset) override;
 
-    // What the editor asks.
-    float parameterValue(int32_t index) override;
-    void setParameterFromPanel(int32_t index, float value) override;
-    void parameterDisplay(int32_t index, char* text) override;
-
-    ProgramBank bank;
-    Engine engine{bank};
+    Instrument& instrument() { return synth; }
 
 private:
     void programValuesChanged() override;   // MIDI changed a value: the editor repaints at its next idle
     void render(float** outputs, int32_t sampleFrames, bool replacing);
 
+    Instrument synth;
+    InstrumentPanelClient panelClient{synth};
     bool allocationFailed = false;
     std::vector<uint8_t> savedChunk;   // what getChunk handed out, kept until the next call
 };
