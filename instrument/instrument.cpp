@@ -7,6 +7,7 @@
 
 #include "programs/bank_file.h"
 #include "programs/parameter_display.h"
+#include "programs/parameter_table.h"
 #include "programs/program_chunk.h"
 
 // The plug-in's construction order: rate, factory bank, program 0 with every
@@ -57,6 +58,26 @@ std::string Instrument::parameterDisplay(int32_t index) {
     char text[kMaxDisplayText] = {};
     parameterDisplay(index, text);
     return text;
+}
+
+const char* Instrument::parameterName(int32_t index) {
+    return index >= 0 && index < kNumParameters ? kParameters[index].name : "";
+}
+
+const char* Instrument::parameterUnit(int32_t index) {
+    if (index < 0 || index >= kNumParameters) return "";
+    switch (kParameters[index].display) {
+    case DisplayKind::Percent:
+    case DisplayKind::BipolarPercent: return "%";
+    case DisplayKind::Semitones: return "smt.";
+    case DisplayKind::Octaves20:
+    case DisplayKind::Octaves4: return "oct.";
+    case DisplayKind::RawHz:
+    case DisplayKind::Cutoff: return "Hz";
+    case DisplayKind::OnOff:
+    case DisplayKind::Empty: break;
+    }
+    return "";
 }
 
 bool Instrument::saveState(StateScope scope, std::vector<uint8_t>& out) {

@@ -85,6 +85,11 @@ public:
     // characters and the NUL; empty outside 0..38.
     void parameterDisplay(int32_t index, char text[kMaxDisplayText]);
     std::string parameterDisplay(int32_t index);
+    // Parameter index's panel name, and the unit its display text ends in
+    // ("%", "Hz", "smt.", "oct."; empty for switches and the voice count);
+    // both empty outside 0..38.
+    static const char* parameterName(int32_t index);
+    static const char* parameterUnit(int32_t index);
 
     // ---- saved state: the chunk a host keeps with a session or preset
     enum class StateScope { Bank, Program };
