@@ -361,7 +361,7 @@ int runPartsRender(const RenderOptions& options, const std::string& pluginPath) 
     for (const PartOutput& out : outputs) frames = std::max<uint64_t>(frames, out.spool->levels().frames);
     constexpr size_t kChunk = 4096;
     std::vector<float> partLeft(kChunk), partRight(kChunk), mixLeft(kChunk), mixRight(kChunk);
-    auto pass = [&](float gain, FrameSink* mixSink, std::string& passError) {
+    auto pass = [&](float gain, FrameSink* mixSink, bool writeStems, std::string& passError) {
         for (PartOutput& out : outputs)
             if (!out.spool->rewind(passError)) return false;
         for (uint64_t done = 0; done < frames;) {
@@ -380,7 +380,7 @@ int runPartsRender(const RenderOptions& options, const std::string& pluginPath) 
                     mixRight[i] += partRight[i];
                 }
                 FrameSink* stemSink = out.meter ? static_cast<FrameSink*>(out.meter.get()) : out.stem.get();
-                if (stemSink && !stemSink->writePlanar(partLeft.data(), partRight.data(), n, passError)) return false;
+                if (writeStems && stemSink && !stemSink->writePlanar(partLeft.data(), partRight.data(), n, passError)) return false;
             }
             if (!mixSink->writePlanar(mixLeft.data(), mixRight.data(), n, passError)) return false;
             done += n;
@@ -405,7 +405,7 @@ int runPartsRender(const RenderOptions& options, const std::string& pluginPath) 
             if (!meter.start(options.sampleRate, nullptr, error)) return fail(outputName, error, false);
             peaks.next = &meter;
         }
-        if (!pass(1.0f, &peaks, error)) return fail(outputName, error, false);
+        if (!pass(1.0f, &peaks, false, error)) return fail(outputName, error, false);
         if (wantsLoudness) {
             loudnessChoice = loudnessGain(meter.result(), options.loudnessGiven, options.loudnessLufs, true,
                                           options.truePeakDbtp);
@@ -430,7 +430,7 @@ int runPartsRender(const RenderOptions& options, const std::string& pluginPath) 
             if (!out.meter->start(options.sampleRate, out.stem.get(), error)) return fail(outputName, error, false);
         }
     }
-    if (!pass(gain, measuring ? static_cast<FrameSink*>(&mixMeter) : &writer, error))
+    if (!pass(gain, measuring ? static_cast<FrameSink*>(&mixMeter) : &writer, true, error))
         return fail(outputName, error, false);
     if (interruptRequested()) return fail(outputName, "interrupted", true);
     for (PartOutput& out : outputs)
