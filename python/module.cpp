@@ -166,16 +166,6 @@ public:
         return out;
     }
 
-    // All or nothing: a vector with a bad value changes no parameter.
-    void setParameters(py::array_t<float, py::array::c_style | py::array::forcecast> values) {
-        if (values.ndim() != 1 || values.shape(0) != kNumParameters)
-            throw py::value_error("a parameter vector has " + std::to_string(kNumParameters) + " values");
-        const float* data = values.data();
-        for (int32_t i = 0; i < kNumParameters; ++i) checkValue(data[i], i);
-        Hold hold(mutex);
-        for (int32_t i = 0; i < kNumParameters; ++i) instrument->setParameter(i, data[i]);
-    }
-
     std::string parameterDisplay(int32_t index) {
         checkIndex(index);
         Hold hold(mutex);
@@ -240,10 +230,8 @@ private:
         if (index < 0 || index >= kNumParameters) throw py::index_error("parameter index must be 0 to 38");
     }
 
-    static void checkValue(float value, int32_t index = -1) {
-        if (!(value >= 0.0f && value <= 1.0f))
-            throw py::value_error((index >= 0 ? std::string(Instrument::parameterName(index)) + ": " : std::string()) +
-                                  "parameter values are 0 to 1");
+    static void checkValue(float value) {
+        if (!(value >= 0.0f && value <= 1.0f)) throw py::value_error("parameter values are 0 to 1");
     }
 
     static Instrument::StateScope scopeOf(const std::string& scope) {
@@ -372,7 +360,6 @@ PYBIND11_MODULE(_vorzle, m) {
         .def("parameter", &Synth::parameter, py::arg("index"))
         .def("set_parameter", &Synth::setParameter, py::arg("index"), py::arg("value"))
         .def("parameters", &Synth::parameters)
-        .def("set_parameters", &Synth::setParameters, py::arg("values"))
         .def("parameter_display", &Synth::parameterDisplay, py::arg("index"))
         .def("state", &Synth::state, py::arg("scope"))
         .def("set_state", &Synth::setState, py::arg("data"), py::arg("scope"))

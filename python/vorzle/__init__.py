@@ -144,21 +144,22 @@ class Parameters(MutableMapping):
         array = np.asarray(values, dtype=np.float64)
         if array.shape != (len(PARAMETER_NAMES),):
             raise ValueError(f"a parameter vector has {len(PARAMETER_NAMES)} values, not shape {array.shape}")
-        bad = np.flatnonzero(~((array >= 0.0) & (array <= 1.0)))
-        if bad.size:
-            i = int(bad[0])
-            raise ValueError(f"{PARAMETER_NAMES[i]}: {array[i]} is outside 0 to 1")
-        self._instrument.set_parameters(array.astype(np.float32))
+        self._store({i: array[i] for i in range(len(PARAMETER_NAMES))})
 
     def update(self, other=(), **values) -> None:
         """Stores several values: all of them, or none when one is bad."""
         items = dict(other.items() if isinstance(other, Mapping) else other)
         items.update(values)
-        checked = [(i, _value(v, PARAMETER_NAMES[i])) for i, v in ((_parameter_index(k), v) for k, v in items.items())]
-        vector = self.vector
-        for i, v in checked:
-            vector[i] = v
-        self._instrument.set_parameters(vector)
+        self._store({_parameter_index(k): v for k, v in items.items()})
+
+    def _store(self, values: dict) -> None:
+        # Values the program already holds pass unchecked: some factory
+        # programs keep a switch at 2.0 (on), and a vector read back must fit.
+        current = self.vector
+        changed = [(i, _value(v, PARAMETER_NAMES[i])) for i, v in values.items()
+                   if not (isinstance(v, (int, float, np.number)) and np.float32(v) == current[i])]
+        for i, v in changed:
+            self._instrument.set_parameter(i, v)
 
     def to_dict(self) -> dict:
         """{name: value} in index order."""
