@@ -5,7 +5,9 @@
 # extension its tests drive it with, the native test and benchmark libraries,
 # the artwork generator's Python imaging library, numpy and sox for measuring
 # and recording the factory sounds (tools/sounds), libebur128 for the
-# renderer's loudness and ffmpeg to measure it independently in its tests, clang with its sanitizer
+# renderer's loudness and ffmpeg to measure it independently in its tests, pybind11,
+# pytest, Dask distributed, venv, pip and setuptools for the Python module and its
+# batch renderer, clang with its sanitizer
 # and libFuzzer runtimes for the fuzz targets, and the 32-bit LMMS with
 # its Wine-side VST server as a third-party host for the Windows DLL (only the
 # i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms), Ardour,
@@ -21,6 +23,8 @@ packages=(cmake make g++ lv2-dev liblilv-dev lilv-utils sordi ardour g++-mingw-w
           wine wine32:i386 wine64 xvfb xauth fonts-wine
           googletest libbenchmark-dev libx11-dev libxtst-dev python3 python3-pil python3-numpy fonts-dejavu-core
           amsynth sox clang-14 libclang-rt-14-dev libebur128-dev ffmpeg
+          python3-dev python3-pybind11 pybind11-dev python3-pytest python3-distributed python3-venv python3-pip
+          python3-setuptools
           lmms:i386 lmms-vst-server:i386
           emscripten chromium)
 
