@@ -45,7 +45,8 @@ if(NOT VORZLE_PYTHON_ONLY AND NOT VORZLE_SANITIZE)
   set(VORZLE_PYTHON_TEST_ENV "PYTHONPATH=${CMAKE_BINARY_DIR}/python" "VORZLE_RENDER=$<TARGET_FILE:vorzle-render>"
       "VORZLE_SOURCE_DIR=${CMAKE_SOURCE_DIR}" "PYTHONDONTWRITEBYTECODE=1")
   add_test(NAME python_module_tests
-           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider ${CMAKE_SOURCE_DIR}/tests/python/test_module.py)
+           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider ${CMAKE_SOURCE_DIR}/tests/python/test_module.py
+                   ${CMAKE_SOURCE_DIR}/tests/python/test_install.py)
   add_test(NAME python_batch_tests
            COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider ${CMAKE_SOURCE_DIR}/tests/python/test_batch.py)
   set_tests_properties(python_module_tests python_batch_tests PROPERTIES ENVIRONMENT "${VORZLE_PYTHON_TEST_ENV}" TIMEOUT 300)

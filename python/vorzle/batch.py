@@ -26,6 +26,7 @@ import argparse
 import csv
 import functools
 import hashlib
+import importlib
 import json
 import logging
 import math
@@ -201,7 +202,7 @@ def render_job(job: dict) -> dict:
         peak = float(np.max(np.abs(audio))) if audio.size else 0.0
         record = {"midi": job["midi"], "output": job["output"], "program_name": _programs()[inputs["program"]], **inputs, "inputs_sha256": inputs_hash, "frames": int(audio.shape[1]),
                   "seconds": audio.shape[1] / rate, "peak": peak,
-                  "peak_dbfs": 20 * math.log10(peak) if peak > 0 else None, **vorzle.loudness(audio, rate),
+                  "peak_dbfs": 20 * math.log10(peak) if peak > 0 else None, **vorzle.loudness(audio, rate, true_peak=False),
                   "wav_bytes": len(wav), "warnings": [str(w.message).split(": ", 1)[-1] for w in caught]}
         folder = os.path.dirname(output)
         if folder:
@@ -255,7 +256,10 @@ def run_jobs(jobs: list, client, retries: int = 3, progress: Optional[Progress] 
     ``retries`` attempts (or kills workers repeatedly) is a failed row."""
     from distributed import as_completed
 
-    futures = {client.submit(render_job, job, retries=retries, pure=False): job for job in jobs}
+    # By its module's name: run as python3 -m vorzle.batch this module is __main__,
+    # which a worker process cannot import.
+    job_function = importlib.import_module("vorzle.batch").render_job
+    futures = {client.submit(job_function, job, retries=retries, pure=False): job for job in jobs}
     results = []
     for future in as_completed(futures):
         job = futures[future]
