@@ -136,10 +136,11 @@ def wav_bytes(audio: np.ndarray, sample_rate: int) -> bytes:
 
 def _write(path: str, data: bytes) -> None:
     temporary = _partial(path)
+    # Complete before it takes the name: a job killed while writing leaves only
+    # the temporary file, which the job's rerun overwrites. (No fsync: the
+    # contract is against dying workers, and fsync cost more than a render.)
     with open(temporary, "wb") as f:
         f.write(data)
-        f.flush()
-        os.fsync(f.fileno())
     os.replace(temporary, path)
 
 
