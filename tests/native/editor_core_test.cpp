@@ -246,16 +246,17 @@ TEST(EditorPanel, MatchesTheWindowsPanelPicture) {
 
     auto plugin = std::make_unique<SynthPlugin>(versionOnlyHost);
     plugin->setProgram(0);
+    InstrumentPanelClient client(plugin->instrument());
     PixelImage panel(kEditorWidth, kEditorHeight);
     PixelCanvas canvas = panel.canvas();
     ASSERT_NE(panelArtwork(), nullptr);
-    paintPanel(canvas, *panelArtwork(), *plugin, PanelReadout{false, 0, 0, 0});
+    paintPanel(canvas, *panelArtwork(), client, PanelReadout{false, 0, 0, 0});
     size_t differing = 0;
     for (size_t i = 0; i < panel.pixels.size(); ++i) differing += panel.pixels[i] != windows.pixels[i];
     EXPECT_EQ(differing, 0u);
 
     // The readout over a knob shows that knob's text.
-    paintPanel(canvas, *panelArtwork(), *plugin, PanelReadout{true, 60, 140, Param::Cutoff});
+    paintPanel(canvas, *panelArtwork(), client, PanelReadout{true, 60, 140, Param::Cutoff});
     int textPixels = 0;
     for (int y = 141; y < 155; ++y)
         for (int x = 61; x < 114; ++x) textPixels += panel.at(x, y) == kReadoutTextColour;
