@@ -30,7 +30,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "render"))
 from float_wav import read_float_wav  # noqa: E402
 
 RATE = 44100

@@ -82,7 +82,7 @@ run_ardour keep 1024
 run_ardour reopen 1024
 latency=$(sed -n 's/^VZ-LATENCY //p' "$work/demo.log" "$work/keep.log" | sort -n | tail -1)
 
-python3 - "$root/tests/scripts" "$work/out" "$latency" <<'PY'
+python3 - "$root/tools/render" "$work/out" "$latency" <<'PY'
 import math, sys
 sys.path.insert(0, sys.argv[1])
 from float_wav import read_float_wav
