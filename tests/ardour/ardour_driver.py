@@ -148,6 +148,7 @@ class Ardour:
         sessions, out = os.path.join(self.work, "sessions"), os.path.join(self.work, "out", step)
         start = sessions + ".before-" + step
         shutil.copytree(sessions, start)
+        began = time.time()
         for attempt in range(1, ATTEMPTS + 1):
             shutil.rmtree(sessions), shutil.copytree(start, sessions)
             shutil.rmtree(out, ignore_errors=True)
@@ -163,8 +164,7 @@ class Ardour:
             latency = next((l.split()[1] for l in lines if l.startswith("LATENCY ")), None)
             if code == 0 and "STEP DONE" in lines:
                 if latency_of is None or latency == self.latencies[latency_of]:
-                    if attempt > 1:
-                        print("%s: Ardour succeeded on attempt %d" % (step, attempt))
+                    print("%s: done on attempt %d, %.1f s" % (step, attempt, time.time() - began))
                     self.latencies[step] = latency
                     return {l.split()[1]: self.read(step, l.split()[1]) for l in lines if l.startswith("EXPORTED ")}
                 why = "rendered with latencies %s, not %s as in %s" % (latency, self.latencies[latency_of], latency_of)
