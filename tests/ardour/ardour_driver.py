@@ -96,8 +96,16 @@ class Ardour:
         if not shutil.which("ardour7-lua"):
             fail("ardour7-lua is missing (package ardour, installed by scripts/setup.sh)")
         self.work = tempfile.mkdtemp(prefix="vorzle-ardour-")
+        try:
+            self.prepare(module, songs)
+        except BaseException:
+            self.__exit__()
+            raise
+        self.latencies = {}
+
+    def prepare(self, module, songs):
         home = os.path.join(self.work, "home")
-        path_variable, scanner = SEARCH[kind]
+        path_variable, scanner = SEARCH[self.kind]
         plugins = os.path.join(self.work, "plugins")
         self.env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/.config", XDG_CACHE_HOME=home + "/.cache",
                         **{path_variable: plugins})
@@ -124,7 +132,6 @@ class Ardour:
             later = time.time() + 2
             for entry in os.listdir(cache):
                 os.utime(os.path.join(cache, entry), (later, later))
-        self.latencies = {}
 
     def __enter__(self):
         return self
@@ -157,7 +164,7 @@ class Ardour:
                                         stderr=subprocess.STDOUT, text=True, errors="replace", timeout=TIMEOUT)
                 log, code = result.stdout, result.returncode
             except subprocess.TimeoutExpired as e:
-                log, code = (e.stdout or b"").decode(errors="replace"), "hung"
+                log, code = e.stdout if isinstance(e.stdout, str) else (e.stdout or b"").decode(errors="replace"), "hung"
             with open(os.path.join(self.work, "%s.%d.log" % (step, attempt)), "w") as f:
                 f.write(log)
             lines = log.splitlines()
