@@ -92,7 +92,7 @@ EOF
 mkdir unpacked
 "$python3" -m zipfile -e "first/$windows.zip" unpacked
 tar -xzf "first/$linux.tar.gz" -C unpacked
-cp "$root/tests/scripts/float_wav.py" .
+cp "$root/tools/render/float_wav.py" .
 for kind in x86 x64 linux; do
   case $kind in
   linux) run=(unpacked/$linux/vorzle-render) ;;

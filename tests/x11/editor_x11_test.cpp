@@ -4,9 +4,6 @@
 // mouse would; then it reads the parameters back and captures the window.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <netinet/in.h>
@@ -34,58 +31,18 @@
 #include "vst2/synth_plugin.h"
 #include "tests/shared/version_only_host.h"
 #include "tests/shared/png_image.h"
+#include "tests/shared/x11_host_window.h"
 #include "vsthost/plugin_instance.h"
 #include "vsthost/plugin_module.h"
 
 namespace {
 
-constexpr int kHostX = 50;   // where the host's window sits on the screen
-constexpr int kHostY = 40;
-
-struct Capture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-// The host's side: its own display connection and a top-level window.
-class X11Host : public ::testing::Test {
+class X11Host : public X11HostWindow {
 protected:
-    // One connection for the whole program, as a host keeps it: when the
-    // last client leaves, the X server resets and refuses connections a while.
-    static void SetUpTestSuite() { display = XOpenDisplay(nullptr); }
-    static void TearDownTestSuite() {
-        if (display) XCloseDisplay(display);
-        display = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_NE(display, nullptr) << "no X display (run under xvfb-run)";
-        int event, error, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display, &event, &error, &major, &minor));
-    }
-    void TearDown() override {
-        for (Window w : hostWindows) XDestroyWindow(display, w);
-        if (display) XSync(display, False);
-    }
-
-    Window newHostWindow(int x = kHostX, int y = kHostY) {
-        const int screen = DefaultScreen(display);
-        Window w = XCreateSimpleWindow(display, RootWindow(display, screen), x, y, 800, 600, 0, 0, 0);
-        XSelectInput(display, w, StructureNotifyMask);
-        XMapWindow(display, w);
-        XEvent e;
-        do XWindowEvent(display, w, StructureNotifyMask, &e);
-        while (e.type != MapNotify);
-        hostWindows.push_back(w);
-        return w;
-    }
-
     static intptr_t dispatch(SynthPlugin& plugin, int32_t opcode, void* ptr = nullptr) {
         AEffect* e = plugin.getAEffect();
         return e->dispatcher(e, opcode, 0, 0, ptr, 0.0f);
     }
-    static void* asParent(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
-
     // The host's idle timer: the panel handles what the server sent it.
     void idle(AEffect* effect, int times = 3) {
         for (int i = 0; i < times; ++i) {
@@ -96,15 +53,6 @@ protected:
     }
     void idle(SynthPlugin& plugin, int times = 3) { idle(plugin.getAEffect(), times); }
 
-    Window panelOf(Window host) {
-        Window root, parent, *children = nullptr;
-        unsigned int count = 0;
-        XQueryTree(display, host, &root, &parent, &children, &count);
-        const Window panel = count == 1 ? children[0] : 0;
-        if (children) XFree(children);
-        return panel;
-    }
-
     // Opens the editor in a new host window and shows it; the panel's window, or 0.
     Window openPanel(SynthPlugin& plugin) {
         const Window host = newHostWindow();
@@ -113,19 +61,6 @@ protected:
         return panelOf(host);
     }
 
-    // Mouse and keys as the server sees them, at panel coordinates.
-    void moveTo(int x, int y) {
-        XTestFakeMotionEvent(display, DefaultScreen(display), kHostX + x, kHostY + y, 0);
-        XSync(display, False);
-    }
-    void button(unsigned int which, bool down) {
-        XTestFakeButtonEvent(display, which, down, 0);
-        XSync(display, False);
-    }
-    void key(KeySym symbol, bool down) {
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), down, 0);
-        XSync(display, False);
-    }
     void pointerOnScreen(int& x, int& y) {
         Window root, child;
         int wx, wy;
@@ -139,19 +74,6 @@ protected:
         XSync(display, False);
         return result == AlreadyGrabbed;
     }
-
-    Capture capture(Window w, int x, int y, int width, int height) {
-        Capture c{width, height, {}};
-        XImage* image = XGetImage(display, w, x, y, width, height, AllPlanes, ZPixmap);
-        if (!image) return c;
-        for (int row = 0; row < height; ++row)
-            for (int col = 0; col < width; ++col) c.pixels.push_back(XGetPixel(image, col, row) & 0xFFFFFF);
-        XDestroyImage(image);
-        return c;
-    }
-
-    static inline Display* display = nullptr;
-    std::vector<Window> hostWindows;
 };
 
 // A knob drag as the hand makes it: press on the knob, move, release.
