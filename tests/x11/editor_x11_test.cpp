@@ -164,7 +164,7 @@ TEST_F(X11Host, KnobDragsWithAndWithoutModifiersKeepThePointerHidden) {
     idle(*plugin);
     int anchorX, anchorY;
     pointerOnScreen(anchorX, anchorY);
-    float expected = plugin->parameterValue(Param::Cutoff);
+    float expected = plugin->instrument().parameter(Param::Cutoff);
 
     button(Button1, true);
     idle(*plugin);
@@ -182,14 +182,14 @@ TEST_F(X11Host, KnobDragsWithAndWithoutModifiersKeepThePointerHidden) {
         idle(*plugin);
         if (s.modifier) key(s.modifier, false);
         expected = draggedValue(expected, s.dy, s.control, s.shift);
-        EXPECT_EQ(plugin->parameterValue(Param::Cutoff), expected) << s.dy;
+        EXPECT_EQ(plugin->instrument().parameter(Param::Cutoff), expected) << s.dy;
         int x, y;
         pointerOnScreen(x, y);
         EXPECT_EQ(std::make_pair(x, y), std::make_pair(anchorX, anchorY)) << "the pointer goes back to the anchor";
 
         // The readout follows the value at every step.
         char text[100] = {};
-        plugin->parameterDisplay(Param::Cutoff, text);
+        plugin->instrument().parameterDisplay(Param::Cutoff, text);
         PixelImage readout(kReadoutWidth, kReadoutHeight);
         PixelCanvas canvas = readout.canvas();
         paintReadout(canvas, text);
@@ -214,23 +214,23 @@ TEST_F(X11Host, ButtonsToggleAndTheCounterDrags) {
     ASSERT_NE(panel, 0u);
     const PanelArtwork& art = *panelArtwork();
 
-    const float before = plugin->parameterValue(Param::Chorus);
+    const float before = plugin->instrument().parameter(Param::Chorus);
     moveTo(530 + 10, 383 + 6);
     for (unsigned int which : {Button1, Button3}) {   // left and right clicks both toggle
-        const float was = plugin->parameterValue(Param::Chorus);
+        const float was = plugin->instrument().parameter(Param::Chorus);
         button(which, true);
         button(which, false);
         idle(*plugin);
-        EXPECT_EQ(plugin->parameterValue(Param::Chorus), toggledValue(was));
+        EXPECT_EQ(plugin->instrument().parameter(Param::Chorus), toggledValue(was));
         const Capture face = capture(panel, 530, 383, 27, 13);
-        const int frame = buttonFrame(plugin->parameterValue(Param::Chorus));
+        const int frame = buttonFrame(plugin->instrument().parameter(Param::Chorus));
         EXPECT_EQ(face.at(13, 6), art.buttons.at(frame * 27 + 13, 6));
         EXPECT_EQ(face.at(3, 3), art.buttons.at(frame * 27 + 3, 3));
     }
-    EXPECT_EQ(plugin->parameterValue(Param::Chorus), before);
+    EXPECT_EQ(plugin->instrument().parameter(Param::Chorus), before);
 
     // The counter: 16 pixels up is one voice more at normal speed.
-    const float polyphony = plugin->parameterValue(Param::Polyphony);
+    const float polyphony = plugin->instrument().parameter(Param::Polyphony);
     moveTo(621 + 9, 383 + 8);
     button(Button1, true);
     idle(*plugin);
@@ -239,7 +239,7 @@ TEST_F(X11Host, ButtonsToggleAndTheCounterDrags) {
     button(Button1, false);
     idle(*plugin);
     const float raised = draggedValue(polyphony, -160, false, false);
-    EXPECT_EQ(plugin->parameterValue(Param::Polyphony), raised);
+    EXPECT_EQ(plugin->instrument().parameter(Param::Polyphony), raised);
     const CounterGlyphs glyphs = counterGlyphs(raised);
     const Capture digits = capture(panel, 621, 383, 18, 16);
     for (int y = 0; y < 16; ++y)
@@ -316,7 +316,7 @@ TEST_F(X11Host, OpenAndCloseAHundredTimesAndTwoEditorsAtOnce) {
     idle(*first);
     idle(*second);
     XRaiseWindow(display, hostB);
-    const float a = first->parameterValue(Param::Volume), b = second->parameterValue(Param::Volume);
+    const float a = first->instrument().parameter(Param::Volume), b = second->instrument().parameter(Param::Volume);
     moveTo(53, 100 + 63);
     button(Button1, true);
     idle(*first);
@@ -327,8 +327,8 @@ TEST_F(X11Host, OpenAndCloseAHundredTimesAndTwoEditorsAtOnce) {
     button(Button1, false);
     idle(*first);
     idle(*second);
-    EXPECT_EQ(first->parameterValue(Param::Volume), a);
-    EXPECT_EQ(second->parameterValue(Param::Volume), draggedValue(b, -40, false, false));
+    EXPECT_EQ(first->instrument().parameter(Param::Volume), a);
+    EXPECT_EQ(second->instrument().parameter(Param::Volume), draggedValue(b, -40, false, false));
 
     // The host destroys its window before closing the editor: nothing breaks.
     XDestroyWindow(display, hostA);
