@@ -4,7 +4,8 @@
 # programs, Xvfb, the X11 library the Linux panel draws with and the XTest
 # extension its tests drive it with, the native test and benchmark libraries,
 # the artwork generator's Python imaging library, numpy and sox for measuring
-# and recording the factory sounds (tools/sounds), clang with its sanitizer
+# and recording the factory sounds (tools/sounds), libebur128 for the
+# renderer's loudness and ffmpeg to measure it independently in its tests, clang with its sanitizer
 # and libFuzzer runtimes for the fuzz targets, and the 32-bit LMMS with
 # its Wine-side VST server as a third-party host for the Windows DLL (only the
 # i386 LMMS has the VeSTige instrument; it replaces an amd64 lmms), Ardour,
@@ -19,7 +20,7 @@ set -euo pipefail
 packages=(cmake make g++ lv2-dev liblilv-dev lilv-utils sordi ardour g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine32:i386 wine64 xvfb xauth fonts-wine
           googletest libbenchmark-dev libx11-dev libxtst-dev python3 python3-pil python3-numpy fonts-dejavu-core
-          amsynth sox clang-14 libclang-rt-14-dev
+          amsynth sox clang-14 libclang-rt-14-dev libebur128-dev ffmpeg
           lmms:i386 lmms-vst-server:i386
           emscripten chromium)
 
@@ -51,3 +52,6 @@ if ! cmp -s "$web_test/package-lock.json" "$web_test/node_modules/.installed-loc
   (cd "$web_test" && npm ci --no-audit --no-fund --loglevel=error &&
    cp package-lock.json node_modules/.installed-lock.json)
 fi
+
+# libebur128 for the Windows renderers, from Debian's source package.
+"$(cd "$(dirname "$0")" && pwd)/build-ebur128-mingw.sh"

@@ -107,7 +107,13 @@ TEST(RenderOptions, MalformedCommandLinesAreRefused) {
     expectRefused({"-o", "b"}, "", "no MIDI file given");
     expectRefused({"a.mid"}, "a.mid", "no output file given");
     expectRefused({"a.mid", "b.mid", "-o", "c"}, "b.mid", "only one MIDI file");
-    expectRefused({"a.mid", "-o", "b", "--json"}, "--json", "only goes with --info");
+    // --json reports a render too; the song and loudness options refuse what contradicts them.
+    expectRefused({"a.mid", "-o", "b", "--drums"}, "--drums", "goes with --gm");
+    expectRefused({"a.mid", "-o", "b", "--gm", "--program", "2"}, "--program", "and --gm exclude each other");
+    expectRefused({"a.mid", "-o", "b", "--loudness", "-16", "--normalize"}, "--loudness", "and --normalize exclude");
+    expectRefused({"a.mid", "-o", "b", "--true-peak", "1"}, "--true-peak", "out of range");
+    expectRefused({"a.mid", "-o", "b", "--transpose", "49"}, "--transpose", "out of range");
+    expectRefused({"a.mid", "-o", "b", "--stems", "-"}, "--stems", "needs a folder");
     expectRefused({"--info", "a.mid"}, "a.mid", "--info takes no MIDI file");
     expectRefused({"--info", "-o", "x.wav"}, "-o", "writes no output file");
 }

@@ -22,7 +22,7 @@ constexpr int kExitInterrupted = 130;
 // Once per process, before the plug-in is loaded. The message names the plug-in.
 void installCrashGuard(const std::string& pluginPath);
 
-// A file to remove if the process dies from now on; at most two at a time.
+// A file to remove if the process dies from now on; at most 40 at a time.
 void guardTemporaryFile(const std::filesystem::path& path);
 // Forgets every guarded file (they were renamed or removed).
 void releaseTemporaryFiles();

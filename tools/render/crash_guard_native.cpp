@@ -10,7 +10,7 @@ namespace {
 
 // Everything the handler touches is prepared beforehand in fixed buffers:
 // a signal handler may only make async-signal-safe calls (unlink, write, _exit).
-constexpr int kSlots = 2;
+constexpr int kSlots = 40;   // a per-channel render: the output, 16 stems and 17 spools
 char gTemporaryPaths[kSlots][4096];
 volatile sig_atomic_t gHaveTemporary[kSlots] = {};
 char gMessage[1024];

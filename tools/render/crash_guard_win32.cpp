@@ -12,7 +12,7 @@ namespace {
 
 // Prepared beforehand: the filter runs after the plug-in broke the process and
 // should allocate nothing.
-constexpr int kSlots = 2;
+constexpr int kSlots = 40;   // a per-channel render: the output, 16 stems and 17 spools
 wchar_t gTemporaryPaths[kSlots][4096];
 volatile LONG gHaveTemporary[kSlots] = {};
 char gMessage[1024];

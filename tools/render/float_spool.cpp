@@ -67,6 +67,28 @@ bool FloatSpool::replay(FrameSink& sink, float gain, std::string& error) {
     return true;
 }
 
+bool FloatSpool::rewind(std::string& error) {
+    readFrames_ = 0;
+    if (std::fflush(file_) == 0 && std::fseek(file_, 0, SEEK_SET) == 0) return true;
+    error = "cannot read back the temporary file " + path_.string();
+    return false;
+}
+
+bool FloatSpool::read(float* left, float* right, size_t maxFrames, size_t& got, std::string& error) {
+    got = size_t(std::min<uint64_t>(maxFrames, levels_.frames - readFrames_));
+    buffer_.resize(2 * got);
+    if (std::fread(buffer_.data(), sizeof(float), buffer_.size(), file_) != buffer_.size()) {
+        error = "cannot read back the temporary file " + path_.string();
+        return false;
+    }
+    for (size_t i = 0; i < got; ++i) {
+        left[i] = buffer_[2 * i];
+        right[i] = buffer_[2 * i + 1];
+    }
+    readFrames_ += got;
+    return true;
+}
+
 float normalizingGain(double peak, double targetDbfs) {
     if (!(peak > 0.0)) return 1.0f;
     const double target = std::pow(10.0, targetDbfs / 20.0);

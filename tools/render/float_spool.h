@@ -31,6 +31,11 @@ public:
     // Plays the frames back into `sink`, each sample multiplied by gain.
     bool replay(FrameSink& sink, float gain, std::string& error);
 
+    // Reading back piece by piece, beside other spools: rewind, then read
+    // answers up to maxFrames frames (`got`, 0 at the end).
+    bool rewind(std::string& error);
+    bool read(float* left, float* right, size_t maxFrames, size_t& got, std::string& error);
+
 private:
     static constexpr size_t kChunkFrames = 4096;
 
@@ -38,6 +43,7 @@ private:
     std::filesystem::path path_;
     std::vector<float> buffer_;
     WavLevels levels_;
+    uint64_t readFrames_ = 0;
 };
 
 // The gain that brings `peak` to `targetDbfs`; 1 for silence.

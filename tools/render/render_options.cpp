@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "song/song_parts.h"
 #include "tools/render/lower_case.h"
 
 #ifndef VORZLE_VERSION
@@ -59,6 +60,71 @@ bool checkOutputName(const std::string& path, OptionError& error) {
     return fail(error, path,
                 "vorzle-render writes WAV only; to get " + extension.substr(1) +
                     ", convert on the way: vorzle-render SONG.mid -o - | ffmpeg -i - " + stem);
+}
+
+
+// The options that lay a song over instruments, set its loudness and write
+// stems. Answers false when `name` is none of them (handled stays false) or
+// its value is wrong (error set).
+bool readSongOption(const std::string& name, bool hasInlineValue, const std::string& inlineValue,
+                    const std::vector<std::string>& args, size_t& i, RenderOptions& options, bool& handled,
+                    OptionError& error) {
+    handled = true;
+    if (name == "--per-channel" || name == "--gm" || name == "--drums" || name == "--overwrite" ||
+        name == "--gm-table") {
+        if (hasInlineValue) return fail(error, name, "takes no value");
+        if (name == "--per-channel") options.perChannel = true;
+        else if (name == "--gm") options.generalMidi = options.perChannel = true;
+        else if (name == "--drums") options.drums = true;
+        else if (name == "--overwrite") options.overwrite = true;
+        else if (options.mode == RenderOptions::Mode::Render) options.mode = RenderOptions::Mode::GmTable;
+        return true;
+    }
+    if (name != "--transpose" && name != "--stems" && name != "--loudness" && name != "--true-peak") {
+        handled = false;
+        return true;
+    }
+    std::string value = inlineValue;
+    if (!hasInlineValue) {
+        if (i + 1 >= args.size()) return fail(error, name, "needs a value");
+        value = args[++i];
+    }
+    if (value.empty()) return fail(error, name, "needs a value");
+    if (name == "--stems") {
+        options.stemsFolder = value;
+        options.perChannel = true;
+    } else if (name == "--transpose") {
+        int64_t number = 0;
+        if (!readInteger(name, value, -kMaxTranspose, kMaxTranspose, number, error)) return false;
+        options.transposeGiven = true;
+        options.transpose = static_cast<int32_t>(number);
+    } else if (name == "--loudness") {
+        options.loudnessGiven = true;
+        return readDecimal(name, value, RenderOptions::kMinLoudnessLufs, RenderOptions::kMaxLoudnessLufs,
+                           options.loudnessLufs, error);
+    } else {
+        options.truePeakGiven = true;
+        return readDecimal(name, value, RenderOptions::kMinTruePeakDbtp, 0.0, options.truePeakDbtp, error);
+    }
+    return true;
+}
+
+// What the song options cannot be combined with.
+bool checkSongOptions(const RenderOptions& options, OptionError& error) {
+    if (options.drums && !options.generalMidi) return fail(error, "--drums", "goes with --gm (channel 10 is drums in General MIDI)");
+    if (options.generalMidi && (options.program >= 0 || !options.programName.empty()))
+        return fail(error, "--program", "and --gm exclude each other (--gm chooses each channel's program)");
+    if (options.generalMidi && options.ignoreProgramChanges)
+        return fail(error, "--ignore-program-changes", "and --gm exclude each other (--gm maps the song's program changes)");
+    if ((options.loudnessGiven || options.truePeakGiven) && (options.normalize || options.gainDb != 0.0))
+        return fail(error, options.loudnessGiven ? "--loudness" : "--true-peak",
+                    std::string("and ") + (options.normalize ? "--normalize" : "--gain") +
+                        " exclude each other (the loudness target sets the gain itself)");
+    if (!options.stemsFolder.empty() && options.stemsFolder != "-" && std::filesystem::exists(options.stemsFolder) &&
+        !std::filesystem::is_directory(options.stemsFolder))
+        return fail(error, "--stems", options.stemsFolder + " is not a folder");
+    if (options.stemsFolder == "-") return fail(error, "--stems", "needs a folder (stems cannot go to standard output)");
+    return true;
 }
 
 }  // namespace
@@ -159,6 +225,10 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
             hasInlineValue = true;
         }
 
+        bool songOption = false;
+        if (!readSongOption(name, hasInlineValue, inlineValue, args, i, options, songOption, error)) return false;
+        if (songOption) continue;
+
         // Flags first: they take no value.
         const bool isFlag = name == "--help" || name == "-h" || name == "--info" || name == "--json" ||
                             name == "--quiet" || name == "-q" || name == "--no-dither" || name == "--version" ||
@@ -254,6 +324,7 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
     switch (options.mode) {
     case RenderOptions::Mode::Help:
     case RenderOptions::Mode::Version:
+    case RenderOptions::Mode::GmTable:
         return true;
     case RenderOptions::Mode::Info:
         if (!files.empty()) return fail(error, files[0], "--info takes no MIDI file");
@@ -262,15 +333,20 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
     case RenderOptions::Mode::Render:
         break;
     }
-    if (options.json) return fail(error, "--json", "only goes with --info");
     if (files.empty()) return fail(error, "", "no MIDI file given (see --help)");
     if (files.size() > 1) return fail(error, files[1], "only one MIDI file can be rendered at a time");
     if (options.outputPath.empty()) return fail(error, files[0], "no output file given (-o OUT.wav)");
     if (!writesToStandardOutput(options) && !checkOutputName(options.outputPath, error)) return false;
     if (options.normalize && options.gainDb != 0.0)
         return fail(error, "--gain", "and --normalize exclude each other (--normalize sets the gain itself)");
+    if (!checkSongOptions(options, error)) return false;
     options.midiPath = files[0];
     return true;
+}
+
+bool rendersInParts(const RenderOptions& options) {
+    return options.perChannel || !options.stemsFolder.empty() || options.loudnessGiven || options.truePeakGiven ||
+           options.json;
 }
 
 std::string renderUsage() {
@@ -318,10 +394,41 @@ std::string renderUsage() {
            "  --strict               refuse a damaged or truncated MIDI file (default: play\n"
            "                         it as far as it is readable, with a warning)\n"
            "\n"
+           "Songs (one instrument per part, as in a DAW):\n"
+           "  --per-channel          one instance of the plug-in for every channel that plays\n"
+           "                         notes, fed only that channel's events; the output is\n"
+           "                         their sum, and a program change moves one channel only\n"
+           "  --gm                   General MIDI: per channel, each GM program played by a\n"
+           "                         Vorzle program of its family (see --gm-table), two\n"
+           "                         channels of one family on different programs, channel 10\n"
+           "                         (drums) left out, every note an octave up (written pitch)\n"
+           "  --drums                with --gm: play channel 10 too, as pitched thumps\n"
+           "  --transpose SEMITONES  shift every note, -48 to 48 (default 0, with --gm 12:\n"
+           "                         Vorzle sounds an octave below the written pitch)\n"
+           "  --stems DIR            also write each channel alone into DIR, named like\n"
+           "                         ch02-Rave bass.wav (channel and first program), as long\n"
+           "                         as the output and in its format; implies --per-channel\n"
+           "  --overwrite            let --stems replace existing files of the same names\n"
+           "  --gm-table             print the General MIDI to Vorzle program table, then exit\n"
+           "  Parts are rendered one after another into temporary files beside the output,\n"
+           "  8 bytes of disk per frame and part, and written once all are done.\n"
+           "\n"
+           "Loudness (EBU R 128, measured by libebur128):\n"
+           "  --loudness LUFS        scale the output to this integrated loudness, -70 to 0\n"
+           "                         (e.g. -16 for listening, -23 for broadcast), within the\n"
+           "                         true-peak ceiling; stems get the same gain, so they\n"
+           "                         still sum to the output\n"
+           "  --true-peak DBTP       the true-peak ceiling, -20 to 0 (default -1): the gain\n"
+           "                         never takes the output above it (the summary says by how\n"
+           "                         much it held the gain back); alone, it only lowers\n"
+           "  Per-channel renders, stems and these options report integrated loudness,\n"
+           "  loudness range and true peak of every output file.\n"
+           "\n"
            "Other:\n"
            "  -q, --quiet            no progress bar and no summary line\n"
            "  --info                 show what the plug-in tells its host, then exit\n"
-           "  --json                 with --info: the same as JSON\n"
+           "  --json                 with --info: the same as JSON; with a render: its report\n"
+           "                         as JSON (levels and loudness of every output, parts)\n"
            "  --version              the version, then exit\n"
            "  -h, --help             this text\n"
            "\n"

@@ -8,7 +8,7 @@
 // The renderer's command line, checked in full before anything is loaded.
 
 struct RenderOptions {
-    enum class Mode { Render, Info, Help, Version };
+    enum class Mode { Render, Info, Help, Version, GmTable };
 
     static constexpr uint32_t kMinSampleRate = 8000;
     static constexpr uint32_t kMaxSampleRate = 384000;
@@ -41,7 +41,28 @@ struct RenderOptions {
     bool strict = false;             // refuse damaged MIDI files instead of playing their readable part
     bool quiet = false;
     bool json = false;
+
+    // How the song's channels meet instruments (song/song_parts.h), its loudness, its stems.
+    static constexpr double kMinLoudnessLufs = -70.0;
+    static constexpr double kMaxLoudnessLufs = 0.0;
+    static constexpr double kMinTruePeakDbtp = -20.0;
+    static constexpr double kDefaultTruePeakDbtp = -1.0;
+    bool perChannel = false;         // one instance per sounding channel
+    bool generalMidi = false;        // --gm: GM programs mapped to Vorzle's; implies perChannel
+    bool drums = false;              // --gm: render channel 10 too
+    bool transposeGiven = false;
+    int32_t transpose = 0;
+    std::string stemsFolder;         // empty: no stems
+    bool overwrite = false;          // stems may replace existing files
+    bool loudnessGiven = false;
+    double loudnessLufs = 0.0;
+    bool truePeakGiven = false;
+    double truePeakDbtp = kDefaultTruePeakDbtp;
 };
+
+// True when the render needs the two-pass path: instances per channel, stems,
+// a loudness target or ceiling, or a report of loudness.
+bool rendersInParts(const RenderOptions& options);
 
 // What was wrong: `subject` is the option or file the problem belongs to
 // ("--block-size", "song.mid"), empty when the problem concerns the whole line.
