@@ -95,7 +95,7 @@ const nativeRender = (midiPath, rate) => {
   const wav = join(work, `native-${rate}.wav`);
   execFileSync(renderer, [midiPath, '-o', wav, '-q', '--sample-rate', String(rate)]);
   const data = wavSamples(wav);
-  return { frames: data.length / 8, hash: digest(data) };
+  return { frames: data.length / 8, hash: digest(data), file: readFileSync(wav) };
 };
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 // The live output sounds within a second, then falls quiet after the release.
@@ -126,7 +126,7 @@ check('a file that is not MIDI is refused with its reason, and nothing is loaded
 });
 
 // 44.1 kHz through the page's own button and download, 48 kHz through the same render call.
-check('"Render to WAV" of the demo gives vorzle-render\'s samples (44.1 and 48 kHz)', async () => {
+check('"Render to WAV" of the demo gives vorzle-render\'s file, header and samples (44.1 and 48 kHz)', async () => {
   const demo = join(source, 'examples/demo.mid');
   await (await page.$('#song-file')).uploadFile(demo);
   await page.waitForFunction(() => !document.getElementById('render').disabled, { timeout: 5000 });
@@ -139,6 +139,7 @@ check('"Render to WAV" of the demo gives vorzle-render\'s samples (44.1 and 48 k
   const want44 = nativeRender(demo, 44100);
   if (downloaded.length / 8 !== want44.frames || digest(downloaded) !== want44.hash)
     return `44.1 kHz: the page's WAV has ${downloaded.length / 8} frames, native ${want44.frames}, samples differ`;
+  if (!readFileSync(join(work, wav)).equals(want44.file)) return '44.1 kHz: the same samples under another header';
   const want = nativeRender(demo, 48000), got = await pageRender(readFileSync(demo), 48000);
   return (want.frames === got.frames && want.hash === got.hash) ||
     `48 kHz: page ${got.frames} frames ${got.hash.slice(0, 12)}, native ${want.frames} frames ${want.hash.slice(0, 12)}`;

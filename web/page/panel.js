@@ -34,7 +34,11 @@ export function createPanel(vz, text, setParameter, status) {
   };
   const inside = (c, p) => p.x >= c.x && p.y >= c.y && p.x < c.x + c.width && p.y < c.y + c.height;
   // The readout lies above every control, as in the plug-in.
-  const controlAt = (p) => (readout.visible && inside({ x: readout.x, y: readout.y, width: 55, height: 16 }, p))
+  const readoutRect = () => {
+    const f = (n) => vz.vz_readout_field(readout.x, readout.y, readout.parameter, n);
+    return { x: f(0), y: f(1), width: f(2), height: f(3) };
+  };
+  const controlAt = (p) => (readout.visible && inside(readoutRect(), p))
     ? null : controls.find((c) => c.kind !== KIND.readout && inside(c, p));
 
   let drag = null;
