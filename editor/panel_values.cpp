@@ -48,10 +48,6 @@ void readoutText(PanelClient& client, int32_t parameter, char* text, size_t size
     text[i] = '\0';
 }
 
-int32_t readoutWidth(const char* text) {
-    return std::max(kReadoutWidth, readoutTextWidth(text) + 2 * kReadoutTextMargin);
-}
-
 PanelRect readoutArea(int32_t x, int32_t y, const char* text) {
     const int32_t width = readoutWidth(text);
     if (width > kReadoutWidth) x = std::max(0, std::min(x, kEditorWidth - width));

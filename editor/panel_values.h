@@ -24,10 +24,6 @@ struct PanelReadout {
     int32_t parameter;
 };
 
-// The readout's width for a text: 55 when the text fits inside the frame with
-// a pixel of black either side, else as wide as such a margin needs.
-constexpr int32_t kReadoutTextMargin = 2;   // frame line and one black pixel
-int32_t readoutWidth(const char* text);
 // Where the readout lies: at the readout's (x, y) and 55 x 16 when the text
 // fits; grown to the right for a longer text and, only then, moved left as far
 // as the panel's right edge needs. It lies below the cursor, so it never
