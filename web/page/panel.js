@@ -6,8 +6,9 @@ const W = 664, H = 441;
 const KIND = { readout: 0, button: 1, counter: 2, knob: 3, display: 4 };
 const $ = (id) => document.getElementById(id);
 
-// setParameter(index, value) stores a value the panel made; status(text) reports.
-export function createPanel(vz, text, setParameter, status) {
+// setParameter(index, value) stores a value the panel made; status(text)
+// reports; programValue(index) is the value the current program is stored with.
+export function createPanel(vz, text, setParameter, status, programValue) {
   const canvas = $('panel-canvas');
   const ctx2d = canvas.getContext('2d');
   const controls = [];
@@ -64,6 +65,19 @@ export function createPanel(vz, text, setParameter, status) {
     }
     hover(panelPoint(e));
   });
+  const knobLike = (c) => c && (c.kind === KIND.knob || c.kind === KIND.counter);
+  // A double-click takes a knob back to the program's value; the wheel turns
+  // it as 10 pixels of drag a notch, with the drag's modifiers.
+  canvas.addEventListener('dblclick', (e) => {
+    const c = controlAt(panelPoint(e));
+    if (knobLike(c)) setParameter(c.id, programValue(c.id));
+  });
+  canvas.addEventListener('wheel', (e) => {
+    const c = controlAt(panelPoint(e));
+    if (!knobLike(c) || e.deltaY === 0) return;
+    e.preventDefault();
+    setParameter(c.id, vz.vz_dragged_value(vz.vz_parameter(c.id), Math.sign(e.deltaY) * 10, e.ctrlKey, e.shiftKey));
+  }, { passive: false });
   const endDrag = () => { drag = null; };
   canvas.addEventListener('pointerup', endDrag);
   canvas.addEventListener('pointercancel', endDrag);
@@ -122,6 +136,13 @@ export function createPanel(vz, text, setParameter, status) {
       const value = vz.vz_parameter(c.id);
       if (c.kind === KIND.button) {
         el.setAttribute('aria-checked', value >= 0.5 ? 'true' : 'false');
+      } else if (c.kind === KIND.counter) {
+        // The counter's arithmetic in single floats: how many voices notes may use.
+        const voices = Math.min(64, Math.trunc(Math.fround(Math.fround(Math.fround(value) * 63) + 1)));
+        el.setAttribute('aria-valuemin', '1');
+        el.setAttribute('aria-valuemax', '64');
+        el.setAttribute('aria-valuenow', String(voices));
+        el.setAttribute('aria-valuetext', `${voices} voice${voices === 1 ? '' : 's'}`);
       } else {
         el.setAttribute('aria-valuemin', '0');
         el.setAttribute('aria-valuemax', '1');
