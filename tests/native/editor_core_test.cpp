@@ -217,17 +217,20 @@ TEST(EditorDrawing, ReadoutTextIsCentredAndFramed) {
     EXPECT_EQ(readoutTextWidth("\x01\x7f"), 0);   // characters outside the table draw nothing
 }
 
-// Lit text pixels of a readout of its own width, and whether any lies on or
-// outside the frame (the text drawn alone on a wide canvas counts them all).
+// Lit text pixels inside the frame of a readout of its own width, and all the
+// text's lit pixels (drawn alone on a wide canvas); a grown readout also
+// centres them with black columns either side.
 std::pair<int, int> readoutTextPixels(const char* text) {
     const int32_t width = readoutWidth(text);
     PixelImage shown(width, kReadoutHeight), alone(400, kReadoutHeight);
     PixelCanvas canvas = shown.canvas(), wide = alone.canvas();
     paintReadout(canvas, text);
     drawReadoutText(wide, 100, 0, text);
-    int inside = 0, all = 0;
+    int inside = 0, all = 0, left = width, right = -1;
     for (int y = 1; y < kReadoutHeight - 1; ++y)
-        for (int x = 1; x < width - 1; ++x) inside += shown.at(x, y) == kReadoutTextColour;
+        for (int x = 1; x < width - 1; ++x)
+            if (shown.at(x, y) == kReadoutTextColour) ++inside, left = std::min(left, x), right = std::max(right, x);
+    if (width > kReadoutWidth) EXPECT_TRUE(left == 2 && right >= width - 4 && right <= width - 3) << text;
     for (uint32_t p : alone.pixels) all += p == kReadoutTextColour;
     return {inside, all};
 }
@@ -237,9 +240,9 @@ TEST(EditorDrawing, ReadoutKeepsItsSizeWhenTheTextFitsAndGrowsToShowItWhole) {
         const char* text;
         int32_t width;
     };
-    for (const Case c : {Case{"", 55}, Case{"On", 55}, Case{"548 Hz", 55}, Case{"0.00 %", 55}, Case{"90.00 %", 65},
-                         Case{"0.50 Hz", 63}, Case{"7548 Hz", 68}, Case{"-10.00 oct", 82}, Case{"-100.00 %", 80},
-                         Case{"12345.67 ms", 103}}) {
+    for (const Case c : {Case{"", 55}, Case{"On", 55}, Case{"548 Hz", 55}, Case{"0.00 %", 55}, Case{"90.00 %", 61},
+                         Case{"0.50 Hz", 61}, Case{"7548 Hz", 66}, Case{"-10.00 oct", 81}, Case{"-100.00 %", 76},
+                         Case{"12345.67 ms", 101}}) {
         EXPECT_EQ(readoutWidth(c.text), c.width) << c.text;
         const auto [inside, all] = readoutTextPixels(c.text);
         EXPECT_EQ(inside, all) << c.text << ": cut";
@@ -248,8 +251,8 @@ TEST(EditorDrawing, ReadoutKeepsItsSizeWhenTheTextFitsAndGrowsToShowItWhole) {
     const PanelRect fits = readoutArea(640, 100, "On"), grown = readoutArea(100, 100, "-10.00 oct"),
                     atEdge = readoutArea(640, 100, "-10.00 oct");
     EXPECT_TRUE(fits.x == 640 && fits.width == kReadoutWidth && fits.height == kReadoutHeight);
-    EXPECT_TRUE(grown.x == 100 && grown.y == 100 && grown.width == 82);
-    EXPECT_TRUE(atEdge.x == kEditorWidth - 82 && atEdge.y == 100);
+    EXPECT_TRUE(grown.x == 100 && grown.y == 100 && grown.width == 81);
+    EXPECT_TRUE(atEdge.x == kEditorWidth - 81 && atEdge.y == 100);
 }
 
 // Every knob's text, across its range and at both ends, shows whole.

@@ -335,7 +335,8 @@ inline FontText drawInReadoutFont(int width, int height, const POINT* at, const 
 // As wide as the text needs (55 for a text that fits).
 inline Image expectedReadout(const std::string& text) {
     const int w = readoutWidth(text.c_str());
-    Image image = drawInReadoutFont(w, 16, nullptr, text).pixels;
+    const POINT at{readoutTextX(text.c_str(), w), (16 - kReadoutFontHeight) / 2};
+    Image image = drawInReadoutFont(w, 16, &at, text).pixels;
     for (int x = 0; x < w; ++x) image.pixels[x] = image.pixels[15 * w + x] = kBright;
     for (int y = 0; y < 16; ++y) image.pixels[y * w] = image.pixels[y * w + w - 1] = kBright;
     return image;
