@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Hears Vorzle as quickly as possible: installs only what the native build
-# needs (CMake, g++, the X11 library), builds the Linux plug-in
+# needs (CMake, g++, the X11 and loudness libraries), builds the Linux plug-in
 # build/native/bin/Vorzle.so and the renderer build/native/bin/vorzle-render,
 # and plays examples/demo.mid and the factory-bank tour examples/bank_tour.mid
 # through them into build/demo.wav and build/bank-tour.wav. No display needed.

@@ -155,7 +155,7 @@ VZ_EXPORT(vz_panel_paint) const uint8_t* vz_panel_paint(int readoutVisible, int 
 // Field f (0 x, 1 y, 2 width, 3 height) of where the readout of parameter
 // lies when it appears at (x, y): its width follows the text.
 VZ_EXPORT(vz_readout_field) int vz_readout_field(int x, int y, int parameter, int field) {
-    const PanelRect r = readoutArea(*instrument, PanelReadout{true, x, y, parameter});
+    const PanelRect r = readoutArea(instrument->panel, PanelReadout{true, x, y, parameter});
     const int32_t values[4] = {r.x, r.y, r.width, r.height};
     return field >= 0 && field < 4 ? values[field] : 0;
 }
