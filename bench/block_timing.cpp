@@ -25,10 +25,10 @@ double meanBlock(int32_t voices) {
     auto synth = makeSustainingSynth(true);
     startVoices(*synth, voices);
     static float left[kWorkletBlock], right[kWorkletBlock];
-    for (int i = 0; i < 400; ++i) synth->engine.render(left, right, kWorkletBlock, true);   // tables built, caches warm
+    for (int i = 0; i < 400; ++i) synth->render(left, right, kWorkletBlock, true);   // tables built, caches warm
     constexpr int kBlocks = 4000;
     const auto start = Clock::now();
-    for (int i = 0; i < kBlocks; ++i) synth->engine.render(left, right, kWorkletBlock, true);
+    for (int i = 0; i < kBlocks; ++i) synth->render(left, right, kWorkletBlock, true);
     return millisecondsSince(start) / kBlocks;
 }
 
@@ -42,25 +42,24 @@ double worstBlockAfterProgramChange(bool handedOver) {
     auto page = makeSustainingSynth(true);
     static float left[kWorkletBlock], right[kWorkletBlock];
     double worst = 0.0;
-    for (int32_t program = 0; program < ProgramBank::kNumPrograms; ++program) {
+    for (int32_t program = 0; program < Instrument::kNumPrograms; ++program) {
         double fastest = 1e9;
         for (int32_t attempt = 0; attempt < 5; ++attempt) {
-            synth->engine.selectProgram((program + 1) % ProgramBank::kNumPrograms);
-            synth->engine.render(left, right, kWorkletBlock, true);
+            synth->selectProgram((program + 1) % Instrument::kNumPrograms);
+            synth->render(left, right, kWorkletBlock, true);
             if (handedOver) {
-                page->engine.selectProgram(program);
-                for (int32_t i = 0; i < Engine::kNumWavetables; ++i) page->engine.buildWavetable(i);
+                page->selectProgram(program);
+                for (int32_t i = 0; i < Engine::kNumWavetables; ++i) page->buildWavetable(i);
             }
             const auto start = Clock::now();
-            synth->engine.selectProgram(program);
+            synth->selectProgram(program);
             if (handedOver) {
                 for (int32_t i = 0; i < Engine::kNumWavetables; ++i)
-                    std::copy_n(page->engine.wavetables[i], synth->engine.tableLength, synth->engine.wavetables[i]);
-                synth->bank.takeDirtyFlags();
+                    synth->adoptWavetable(i, page->view().wavetables[i], page->wavetableLength());
             }
-            synth->bank.storeParameter(Param::Polyphony, 1.0f);
+            synth->setParameter(Param::Polyphony, 1.0f);
             startVoices(*synth, 64);
-            synth->engine.render(left, right, kWorkletBlock, true);
+            synth->render(left, right, kWorkletBlock, true);
             fastest = std::min(fastest, millisecondsSince(start));
         }
         worst = std::max(worst, fastest);

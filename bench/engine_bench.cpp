@@ -48,7 +48,7 @@ BENCHMARK(BM_MasterAndChorus);
 void timeRebuilds(benchmark::State& state, Synth& synth) {
     for (auto _ : state) {
         rebuildAll(synth);
-        benchmark::DoNotOptimize(synth.engine.wavetables[2][17]);
+        benchmark::DoNotOptimize(synth.view().wavetables[2][17]);
     }
     state.counters["block_share"] = Counter(kBlock / kRate, kPerUnit);
 }

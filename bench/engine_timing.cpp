@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     for (int32_t voices : {1, 16, 64}) {
         for (bool lanes : {true, false}) {
             auto synth = makeSustainingSynth(false);
-            synth->engine.lanes = lanes;
+            synth->renderInLanes(lanes);
             startVoices(*synth, voices);
             BlockRenderer render;
             render(*synth);

@@ -5,6 +5,7 @@
 #include "editor/display_drawing.h"
 #include "editor/gui_resources.h"
 #include "editor/panel_values.h"
+#include "editor/readout_font.h"
 #include "editor/synth_editor.h"
 #include "editor/window_classes.h"
 
@@ -32,7 +33,7 @@ void drawReadout(HDC dc, PixelCanvas& canvas, const SynthEditor& editor) {
     SetTextColor(dc, kReadoutTextColourRef);
     SetBkMode(dc, TRANSPARENT);
     const TextOrigin at = readoutTextOrigin(canvas.width, canvas.height, extent.cx, extent.cy);
-    TextOutA(dc, at.x, at.y, text, length);
+    TextOutA(dc, readoutTextX(text, canvas.width), at.y, text, length);
     SelectObject(dc, oldFont);
     GdiFlush();   // the text is in the pixels before the frame goes over it
     frameReadout(canvas);

@@ -34,7 +34,7 @@ void paintReadout(PixelCanvas& readout, const char* text) {
     fillReadout(readout);
     const TextOrigin at =
         readoutTextOrigin(readout.width, readout.height, readoutTextWidth(text), kReadoutFontHeight);
-    drawReadoutText(readout, at.x, at.y, text);
+    drawReadoutText(readout, readoutTextX(text, readout.width), at.y, text);
     frameReadout(readout);
 }
 

@@ -1,6 +1,9 @@
 #include "editor/panel_values.h"
 
+#include <algorithm>
+
 #include "editor/display_drawing.h"
+#include "editor/readout_font.h"
 #include "programs/parameter_table.h"
 
 namespace {
@@ -45,6 +48,18 @@ void readoutText(PanelClient& client, int32_t parameter, char* text, size_t size
     text[i] = '\0';
 }
 
+PanelRect readoutArea(int32_t x, int32_t y, const char* text) {
+    const int32_t width = readoutWidth(text);
+    if (width > kReadoutWidth) x = std::max(0, std::min(x, kEditorWidth - width));
+    return {x, y, width, kReadoutHeight};
+}
+
+PanelRect readoutArea(PanelClient& client, const PanelReadout& readout) {
+    char text[kDisplayTextSize];
+    readoutText(client, readout.parameter, text, sizeof text);
+    return readoutArea(readout.x, readout.y, text);
+}
+
 void paintPanel(PixelCanvas& panel, const PanelArtwork& art, PanelClient& client, const PanelReadout& readout) {
     paintPanelBackground(panel, art);
     const PanelControl* controls = panelControls();
@@ -65,10 +80,11 @@ void paintPanel(PixelCanvas& panel, const PanelArtwork& art, PanelClient& client
     }
     if (!readout.visible) return;
     // Drawn whole, then cut at the panel's edges as a child window would be.
-    PixelImage field(kReadoutWidth, kReadoutHeight);
-    PixelCanvas area = field.canvas();
     char text[kDisplayTextSize];
     readoutText(client, readout.parameter, text, sizeof text);
+    const PanelRect at = readoutArea(readout.x, readout.y, text);
+    PixelImage field(at.width, at.height);
+    PixelCanvas area = field.canvas();
     paintReadout(area, text);
-    copyBlock(panel, readout.x, readout.y, field, 0, 0, kReadoutWidth, kReadoutHeight);
+    copyBlock(panel, at.x, at.y, field, 0, 0, at.width, at.height);
 }

@@ -24,6 +24,13 @@ struct PanelReadout {
     int32_t parameter;
 };
 
+// Where the readout lies: at the readout's (x, y) and 55 x 16 when the text
+// fits; grown to the right for a longer text and, only then, moved left as far
+// as the panel's right edge needs. It lies below the cursor, so it never
+// covers it.
+PanelRect readoutArea(int32_t x, int32_t y, const char* text);
+PanelRect readoutArea(PanelClient& client, const PanelReadout& readout);
+
 // The whole panel, 664 x 441, from the current program: what the Windows
 // editor window and its controls show together.
 void paintPanel(PixelCanvas& panel, const PanelArtwork& art, PanelClient& client, const PanelReadout& readout);

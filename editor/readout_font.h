@@ -29,5 +29,12 @@ extern const ReadoutGlyph kReadoutGlyphs[kReadoutGlyphCount];
 
 // Width of the text as the font measures it; characters outside the table count 0.
 int32_t readoutTextWidth(const char* text);
+// The readout's width for a text: 55 when, centred by the pen's travel as
+// always, no lit pixel of it falls on or outside the frame (the readout as it
+// always was); else just wide enough to show the text's lit pixels centred
+// with a black column between them and the frame on both sides.
+int32_t readoutWidth(const char* text);
+// Where the text's pen starts in a readout of that width, by the same rule.
+int32_t readoutTextX(const char* text, int32_t width);
 // Draws the text with its top-left corner at (x, y), cut at the canvas edges.
 void drawReadoutText(PixelCanvas& canvas, int32_t x, int32_t y, const char* text);

@@ -37,6 +37,8 @@ public:
     void setParameterFromPanel(int32_t index, float value);
     // Repaints one display window at once; closed windows do nothing.
     void refreshDisplay(DisplayId id);
+    // Sizes the Windows readout to its text; flags add to SetWindowPos's.
+    void placeReadout(unsigned int flags);
     // Drops the window handles once the editor window is gone (closed by us or by the host).
     void forgetWindows();
 
@@ -48,6 +50,7 @@ public:
     void* editorWindow = nullptr;
     void* readoutWindow = nullptr;
     int32_t hoveredParameter = 0;   // -1 once the mouse rests on no knob
+    int32_t readoutX = 0, readoutY = 0;   // where the readout appeared; it grows from there with its text
     int32_t knobCount = 0;
     X11Panel* x11Panel = nullptr;   // the open Linux panel; always null on Windows
 };

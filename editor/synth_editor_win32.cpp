@@ -5,6 +5,7 @@
 #include "editor/gui_resources.h"
 #include "editor/knob_drag.h"
 #include "editor/knob_hit_table.h"
+#include "editor/panel_values.h"
 #include "editor/synth_editor.h"
 #include "editor/window_classes.h"
 
@@ -144,6 +145,13 @@ void SynthEditor::close() {
     forgetWindows();
 }
 
+// Sizes the readout window to its text (and shows it with SWP_SHOWWINDOW).
+void SynthEditor::placeReadout(unsigned int flags) {
+    if (!readoutWindow || !client) return;
+    const PanelRect at = readoutArea(*client, PanelReadout{true, readoutX, readoutY, hoveredParameter});
+    SetWindowPos(asWindow(readoutWindow), nullptr, at.x, at.y, at.width, at.height, flags | SWP_NOZORDER);
+}
+
 void SynthEditor::idle() {
     if (readoutWindow) {
         HWND readout = asWindow(readoutWindow);
@@ -160,8 +168,9 @@ void SynthEditor::idle() {
             if (!knobDrag.dragging) ShowWindow(readout, SW_HIDE);
         } else if ((!IsWindowVisible(readout) || hoveredParameter != previous) && client) {
             // While the cursor stays on one knob the readout stays where it appeared.
-            SetWindowPos(readout, nullptr, p.x + kReadoutOffsetX, p.y + kReadoutOffsetY, kReadoutWidth,
-                         kReadoutHeight, SWP_SHOWWINDOW | SWP_NOZORDER);
+            readoutX = p.x + kReadoutOffsetX;
+            readoutY = p.y + kReadoutOffsetY;
+            placeReadout(SWP_SHOWWINDOW);
             InvalidateRgn(readout, nullptr, TRUE);
             UpdateWindow(readout);
         }
@@ -184,6 +193,7 @@ void SynthEditor::refreshDisplay(DisplayId id) {
         case DisplayId::Readout: display = readoutWindow; break;
     }
     if (!display) return;
+    if (id == DisplayId::Readout) placeReadout(0);   // the new text may need another width
     // Displays draw in their erase handler, so erasing must be asked for.
     InvalidateRgn(asWindow(display), nullptr, TRUE);
     UpdateWindow(asWindow(display));

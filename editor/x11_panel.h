@@ -55,6 +55,10 @@ private:
     void render();
     void show(const PanelRect& area);
     void showWithReadout(const PanelRect& area);
+    // Where the readout lies with its current text, and showing what changed
+    // there since it was last shown (its width follows the text).
+    PanelRect readoutRect() const;
+    void showReadoutChange();
     void handlePress(int32_t x, int32_t y, unsigned int button, int32_t rootX, int32_t rootY);
     void handleMotion(int32_t x, int32_t y, int32_t rootY, unsigned int state);
     void endDrag();
@@ -85,4 +89,5 @@ private:
         int32_t x = 0, y = 0;
         int32_t parameter = 0;
     } readout_;
+    PanelRect readoutShown_{0, 0, 0, 0};   // the readout's area on screen; empty when hidden
 };

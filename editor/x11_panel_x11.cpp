@@ -236,7 +236,7 @@ bool X11Panel::pointer(int32_t& x, int32_t& y) {
 // The readout lies above every control, as on Windows, where it is the
 // first child window.
 const PanelControl* X11Panel::controlAt(int32_t x, int32_t y) const {
-    if (readout_.visible && inside({readout_.x, readout_.y, kReadoutWidth, kReadoutHeight}, x, y)) return nullptr;
+    if (readout_.visible && inside(readoutRect(), x, y)) return nullptr;
     const PanelControl* controls = panelControls();
     for (size_t i = 0; i < kPanelControlCount; ++i)
         if (controls[i].kind != ControlKind::Readout && inside(controlRect(controls[i]), x, y)) return &controls[i];
@@ -290,19 +290,27 @@ void X11Panel::endDrag() {
 }
 
 void X11Panel::showReadout(int32_t x, int32_t y, int32_t parameter) {
-    const PanelRect before{readout_.x, readout_.y, kReadoutWidth, kReadoutHeight};
-    const bool wasVisible = readout_.visible;
     readout_ = Readout{true, x, y, parameter};
     render();
-    if (wasVisible) show(before);
-    show({x, y, kReadoutWidth, kReadoutHeight});
+    showReadoutChange();
 }
 
 void X11Panel::hideReadout() {
     if (!readout_.visible) return;
     readout_.visible = false;
     render();
-    show({readout_.x, readout_.y, kReadoutWidth, kReadoutHeight});
+    showReadoutChange();
+}
+
+PanelRect X11Panel::readoutRect() const {
+    return readoutArea(client_, PanelReadout{true, readout_.x, readout_.y, readout_.parameter});
+}
+
+void X11Panel::showReadoutChange() {
+    const PanelRect now = readout_.visible ? readoutRect() : PanelRect{0, 0, 0, 0};
+    if (readoutShown_.width > 0) show(readoutShown_);
+    if (now.width > 0) show(now);
+    readoutShown_ = now;
 }
 
 void X11Panel::repaintAll() {
@@ -322,7 +330,7 @@ void X11Panel::repaintControl(int32_t parameter) {
 void X11Panel::repaintDisplay(DisplayId id) {
     render();
     if (id == DisplayId::Readout) {
-        if (readout_.visible) show({readout_.x, readout_.y, kReadoutWidth, kReadoutHeight});
+        showReadoutChange();
         return;
     }
     const PanelControl* controls = panelControls();
@@ -340,7 +348,7 @@ void X11Panel::render() {
 
 void X11Panel::showWithReadout(const PanelRect& area) {
     show(area);
-    if (readout_.visible) show({readout_.x, readout_.y, kReadoutWidth, kReadoutHeight});
+    showReadoutChange();
 }
 
 void X11Panel::show(const PanelRect& area) {

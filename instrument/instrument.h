@@ -75,6 +75,9 @@ public:
     // Program i's name; empty outside 0..127.
     const char* programName(int32_t i) const;
     void renameProgram(const char* name) { bank.renameCurrentProgram(name); }
+    // Puts record, name and values, into program i, as restoring a saved
+    // program does (every voice stops); nothing changes outside 0..127.
+    void storeProgram(int32_t i, const ProgramRecord& record) { engine.restorePrograms(&record, i, 1, program()); }
     // Copies the current program over destination; false outside 0..127.
     bool copyProgram(int32_t destination) { return bank.copyProgram(destination); }
 

@@ -14,5 +14,5 @@ build_tree() {   # tree name, then any CMake options
 }
 build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
 build_tree win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
-build_tree native
+build_tree native -DVORZLE_TESTS=ON   # a quick demo may have configured it without
 "$root/scripts/build-web.sh"

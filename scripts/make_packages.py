@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
 """Writes the two release archives from finished builds:
 
-  Vorzle-VERSION-windows.zip         Vorzle-VERSION-windows/{INSTALL.txt, x86/, x64/}
+  Vorzle-VERSION-windows.zip         Vorzle-VERSION-windows/{INSTALL.txt, LICENSE.txt,
+                                     CHANGELOG.txt, Vorzle-factory.fxb, x86/, x64/}
                                      with Vorzle.dll and vorzle-render.exe in each folder
-  Vorzle-VERSION-linux-x86_64.tar.gz Vorzle-VERSION-linux-x86_64/{INSTALL.txt,
-                                     Vorzle.lv2/, Vorzle.so, vorzle-render}
+  Vorzle-VERSION-linux-x86_64.tar.gz Vorzle-VERSION-linux-x86_64/{INSTALL.txt, LICENSE,
+                                     CHANGELOG.md, Vorzle-factory.fxb, Vorzle.lv2/,
+                                     Vorzle.so, vorzle-render, web/}
 
 The archives depend on the files' contents only: every entry has the same
 timestamp (--epoch, seconds since 1970), owner, mode by kind and a fixed
 order, so the same inputs give the same bytes.
 
   make_packages.py --version V --win32 DIR --win64 DIR --linux DIR
-                   --lv2 BUNDLE_DIR --install FILE --epoch SECONDS --out DIR
+                   --lv2 BUNDLE_DIR --web SITE_DIR --install FILE --license FILE
+                   --changelog FILE --bank FXB --epoch SECONDS --out DIR
 """
 import argparse
 import gzip
@@ -28,20 +31,27 @@ PLAIN = 0o644
 
 def windows_entries(args):
     """(path in the archive, source file, mode, text) in archive order."""
-    entries = [("INSTALL.txt", args.install, PLAIN, True)]
+    entries = [("INSTALL.txt", args.install, PLAIN, True), ("LICENSE.txt", args.license, PLAIN, True),
+               ("CHANGELOG.txt", args.changelog, PLAIN, True), ("Vorzle-factory.fxb", args.bank, PLAIN, False)]
     for folder, bin_dir in (("x64", args.win64), ("x86", args.win32)):
         entries.append((folder + "/Vorzle.dll", os.path.join(bin_dir, "Vorzle.dll"), EXECUTABLE, False))
         entries.append((folder + "/vorzle-render.exe", os.path.join(bin_dir, "vorzle-render.exe"), EXECUTABLE, False))
     return entries
 
 
+def folder_entries(folder, source):
+    """A folder's files whole, in name order."""
+    return [(folder + "/" + name, os.path.join(source, name), PLAIN, False)
+            for name in sorted(os.listdir(source)) if os.path.isfile(os.path.join(source, name))]
+
+
 def linux_entries(args):
-    # The LV2 bundle whole, in name order: its description files and modules.
-    bundle = [("Vorzle.lv2/" + name, os.path.join(args.lv2, name), PLAIN, False)
-              for name in sorted(os.listdir(args.lv2)) if os.path.isfile(os.path.join(args.lv2, name))]
-    return [("INSTALL.txt", args.install, PLAIN, True)] + bundle + [
+    return [("INSTALL.txt", args.install, PLAIN, True), ("LICENSE", args.license, PLAIN, True),
+            ("CHANGELOG.md", args.changelog, PLAIN, True), ("Vorzle-factory.fxb", args.bank, PLAIN, False)] + \
+        folder_entries("Vorzle.lv2", args.lv2) + [
             ("Vorzle.so", os.path.join(args.linux, "Vorzle.so"), PLAIN, False),
-            ("vorzle-render", os.path.join(args.linux, "vorzle-render"), EXECUTABLE, False)]
+            ("vorzle-render", os.path.join(args.linux, "vorzle-render"), EXECUTABLE, False)] + \
+        folder_entries("web", args.web)
 
 
 def read(path, windows_text=False):
@@ -94,14 +104,16 @@ def write_tar_gz(path, top, entries, epoch):
 
 def main():
     parser = argparse.ArgumentParser(description="Write Vorzle's release archives.")
-    for name in ("--version", "--win32", "--win64", "--linux", "--lv2", "--install", "--out"):
+    for name in ("--version", "--win32", "--win64", "--linux", "--lv2", "--web", "--install", "--license",
+                 "--changelog", "--bank", "--out"):
         parser.add_argument(name, required=True)
     parser.add_argument("--epoch", type=int, required=True, help="timestamp of every entry, seconds since 1970")
     args = parser.parse_args()
 
-    if not os.path.isdir(args.lv2):
-        print("make_packages: missing: " + args.lv2, file=sys.stderr)
-        return 1
+    for folder in (args.lv2, args.web):
+        if not os.path.isdir(folder):
+            print("make_packages: missing: " + folder, file=sys.stderr)
+            return 1
     missing = [source for _, source, *_ in windows_entries(args) + linux_entries(args) if not os.path.isfile(source)]
     if missing:
         print("make_packages: missing: " + ", ".join(missing), file=sys.stderr)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything, then writes the release packages into dist/ (or OUTDIR):
-#   Vorzle-VERSION-windows.zip          x64\ and x86\ Vorzle.dll and vorzle-render.exe, INSTALL.txt
-#   Vorzle-VERSION-linux-x86_64.tar.gz  Vorzle.lv2/, Vorzle.so, vorzle-render, INSTALL.txt
+#   Vorzle-VERSION-windows.zip          x64\ and x86\ Vorzle.dll and vorzle-render.exe,
+#                                       Vorzle-factory.fxb, INSTALL.txt, LICENSE.txt, CHANGELOG.txt
+#   Vorzle-VERSION-linux-x86_64.tar.gz  Vorzle.lv2/, Vorzle.so, vorzle-render, the web page web/,
+#                                       Vorzle-factory.fxb, INSTALL.txt, LICENSE, CHANGELOG.md
 # VERSION is the project version of CMakeLists.txt. The archives are
 # reproducible: every entry is dated SOURCE_DATE_EPOCH, or else the last
 # commit's time, so packaging the same builds twice gives the same bytes.
@@ -20,5 +22,6 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || e
 
 /usr/bin/python3 "$root/scripts/make_packages.py" --version "$version" --epoch "$epoch" \
   --win32 "$root/build/win32/bin" --win64 "$root/build/win64/bin" --linux "$root/build/native/bin" \
-  --lv2 "$root/build/native/lv2/Vorzle.lv2" \
-  --install "$root/docs/install.txt" --out "$out"
+  --lv2 "$root/build/native/lv2/Vorzle.lv2" --web "$root/build/web" \
+  --bank "$root/build/native/bin/Vorzle-factory.fxb" --install "$root/docs/install.txt" \
+  --license "$root/LICENSE" --changelog "$root/CHANGELOG.md" --out "$out"

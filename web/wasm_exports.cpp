@@ -10,6 +10,7 @@
 #include "editor/control_values.h"
 #include "editor/panel_layout.h"
 #include "editor/panel_painter.h"
+#include "editor/panel_values.h"
 #include "engine/program_listener.h"
 #include "programs/parameter_table.h"
 #include "web/panel_view.h"
@@ -150,6 +151,13 @@ VZ_EXPORT(vz_bank_load) int vz_bank_load() {
 VZ_EXPORT(vz_panel_paint) const uint8_t* vz_panel_paint(int readoutVisible, int x, int y, int parameter, int scale) {
     const PanelReadout readout{readoutVisible != 0, x, y, parameter};
     return panel->paint(instrument->panel, readout, scale) ? panel->rgba() : nullptr;
+}
+// Field f (0 x, 1 y, 2 width, 3 height) of where the readout of parameter
+// lies when it appears at (x, y): its width follows the text.
+VZ_EXPORT(vz_readout_field) int vz_readout_field(int x, int y, int parameter, int field) {
+    const PanelRect r = readoutArea(instrument->panel, PanelReadout{true, x, y, parameter});
+    const int32_t values[4] = {r.x, r.y, r.width, r.height};
+    return field >= 0 && field < 4 ? values[field] : 0;
 }
 VZ_EXPORT(vz_control_count) int vz_control_count() { return static_cast<int>(kPanelControlCount); }
 // Field f (0 kind, 1 x, 2 y, 3 width, 4 height, 5 id) of control i, its

@@ -29,20 +29,20 @@ TEST(ParameterStoreRace, ConcurrentStoresKeepTheirOwnIndexAndValue) {
     // The editor's thread writes the volume, the MIDI thread oscillator 1's
     // level, each with values the other never uses.
     std::thread editorThread([&] {
-        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Param::Volume, 0.25f + (i % 100) * 0.001f);
-        plugin.bank.storeParameter(Param::Volume, 0.125f);
+        for (int i = 0; i < kStores; ++i) plugin.instrument().setParameter(Param::Volume, 0.25f + (i % 100) * 0.001f);
+        plugin.instrument().setParameter(Param::Volume, 0.125f);
     });
     std::thread midiThread([&] {
-        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Param::Osc1Level, 0.75f + (i % 100) * 0.001f);
-        plugin.bank.storeParameter(Param::Osc1Level, 0.875f);
+        for (int i = 0; i < kStores; ++i) plugin.instrument().setParameter(Param::Osc1Level, 0.75f + (i % 100) * 0.001f);
+        plugin.instrument().setParameter(Param::Osc1Level, 0.875f);
     });
     editorThread.join();
     midiThread.join();
     stop.store(true);
     audio.join();
 
-    EXPECT_EQ(plugin.bank.readParameter(Param::Volume), 0.125f);
-    EXPECT_EQ(plugin.bank.readParameter(Param::Osc1Level), 0.875f);
+    EXPECT_EQ(plugin.instrument().parameter(Param::Volume), 0.125f);
+    EXPECT_EQ(plugin.instrument().parameter(Param::Osc1Level), 0.875f);
 }
 
 TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
@@ -54,8 +54,8 @@ TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
         while (!stop.load()) plugin.processReplacing(nullptr, outputs, 128);
     });
     std::thread editorThread([&] {
-        for (int i = 0; i < kStores; ++i) plugin.bank.storeParameter(Param::Osc1Sine, (i % 2) ? 1.0f : 0.0f);
-        plugin.bank.storeParameter(Param::Osc1Sine, 1.0f);
+        for (int i = 0; i < kStores; ++i) plugin.instrument().setParameter(Param::Osc1Sine, (i % 2) ? 1.0f : 0.0f);
+        plugin.instrument().setParameter(Param::Osc1Sine, 1.0f);
     });
     editorThread.join();
     stop.store(true);
@@ -67,13 +67,13 @@ TEST(ParameterStoreRace, ShapeChangeDuringRenderIsRebuiltAtTheNextCall) {
     std::vector<float> left(16), right(16);
     float* outputs[2] = {left.data(), right.data()};
     plugin.processReplacing(nullptr, outputs, 16);
-    const ProgramRecord& program = plugin.bank.currentProgram();
-    const int32_t n = plugin.engine.tableLength;
+    const ProgramRecord& program = plugin.instrument().programRecord(plugin.instrument().program());
+    const int32_t n = plugin.instrument().view().tableLength;
     for (int32_t k : {1, n / 8, n / 3, n / 2 + 5, n - 2}) {
         const float phase = static_cast<float>(static_cast<double>(k) / n);
         const float expected = waveShape(phase, 1.0f, program.valueOf(Param::Osc1Width), program.valueOf(Param::Osc1Center),
                                          program.valueOf(Param::Osc1Level), program.valueOf(Param::Osc1Shift));
-        EXPECT_EQ(plugin.engine.wavetables[0][k], expected) << k;
+        EXPECT_EQ(plugin.instrument().view().wavetables[0][k], expected) << k;
     }
 }
 
@@ -115,15 +115,15 @@ TEST(ParameterStoreRace, SampleRateChangesWhileRendering) {
     stop.store(true);
     audio.join();
     EXPECT_GT(blocks.load(), 0);
-    EXPECT_EQ(plugin.engine.tableLength, 10787);
+    EXPECT_EQ(plugin.instrument().view().tableLength, 10787);
 }
 
 // MIDI from a thread of its own while the audio thread renders: every note
 // is either played at once or queued for the next block, never lost.
 TEST(ParameterStoreRace, MidiFromAnotherThreadIsNeverLost) {
     SynthPlugin plugin(versionOnlyHost);
-    plugin.bank.storeParameter(Param::Polyphony, 1.0f);
-    plugin.bank.storeParameter(Param::AmpSustain, 1.0f);
+    plugin.instrument().setParameter(Param::Polyphony, 1.0f);
+    plugin.instrument().setParameter(Param::AmpSustain, 1.0f);
     std::atomic<bool> stop{false};
     std::thread audio([&] {
         std::vector<float> left(64), right(64);
@@ -148,9 +148,9 @@ TEST(ParameterStoreRace, MidiFromAnotherThreadIsNeverLost) {
     float* outputs[2] = {left.data(), right.data()};
     plugin.processReplacing(nullptr, outputs, 64);   // plays whatever still waits
     int sounding = 0;
-    for (const Voice& v : plugin.engine.voices) sounding += v.active;
+    for (const Voice& v : plugin.instrument().view().voices) sounding += v.active;
     EXPECT_EQ(sounding, 40);
-    EXPECT_EQ(plugin.engine.noteCounter, 40u);
+    EXPECT_EQ(plugin.instrument().view().noteCounter, 40u);
 }
 
 // The host reads the program number on its user-interface thread while
@@ -162,7 +162,7 @@ TEST(ParameterStoreRace, ProgramNumberReadWhileMidiChangesIt) {
     std::thread audio([&] {
         for (uint8_t program = 0; !stop.load(); program = (program + 1) & 0x7F) {
             const uint8_t change[3] = {0xC0, program, 0};
-            plugin.engine.handleMidiMessage(change);
+            plugin.instrument().playMidiNow(change);
         }
     });
     for (int i = 0; i < 2000; ++i) {

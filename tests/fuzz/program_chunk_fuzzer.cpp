@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (chunkOf(*plugin, isPreset) != std::vector<uint8_t>(data, data + size)) std::abort();
         const uint8_t note[3] = {0x90, 60, 127};
-        plugin->engine.handleMidiMessage(note);
+        plugin->instrument().playMidiNow(note);
         float left[64], right[64];
         float* outputs[2] = {left, right};
         plugin->processReplacing(nullptr, outputs, 64);

@@ -8,7 +8,7 @@
 #include <functional>
 #include <set>
 
-#include "engine/engine.h"
+#include "instrument/instrument.h"
 #include "engine/voice_allocation.h"
 #include "tests/lv2/lv2_test_host.h"
 #include "tests/native/allocation_hooks.h"
@@ -32,15 +32,15 @@ World& world() {
     return w;
 }
 
-ProgramBank& factoryBank() {
-    static ProgramBank bank;
-    static const bool loaded = (bank.loadFactoryBank(), true);
-    return (void)loaded, bank;
+// Program i of the factory bank.
+ProgramRecord factoryProgram(int32_t i) {
+    static Instrument factory;
+    return factory.programRecord(i);
 }
 
 void setPortsToProgram(Instance& instance, int32_t program) {
     for (int32_t p = 0; p < Param::Polyphony; ++p)
-        instance.controls[p] = portFromStored(p, ProgramBank::loadValue(factoryBank().programs[program], p));
+        instance.controls[p] = portFromStored(p, factoryProgram(program).valueOf(p));
 }
 
 std::vector<float> playingNow(const Instance& instance) { return {instance.playing, instance.playing + kNumParameters}; }
@@ -117,7 +117,7 @@ TEST(Lv2Plugin, PortsAndPresetsComeFromTheParameterTableAndTheFactoryBank) {
         const LilvNode* preset = lilv_nodes_get(presets, it);
         lilv_world_load_resource(w.world, preset);
         const std::string uri = lilv_node_as_uri(preset);
-        const ProgramRecord& program = factoryBank().programs[std::atoi(uri.substr(uri.rfind(':') + 1).c_str())];
+        const ProgramRecord program = factoryProgram(std::atoi(uri.substr(uri.rfind(':') + 1).c_str()));
         LilvNode* name = lilv_world_get(w.world, preset, label, nullptr);
         LilvNode* bank = lilv_world_get(w.world, preset, bankProperty, nullptr);
         LilvNode* bankName = bank ? lilv_world_get(w.world, bank, label, nullptr) : nullptr;
@@ -148,18 +148,14 @@ TEST(Lv2Plugin, PortsAndPresetsComeFromTheParameterTableAndTheFactoryBank) {
 // Each event plays on its own frame: the plug-in renders what the engine
 // renders when it is called for the stretches between the events.
 TEST(Lv2Plugin, EventsPlayOnTheirFramesAsTheEngineRenderedPiecewise) {
-    ProgramBank bank;
-    bank.loadFactoryBank();
-    Engine engine(bank);
-    engine.setSampleRate(static_cast<float>(kRate));
-    engine.selectProgram(0);
+    Instrument engine(static_cast<float>(kRate));
     Render piecewise{std::vector<float>(kSong.size() * kBlock), std::vector<float>(kSong.size() * kBlock)};
     for (uint32_t start = 0, b = 0; b < kSong.size(); ++b, start += kBlock) {
         uint32_t done = 0;
         for (const Event& e : kSong[b]) {
             engine.render(&piecewise.left[start + done], &piecewise.right[start + done], e.frame - done, true);
             done = e.frame;
-            engine.handleMidiMessage(threeBytes(e).data());
+            engine.playMidiNow(threeBytes(e).data());
         }
         engine.render(&piecewise.left[start + done], &piecewise.right[start + done], kBlock - done, true);
     }
@@ -200,7 +196,7 @@ TEST(Lv2Plugin, RendersWhatTheVst2ModuleRendersForTheSameEventsAtTheSameFrames) 
 TEST(Lv2Plugin, HostPortsAndMidiFollowOneRule) {
     Instance instance(world(), kRate);
     ASSERT_TRUE(instance.instance);
-    const float cc30 = 30 * 0.007874016f, fiveCutoff = ProgramBank::loadValue(factoryBank().programs[5], Param::Cutoff);
+    const float cc30 = 30 * 0.007874016f, fiveCutoff = factoryProgram(5).valueOf(Param::Cutoff);
     // A control to set first (port -1 for none) and the events, then what a playing output says.
     struct Step { const char* what; std::vector<Event> events; int32_t port; float value; int32_t checked; float playing; } steps[] = {
         {"controller 12 moves the cutoff", {{10, {0xB0, 12, 30}}}, -1, 0, Param::Cutoff, cc30},
@@ -221,7 +217,7 @@ TEST(Lv2Plugin, HostPortsAndMidiFollowOneRule) {
         EXPECT_EQ(instance.playing[step.checked], step.playing) << step.what;
     }
     EXPECT_EQ(instance.controls[Param::Cutoff], 0.3f) << "the plug-in never writes its input ports";
-    EXPECT_EQ(instance.playing[Param::AmpAttack], ProgramBank::loadValue(factoryBank().programs[5], Param::AmpAttack));
+    EXPECT_EQ(instance.playing[Param::AmpAttack], factoryProgram(5).valueOf(Param::AmpAttack));
 }
 
 namespace {

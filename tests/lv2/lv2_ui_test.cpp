@@ -4,10 +4,8 @@
 // the host as port writes.
 #include <gtest/gtest.h>
 
-#include "tests/lv2/lv2_test_host.h"   // before X11, whose Bool macro breaks the atom forge
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
+#include "tests/lv2/lv2_test_host.h"
+#include "tests/shared/x11_host_window.h"
 #include <dlfcn.h>
 #include <lv2/ui/ui.h>
 #include <unistd.h>
@@ -21,30 +19,26 @@
 
 namespace {
 
-constexpr int kHostX = 60, kHostY = 30;
-
-class Lv2PanelHost : public ::testing::Test {
+class Lv2PanelHost : public X11HostWindow {
 protected:
     void SetUp() override {
-        display = XOpenDisplay(nullptr);
-        ASSERT_NE(display, nullptr) << "no X display (run under xvfb-run)";
+        X11HostWindow::SetUp();
+        if (HasFatalFailure()) return;
         module = dlopen(VORZLE_BINARY_DIR "/lv2/Vorzle.lv2/vorzle_ui.so", RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(module, nullptr) << dlerror();
         auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(module, "lv2ui_descriptor"));
         ASSERT_TRUE(entry && (descriptor = entry(0)) && !entry(1)) << "one UI in the module";
         EXPECT_STREQ(descriptor->URI, "urn:harvane:vorzle:ui");
-        host = XCreateSimpleWindow(display, DefaultRootWindow(display), kHostX, kHostY, 800, 600, 0, 0, 0);
-        XMapWindow(display, host);
-        XSync(display, False);
+        host = newHostWindow();
     }
     void TearDown() override {
         if (ui) descriptor->cleanup(ui);
-        if (display) XDestroyWindow(display, host), XCloseDisplay(display);
+        X11HostWindow::TearDown();
         if (module) dlclose(module);
     }
 
     LV2UI_Handle open(bool withParent = true) {
-        parent = {LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(host))};
+        parent = {LV2_UI__parent, asParent(host)};
         const LV2_Feature* features[] = {&urids.mapEntry, &idleFeature, withParent ? &parent : nullptr, nullptr};
         LV2UI_Widget widget = nullptr;
         LV2UI_Handle handle = descriptor->instantiate(descriptor, "urn:harvane:vorzle", VORZLE_BINARY_DIR "/lv2/Vorzle.lv2/",
@@ -65,23 +59,15 @@ protected:
         }
     }
     void portEvent(uint32_t port, float value) { descriptor->port_event(ui, port, sizeof(float), 0, &value), idle(); }
-    void moveTo(int x, int y) { XTestFakeMotionEvent(display, DefaultScreen(display), kHostX + x, kHostY + y, 0), idle(1); }
-    void button(bool down) { XTestFakeButtonEvent(display, Button1, down, 0), idle(); }
-    std::vector<unsigned long> capture(const PanelControl& c) {
-        std::vector<unsigned long> pixels;
-        XImage* image = XGetImage(display, panel, c.x, c.y, c.width, c.height, AllPlanes, ZPixmap);
-        for (int y = 0; image && y < c.height; ++y)
-            for (int x = 0; x < c.width; ++x) pixels.push_back(XGetPixel(image, x, y));
-        if (image) XDestroyImage(image);
-        return pixels;
-    }
+    void moveTo(int x, int y) { X11HostWindow::moveTo(x, y), idle(1); }
+    void button(bool down) { X11HostWindow::button(Button1, down), idle(); }
+    std::vector<uint32_t> capture(const PanelControl& c) { return X11HostWindow::capture(panel, c.x, c.y, c.width, c.height).pixels; }
     static const PanelControl& control(int32_t parameter) {
         return *std::find_if(panelControls(), panelControls() + kPanelControlCount, [&](const PanelControl& c) {
             return c.id == parameter && c.kind != ControlKind::Display && c.kind != ControlKind::Readout;
         });
     }
 
-    Display* display = nullptr;
     void* module = nullptr;
     const LV2UI_Descriptor* descriptor = nullptr;
     Window host = 0, panel = 0;
@@ -100,11 +86,7 @@ TEST_F(Lv2PanelHost, OpensInTheHostsWindowAndPortsMoveItsControls) {
     XWindowAttributes a;
     ASSERT_TRUE(XGetWindowAttributes(display, panel, &a));
     EXPECT_EQ(std::vector<int>({a.x, a.y, a.width, a.height, a.map_state}), std::vector<int>({0, 0, kEditorWidth, kEditorHeight, IsViewable}));
-    Window root, parentWindow, *children = nullptr;
-    unsigned int count = 0;
-    XQueryTree(display, panel, &root, &parentWindow, &children, &count);
-    if (children) XFree(children);
-    EXPECT_EQ(parentWindow, host);
+    EXPECT_EQ(panelOf(host), panel) << "the panel is the host window's child";
 
     // The host's control inputs and the playing outputs both move the knob.
     const PanelControl& cutoff = control(Param::Cutoff);

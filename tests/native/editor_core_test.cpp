@@ -18,6 +18,7 @@
 #include "editor/panel_values.h"
 #include "editor/readout_font.h"
 #include "editor/synth_editor.h"
+#include "programs/parameter_table.h"
 #include "vst2/synth_plugin.h"
 #include "tests/shared/png_image.h"
 #include "tests/shared/version_only_host.h"
@@ -216,6 +217,62 @@ TEST(EditorDrawing, ReadoutTextIsCentredAndFramed) {
     EXPECT_EQ(readoutTextWidth("\x01\x7f"), 0);   // characters outside the table draw nothing
 }
 
+// Lit text pixels inside the frame of a readout of its own width, and all the
+// text's lit pixels (drawn alone on a wide canvas); a grown readout also
+// centres them with black columns either side.
+std::pair<int, int> readoutTextPixels(const char* text) {
+    const int32_t width = readoutWidth(text);
+    PixelImage shown(width, kReadoutHeight), alone(400, kReadoutHeight);
+    PixelCanvas canvas = shown.canvas(), wide = alone.canvas();
+    paintReadout(canvas, text);
+    drawReadoutText(wide, 100, 0, text);
+    int inside = 0, all = 0, left = width, right = -1;
+    for (int y = 1; y < kReadoutHeight - 1; ++y)
+        for (int x = 1; x < width - 1; ++x)
+            if (shown.at(x, y) == kReadoutTextColour) ++inside, left = std::min(left, x), right = std::max(right, x);
+    if (width > kReadoutWidth) EXPECT_TRUE(left == 2 && right >= width - 4 && right <= width - 3) << text;
+    for (uint32_t p : alone.pixels) all += p == kReadoutTextColour;
+    return {inside, all};
+}
+
+TEST(EditorDrawing, ReadoutKeepsItsSizeWhenTheTextFitsAndGrowsToShowItWhole) {
+    struct Case {
+        const char* text;
+        int32_t width;
+    };
+    for (const Case c : {Case{"", 55}, Case{"On", 55}, Case{"548 Hz", 55}, Case{"0.00 %", 55}, Case{"90.00 %", 61},
+                         Case{"0.50 Hz", 61}, Case{"7548 Hz", 66}, Case{"-10.00 oct", 81}, Case{"-100.00 %", 76},
+                         Case{"12345.67 ms", 101}}) {
+        EXPECT_EQ(readoutWidth(c.text), c.width) << c.text;
+        const auto [inside, all] = readoutTextPixels(c.text);
+        EXPECT_EQ(inside, all) << c.text << ": cut";
+    }
+    // A grown readout stays below the cursor and moves left only as far as the panel's edge needs.
+    const PanelRect fits = readoutArea(640, 100, "On"), grown = readoutArea(100, 100, "-10.00 oct"),
+                    atEdge = readoutArea(640, 100, "-10.00 oct");
+    EXPECT_TRUE(fits.x == 640 && fits.width == kReadoutWidth && fits.height == kReadoutHeight);
+    EXPECT_TRUE(grown.x == 100 && grown.y == 100 && grown.width == 81);
+    EXPECT_TRUE(atEdge.x == kEditorWidth - 81 && atEdge.y == 100);
+}
+
+// Every knob's text, across its range and at both ends, shows whole.
+TEST(EditorDrawing, EveryKnobsReadoutShowsItsWholeText) {
+    auto plugin = std::make_unique<SynthPlugin>(versionOnlyHost);
+    InstrumentPanelClient client(plugin->instrument());
+    size_t longest = 0;
+    for (int32_t parameter = 0; parameter < kNumParameters; ++parameter) {
+        for (int step = 0; step <= 64; ++step) {
+            client.setParameterFromPanel(parameter, step / 64.0f);
+            char text[100] = {};
+            readoutText(client, parameter, text, sizeof text);
+            longest = std::max(longest, std::strlen(text));
+            const auto [inside, all] = readoutTextPixels(text);
+            ASSERT_EQ(inside, all) << parameter << " '" << text << "' is cut";
+        }
+    }
+    EXPECT_LE(longest, 11u);
+}
+
 TEST(EditorArtwork, DecodesTheBitmapsAndRefusesBrokenOnes) {
     for (auto [name, width, height] : {std::tuple{"button", 54, 13}, {"background", 665, 442}, {"knob", 3600, 40},
                                        {"display", 208, 52}, {"digits", 108, 16}}) {
@@ -246,16 +303,17 @@ TEST(EditorPanel, MatchesTheWindowsPanelPicture) {
 
     auto plugin = std::make_unique<SynthPlugin>(versionOnlyHost);
     plugin->setProgram(0);
+    InstrumentPanelClient client(plugin->instrument());
     PixelImage panel(kEditorWidth, kEditorHeight);
     PixelCanvas canvas = panel.canvas();
     ASSERT_NE(panelArtwork(), nullptr);
-    paintPanel(canvas, *panelArtwork(), *plugin, PanelReadout{false, 0, 0, 0});
+    paintPanel(canvas, *panelArtwork(), client, PanelReadout{false, 0, 0, 0});
     size_t differing = 0;
     for (size_t i = 0; i < panel.pixels.size(); ++i) differing += panel.pixels[i] != windows.pixels[i];
     EXPECT_EQ(differing, 0u);
 
     // The readout over a knob shows that knob's text.
-    paintPanel(canvas, *panelArtwork(), *plugin, PanelReadout{true, 60, 140, Param::Cutoff});
+    paintPanel(canvas, *panelArtwork(), client, PanelReadout{true, 60, 140, Param::Cutoff});
     int textPixels = 0;
     for (int y = 141; y < 155; ++y)
         for (int x = 61; x < 114; ++x) textPixels += panel.at(x, y) == kReadoutTextColour;

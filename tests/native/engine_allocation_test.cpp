@@ -10,14 +10,14 @@ using namespace engine_test;
 
 TEST(EngineAllocation, RenderingSixtyFourVoicesWithTheEffectAllocatesNothing) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Chorus, 1.0f);
-    plugin->bank.storeParameter(Param::Polyphony, 1.0f);
+    plugin->setParameter(Param::Chorus, 1.0f);
+    plugin->setParameter(Param::Polyphony, 1.0f);
     std::vector<float> left(512), right(512);
     float* outputs[2] = {left.data(), right.data()};
 
     const AllocationCounter counter;
     for (int n = 0; n < 64; ++n) noteOn(*plugin, static_cast<uint8_t>(30 + n), 100);
-    plugin->bank.storeParameter(Param::Osc1Sine, 0.4f);   // a rebuild inside the first call
+    plugin->setParameter(Param::Osc1Sine, 0.4f);   // a rebuild inside the first call
     plugin->processReplacing(outputs, 512);
     for (int call = 0; call < 20; ++call) plugin->processReplacing(outputs, 512);
     plugin->process(outputs, 333);

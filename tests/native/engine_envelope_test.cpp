@@ -52,131 +52,131 @@ TEST(EngineEnvelopeRate, StageLengthsInSamples) {
 
 TEST(EngineEnvelopeStage, FastAttackEntersHoldAtSample616) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::AmpAttack, 0.0f);
+    plugin->setParameter(Param::AmpAttack, 0.0f);
     noteOn(*plugin, 60, 127);
     for (int block = 0; block < 14; ++block) {
         renderReplacing(*plugin, 44);
-        ASSERT_EQ(plugin->engine.voices[0].ampStage, 0) << "after " << (block + 1) * 44;
+        ASSERT_EQ(plugin->view().voices[0].ampStage, 0) << "after " << (block + 1) * 44;
     }
     // 616 samples rendered: the check at 572 found the progress just short.
-    EXPECT_GT(plugin->engine.voices[0].ampProgress, 0.997f);
+    EXPECT_GT(plugin->view().voices[0].ampProgress, 0.997f);
     renderReplacing(*plugin, 1);   // the check at sample 616
-    EXPECT_EQ(plugin->engine.voices[0].ampStage, 1);
+    EXPECT_EQ(plugin->view().voices[0].ampStage, 1);
 }
 
 TEST(EngineEnvelopeStage, LevelRisesTowardVelocityAndHoldKeepsIt) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::AmpAttack, 0.0f);
-    plugin->bank.storeParameter(Param::AmpHold, 0.0f);
+    plugin->setParameter(Param::AmpAttack, 0.0f);
+    plugin->setParameter(Param::AmpHold, 0.0f);
     noteOn(*plugin, 60, 64);
     renderReplacing(*plugin, 616);
-    EXPECT_NEAR(plugin->engine.voices[0].ampLevel, 0.5f, 0.5f * 0.003f);
-    EXPECT_LT(plugin->engine.voices[0].ampLevel, 0.5f);
+    EXPECT_NEAR(plugin->view().voices[0].ampLevel, 0.5f, 0.5f * 0.003f);
+    EXPECT_LT(plugin->view().voices[0].ampLevel, 0.5f);
     renderReplacing(*plugin, 616);   // hold from the check at 616 to the one at 1232
-    EXPECT_EQ(plugin->engine.voices[0].ampStage, 1);
+    EXPECT_EQ(plugin->view().voices[0].ampStage, 1);
     renderReplacing(*plugin, 1);
-    EXPECT_EQ(plugin->engine.voices[0].ampStage, 2);
+    EXPECT_EQ(plugin->view().voices[0].ampStage, 2);
 }
 
 TEST(EngineEnvelopeStage, ZeroSustainEndsTheVoiceAfterDecayWithKeyHeld) {
     auto plugin = makePlugin();
-    for (int32_t p : {Param::AmpAttack, Param::AmpHold, Param::AmpDecay}) plugin->bank.storeParameter(p, 0.0f);
-    plugin->bank.storeParameter(Param::AmpSustain, 0.0f);
+    for (int32_t p : {Param::AmpAttack, Param::AmpHold, Param::AmpDecay}) plugin->setParameter(p, 0.0f);
+    plugin->setParameter(Param::AmpSustain, 0.0f);
     noteOn(*plugin, 60);
     int32_t blocks = 0;
-    while (plugin->engine.voices[0].active && blocks < 1000) {
+    while (plugin->view().voices[0].active && blocks < 1000) {
         renderReplacing(*plugin, 44);
         ++blocks;
     }
-    EXPECT_EQ(plugin->engine.voices[0].active, 0);
-    EXPECT_EQ(plugin->engine.voices[0].ampStage, 2);
+    EXPECT_EQ(plugin->view().voices[0].active, 0);
+    EXPECT_EQ(plugin->view().voices[0].ampStage, 2);
     // Attack, hold and decay take 14 sub-blocks each; the 43rd check ends the voice.
     EXPECT_EQ(blocks, 3 * 14 + 1);
 }
 
 TEST(EngineEnvelopeStage, SustainHoldsWhereDecayLeftIt) {
     auto plugin = makePlugin();
-    for (int32_t p : {Param::AmpAttack, Param::AmpHold, Param::AmpDecay}) plugin->bank.storeParameter(p, 0.0f);
-    plugin->bank.storeParameter(Param::AmpSustain, 0.5f);
+    for (int32_t p : {Param::AmpAttack, Param::AmpHold, Param::AmpDecay}) plugin->setParameter(p, 0.0f);
+    plugin->setParameter(Param::AmpSustain, 0.5f);
     noteOn(*plugin, 60, 64);
     renderReplacing(*plugin, 44 * 14 * 3 + 1);
-    const Voice& v = plugin->engine.voices[0];
+    const Voice& v = plugin->view().voices[0];
     ASSERT_EQ(v.ampStage, 3);
     EXPECT_NEAR(v.ampLevel, 0.25f, 0.25f * 0.01f);
     const float held = v.ampLevel;
     renderReplacing(*plugin, 4096);
-    EXPECT_EQ(plugin->engine.voices[0].ampLevel, held);
-    EXPECT_EQ(plugin->engine.voices[0].active, 1);
+    EXPECT_EQ(plugin->view().voices[0].ampLevel, held);
+    EXPECT_EQ(plugin->view().voices[0].active, 1);
 }
 
 TEST(EngineEnvelopeStage, ReleaseStartsFromCurrentLevelAndEndsTheVoice) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::AmpAttack, 0.3f);
-    plugin->bank.storeParameter(Param::AmpRelease, 0.0f);
+    plugin->setParameter(Param::AmpAttack, 0.3f);
+    plugin->setParameter(Param::AmpRelease, 0.0f);
     noteOn(*plugin, 60, 127);
     renderReplacing(*plugin, 88);
-    const float level = plugin->engine.voices[0].ampLevel;
+    const float level = plugin->view().voices[0].ampLevel;
     noteOff(*plugin, 60);
     renderReplacing(*plugin, 1);
-    EXPECT_EQ(plugin->engine.voices[0].ampStage, -1);
-    EXPECT_LT(plugin->engine.voices[0].ampLevel, level);
-    EXPECT_GT(plugin->engine.voices[0].ampLevel, level * 0.98f);
+    EXPECT_EQ(plugin->view().voices[0].ampStage, -1);
+    EXPECT_LT(plugin->view().voices[0].ampLevel, level);
+    EXPECT_GT(plugin->view().voices[0].ampLevel, level * 0.98f);
     // 578 samples pass 0.997; the voice ends at the next check and renders nothing there.
     renderReplacing(*plugin, 616 - 1);
-    EXPECT_EQ(plugin->engine.voices[0].active, 1);
-    EXPECT_LE(plugin->engine.voices[0].ampLevel, level * 0.003f);
-    const Voice before = plugin->engine.voices[0];
+    EXPECT_EQ(plugin->view().voices[0].active, 1);
+    EXPECT_LE(plugin->view().voices[0].ampLevel, level * 0.003f);
+    const Voice before = plugin->view().voices[0];
     renderReplacing(*plugin, 44);
-    EXPECT_EQ(plugin->engine.voices[0].active, 0);
-    EXPECT_EQ(plugin->engine.voices[0].ampLevel, before.ampLevel);
+    EXPECT_EQ(plugin->view().voices[0].active, 0);
+    EXPECT_EQ(plugin->view().voices[0].ampLevel, before.ampLevel);
 }
 
 TEST(EngineEnvelopeStage, StealAfterFinishedReleaseSkipsTheNewAttack) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Polyphony, 0.0f);
-    plugin->bank.storeParameter(Param::AmpRelease, 0.0f);
+    plugin->setParameter(Param::Polyphony, 0.0f);
+    plugin->setParameter(Param::AmpRelease, 0.0f);
     noteOn(*plugin, 60, 100);
     renderReplacing(*plugin, 88);
     noteOff(*plugin, 60);
     renderReplacing(*plugin, 616);   // release progress past 0.997, no check yet
-    ASSERT_EQ(plugin->engine.voices[0].active, 1);
-    ASSERT_GT(plugin->engine.voices[0].ampProgress, 0.997f);
+    ASSERT_EQ(plugin->view().voices[0].active, 1);
+    ASSERT_GT(plugin->view().voices[0].ampProgress, 0.997f);
     noteOn(*plugin, 67, 20);
     renderReplacing(*plugin, 1);
-    EXPECT_EQ(plugin->engine.voices[0].ampStage, 1);
-    EXPECT_EQ(plugin->engine.voices[0].velocity, 0.78125f);
-    EXPECT_EQ(plugin->engine.voices[0].active, 1);
+    EXPECT_EQ(plugin->view().voices[0].ampStage, 1);
+    EXPECT_EQ(plugin->view().voices[0].velocity, 0.78125f);
+    EXPECT_EQ(plugin->view().voices[0].active, 1);
 }
 
 TEST(EngineFilterEnvelope, StagesRunToSustainAndIgnoreNoteOff) {
     auto plugin = makePlugin();
-    for (int32_t p : {Param::FilterAttack, Param::FilterHold, Param::FilterDecay}) plugin->bank.storeParameter(p, 0.0f);
-    plugin->bank.storeParameter(Param::FilterEnvAmount, 1.0f);   // +10 octaves
-    plugin->bank.storeParameter(Param::FilterSustain, 0.5f);
-    plugin->bank.storeParameter(Param::AmpRelease, 1.0f);
+    for (int32_t p : {Param::FilterAttack, Param::FilterHold, Param::FilterDecay}) plugin->setParameter(p, 0.0f);
+    plugin->setParameter(Param::FilterEnvAmount, 1.0f);   // +10 octaves
+    plugin->setParameter(Param::FilterSustain, 0.5f);
+    plugin->setParameter(Param::AmpRelease, 1.0f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 44 * 11);   // 458 samples pass 0.99, after the check at 440
-    EXPECT_EQ(plugin->engine.voices[0].filterEnvStage, 0);
+    EXPECT_EQ(plugin->view().voices[0].filterEnvStage, 0);
     renderReplacing(*plugin, 1);          // the check at 484 moves on
-    EXPECT_EQ(plugin->engine.voices[0].filterEnvStage, 1);
-    EXPECT_NEAR(plugin->engine.voices[0].filterEnvLevel, 10.0f, 0.1f);
+    EXPECT_EQ(plugin->view().voices[0].filterEnvStage, 1);
+    EXPECT_NEAR(plugin->view().voices[0].filterEnvLevel, 10.0f, 0.1f);
     noteOff(*plugin, 60);
     renderReplacing(*plugin, 44 * 22 + 1);
-    EXPECT_EQ(plugin->engine.voices[0].filterEnvStage, 3);
-    EXPECT_NEAR(plugin->engine.voices[0].filterEnvLevel, 5.0f, 0.06f);
-    const float held = plugin->engine.voices[0].filterEnvLevel;
+    EXPECT_EQ(plugin->view().voices[0].filterEnvStage, 3);
+    EXPECT_NEAR(plugin->view().voices[0].filterEnvLevel, 5.0f, 0.06f);
+    const float held = plugin->view().voices[0].filterEnvLevel;
     renderReplacing(*plugin, 2000);
-    EXPECT_EQ(plugin->engine.voices[0].filterEnvStage, 3);
-    EXPECT_EQ(plugin->engine.voices[0].filterEnvLevel, held);
-    EXPECT_EQ(plugin->engine.voices[0].filterEnvProgress, 0.0f);
+    EXPECT_EQ(plugin->view().voices[0].filterEnvStage, 3);
+    EXPECT_EQ(plugin->view().voices[0].filterEnvLevel, held);
+    EXPECT_EQ(plugin->view().voices[0].filterEnvProgress, 0.0f);
 }
 
 TEST(EngineFilterEnvelope, CentreAmountHasNoEffect) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::FilterEnvAmount, 0.5f);
+    plugin->setParameter(Param::FilterEnvAmount, 0.5f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 3000);
-    EXPECT_EQ(plugin->engine.voices[0].filterEnvLevel, 0.0f);
+    EXPECT_EQ(plugin->view().voices[0].filterEnvLevel, 0.0f);
 }
 
 TEST(EngineEnvelopeStage, AbsurdRatesStaySafe) {
@@ -184,7 +184,7 @@ TEST(EngineEnvelopeStage, AbsurdRatesStaySafe) {
     for (float value : {NAN, INFINITY, -INFINITY, 1e30f, -5.0f}) {
         for (int32_t p : {Param::AmpAttack, Param::AmpHold, Param::AmpDecay, Param::AmpSustain, Param::AmpRelease, Param::FilterAttack, Param::FilterHold, Param::FilterDecay,
                           Param::FilterSustain, Param::FilterEnvAmount})
-            plugin->bank.storeParameter(p, value);
+            plugin->setParameter(p, value);
         noteOn(*plugin, 60);
         noteOn(*plugin, 72);
         renderReplacing(*plugin, 500);
@@ -192,7 +192,7 @@ TEST(EngineEnvelopeStage, AbsurdRatesStaySafe) {
         renderReplacing(*plugin, 500);
     }
     // Another program brings sane values and a clean voice pool back.
-    plugin->engine.selectProgram(1);
+    plugin->selectProgram(1);
     noteOn(*plugin, 60);
     const Stereo out = renderReplacing(*plugin, 2048);
     EXPECT_TRUE(allFinite(out.left));

@@ -132,17 +132,17 @@ TEST(EngineCutoffLfo, AbsurdPhasesAndRatesTerminate) {
 
 TEST(EngineCutoffLfo, RenderAdvancesOncePerSubBlock) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::LfoRate, 0.7f);
-    plugin->engine.cutoffLfoPhase = 0.0f;
+    plugin->setParameter(Param::LfoRate, 0.7f);
+    plugin->restartModulators();
     renderReplacing(*plugin, 100);
     float expected = 0.0f;
     for (int32_t n : {44, 44, 12}) expected = advanceCutoffLfo(expected, n, 44100.0f, 0.7f);
-    EXPECT_EQ(plugin->engine.cutoffLfoPhase, expected);
+    EXPECT_EQ(plugin->view().cutoffLfoPhase, expected);
 
     // An absurd rate stored mid-way neither hangs nor poisons the phase for good.
-    plugin->bank.storeParameter(Param::LfoRate, INFINITY);
+    plugin->setParameter(Param::LfoRate, INFINITY);
     renderReplacing(*plugin, 88);
-    plugin->bank.storeParameter(Param::LfoRate, 0.1f);
+    plugin->setParameter(Param::LfoRate, 0.1f);
     renderReplacing(*plugin, 88);
-    EXPECT_TRUE(std::isfinite(plugin->engine.cutoffLfoPhase));
+    EXPECT_TRUE(std::isfinite(plugin->view().cutoffLfoPhase));
 }

@@ -207,15 +207,15 @@ TEST(EngineDelayEffect, LongRandomSongStaysWithinWhatTheLineCanAdd) {
     auto wet = makePlugin();
     auto dry = makePlugin();
     for (Synth* p : {wet.get(), dry.get()}) {
-        p->engine.setSampleRate(48000.0f);
+        p->setSampleRate(48000.0f);
         // Bright, held and few: a wrapped read is loud when neighbours differ.
-        p->bank.storeParameter(Param::Cutoff, 0.9f);
-        p->bank.storeParameter(Param::Resonance, 0.0f);
-        p->bank.storeParameter(Param::AmpSustain, 1.0f);
-        p->bank.storeParameter(Param::Polyphony, 3.0f / 63.0f);
+        p->setParameter(Param::Cutoff, 0.9f);
+        p->setParameter(Param::Resonance, 0.0f);
+        p->setParameter(Param::AmpSustain, 1.0f);
+        p->setParameter(Param::Polyphony, 3.0f / 63.0f);
     }
-    wet->bank.storeParameter(Param::Chorus, 1.0f);
-    dry->bank.storeParameter(Param::Chorus, 0.0f);
+    wet->setParameter(Param::Chorus, 1.0f);
+    dry->setParameter(Param::Chorus, 0.0f);
     uint32_t seed = 12345;
     auto next = [&seed](uint32_t range) {
         seed = seed * 1664525u + 1013904223u;

@@ -102,36 +102,36 @@ TEST(EngineOscillatorRead, PositionBeyondAShrunkenTableIsBroughtBack) {
 
 TEST(EngineOscillatorRender, DisabledOscillatorsFreezeAndAllOffIsSilent) {
     auto plugin = makePlugin();
-    for (int32_t p : {Param::Osc1On, Param::Osc2On, Param::Osc3On}) plugin->bank.storeParameter(p, 0.0f);
-    plugin->bank.storeParameter(Param::Chorus, 0.0f);
+    for (int32_t p : {Param::Osc1On, Param::Osc2On, Param::Osc3On}) plugin->setParameter(p, 0.0f);
+    plugin->setParameter(Param::Chorus, 0.0f);
     noteOn(*plugin, 60);
     const Stereo out = renderReplacing(*plugin, 300);
     EXPECT_TRUE(allZero(out.left));
-    EXPECT_EQ(plugin->engine.voices[0].osc1Pos, 0);
-    EXPECT_EQ(plugin->engine.voices[0].osc2Advance, 0.0f);
+    EXPECT_EQ(plugin->view().voices[0].osc1Pos, 0);
+    EXPECT_EQ(plugin->view().voices[0].osc2Advance, 0.0f);
 
-    plugin->bank.storeParameter(Param::Osc2On, 1.0f);
+    plugin->setParameter(Param::Osc2On, 1.0f);
     renderReplacing(*plugin, 44);
-    EXPECT_GT(plugin->engine.voices[0].osc2Pos, 0);
-    EXPECT_EQ(plugin->engine.voices[0].osc1Pos, 0);
-    EXPECT_EQ(plugin->engine.voices[0].osc3Pos, 0);
+    EXPECT_GT(plugin->view().voices[0].osc2Pos, 0);
+    EXPECT_EQ(plugin->view().voices[0].osc1Pos, 0);
+    EXPECT_EQ(plugin->view().voices[0].osc3Pos, 0);
 }
 
 TEST(EngineOscillatorRender, IncrementsUsePitchFromBeforeTheGlide) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Polyphony, 0.0f);
-    plugin->bank.storeParameter(Param::Osc1Pitch, 0.5f);
+    plugin->setParameter(Param::Polyphony, 0.0f);
+    plugin->setParameter(Param::Osc1Pitch, 0.5f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 44);
     noteOn(*plugin, 72);   // steal: pitch stays 60 and glides
-    const Voice before = plugin->engine.voices[0];
+    const Voice before = plugin->view().voices[0];
     renderReplacing(*plugin, 44);
     // Oscillator 1 ran this sub-block at 32 steps (pitch 60), not faster.
     const float advance = before.osc1Advance;
     int32_t position = before.osc1Pos;
     OscillatorState osc{advance, position};
-    std::vector<float> table(plugin->engine.tableLength + 1, 0.0f);
-    for (int i = 0; i < 44; ++i) nextOscillatorValue(osc, table.data(), plugin->engine.tableLength, 32.0f);
-    EXPECT_EQ(plugin->engine.voices[0].osc1Pos, osc.position);
-    EXPECT_EQ(plugin->engine.voices[0].osc1Advance, osc.advance);
+    std::vector<float> table(plugin->view().tableLength + 1, 0.0f);
+    for (int i = 0; i < 44; ++i) nextOscillatorValue(osc, table.data(), plugin->view().tableLength, 32.0f);
+    EXPECT_EQ(plugin->view().voices[0].osc1Pos, osc.position);
+    EXPECT_EQ(plugin->view().voices[0].osc1Advance, osc.advance);
 }

@@ -25,30 +25,30 @@ TEST(EngineSustainPedal, HoldsAChordUntilThePedalRises) {
     noteOff(*plugin, 60);
     midi(*plugin, 0x90, 64, 0);      // a note-on of velocity 0 is a note-off
     for (int v : {0, 1}) {
-        EXPECT_EQ(plugin->engine.voices[v].heldByPedal, 1) << v;
-        EXPECT_FALSE(releasing(plugin->engine.voices[v])) << v;
+        EXPECT_EQ(plugin->view().voices[v].heldByPedal, 1) << v;
+        EXPECT_FALSE(releasing(plugin->view().voices[v])) << v;
     }
-    const ProgramRecord before = plugin->bank.currentProgram();
+    const ProgramRecord before = plugin->programRecord(plugin->program());
     plugin->programValueChanges = 0;
     midi(*plugin, 0xB0, 64, 63);   // 63 is "up"
     for (int v : {0, 1}) {
-        EXPECT_EQ(plugin->engine.voices[v].heldByPedal, 0) << v;
-        EXPECT_TRUE(releasing(plugin->engine.voices[v])) << v;
-        EXPECT_EQ(plugin->engine.voices[v].ampProgress, 0.0f) << v;
+        EXPECT_EQ(plugin->view().voices[v].heldByPedal, 0) << v;
+        EXPECT_TRUE(releasing(plugin->view().voices[v])) << v;
+        EXPECT_EQ(plugin->view().voices[v].ampProgress, 0.0f) << v;
     }
-    EXPECT_EQ(std::memcmp(&before, &plugin->bank.currentProgram(), sizeof before), 0);
+    EXPECT_TRUE(sameRecord(before, plugin->programRecord(plugin->program())));
     EXPECT_EQ(plugin->programValueChanges, 0);
 }
 
 TEST(EngineSustainPedal, StateSurvivesProgramChangesAndResets) {
     auto plugin = makePlugin();
     pedal(*plugin, true);
-    plugin->engine.selectProgram(1);
-    plugin->engine.reset();
+    plugin->selectProgram(1);
+    plugin->reset();
     midi(*plugin, 0xC0, 2, 0);
     noteOn(*plugin, 60);
     noteOff(*plugin, 60);
-    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 1);
+    EXPECT_EQ(plugin->view().voices[0].heldByPedal, 1);
 }
 
 TEST(EngineSustainPedal, ReleasedVoicesAndOtherNotesAreTreatedAsWithoutIt) {
@@ -58,11 +58,11 @@ TEST(EngineSustainPedal, ReleasedVoicesAndOtherNotesAreTreatedAsWithoutIt) {
     noteOn(*plugin, 62);
     pedal(*plugin, true);
     noteOff(*plugin, 60);
-    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 0);
-    EXPECT_TRUE(releasing(plugin->engine.voices[0]));
-    EXPECT_FALSE(releasing(plugin->engine.voices[1]));   // 62 is still held by its key
+    EXPECT_EQ(plugin->view().voices[0].heldByPedal, 0);
+    EXPECT_TRUE(releasing(plugin->view().voices[0]));
+    EXPECT_FALSE(releasing(plugin->view().voices[1]));   // 62 is still held by its key
     pedal(*plugin, false);
-    EXPECT_FALSE(releasing(plugin->engine.voices[1]));
+    EXPECT_FALSE(releasing(plugin->view().voices[1]));
 }
 
 TEST(EngineSustainPedal, RestrikingAHeldNoteTakesAFreshVoice) {
@@ -71,25 +71,25 @@ TEST(EngineSustainPedal, RestrikingAHeldNoteTakesAFreshVoice) {
     noteOn(*plugin, 60);
     noteOff(*plugin, 60);
     noteOn(*plugin, 60);
-    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 1);
-    EXPECT_EQ(plugin->engine.voices[1].heldByPedal, 0);
+    EXPECT_EQ(plugin->view().voices[0].heldByPedal, 1);
+    EXPECT_EQ(plugin->view().voices[1].heldByPedal, 0);
     EXPECT_EQ(activeVoices(*plugin), 2);
     pedal(*plugin, false);   // the first strike ends; the second is held by its key
-    EXPECT_TRUE(releasing(plugin->engine.voices[0]));
-    EXPECT_FALSE(releasing(plugin->engine.voices[1]));
+    EXPECT_TRUE(releasing(plugin->view().voices[0]));
+    EXPECT_FALSE(releasing(plugin->view().voices[1]));
 }
 
 TEST(EngineSustainPedal, AStolenVoiceIsHeldByItsNewKey) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Polyphony, 0.0f);   // one voice
+    plugin->setParameter(Param::Polyphony, 0.0f);   // one voice
     pedal(*plugin, true);
     noteOn(*plugin, 60);
     noteOff(*plugin, 60);
     noteOn(*plugin, 67);   // steals voice 0
-    EXPECT_EQ(plugin->engine.voices[0].note, 67);
-    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 0);
+    EXPECT_EQ(plugin->view().voices[0].note, 67);
+    EXPECT_EQ(plugin->view().voices[0].heldByPedal, 0);
     pedal(*plugin, false);
-    EXPECT_FALSE(releasing(plugin->engine.voices[0]));
+    EXPECT_FALSE(releasing(plugin->view().voices[0]));
 }
 
 TEST(EnginePanicControllers, AllNotesOffReleasesOrHandsToThePedal) {
@@ -101,8 +101,8 @@ TEST(EnginePanicControllers, AllNotesOffReleasesOrHandsToThePedal) {
             if (pedalDown) pedal(*plugin, true);
             midi(*plugin, 0xB3, controller, 0);
             for (int v : {0, 1}) {
-                EXPECT_EQ(releasing(plugin->engine.voices[v]), !pedalDown) << int(controller) << " " << v;
-                EXPECT_EQ(plugin->engine.voices[v].heldByPedal, pedalDown ? 1 : 0) << int(controller) << " " << v;
+                EXPECT_EQ(releasing(plugin->view().voices[v]), !pedalDown) << int(controller) << " " << v;
+                EXPECT_EQ(plugin->view().voices[v].heldByPedal, pedalDown ? 1 : 0) << int(controller) << " " << v;
             }
             EXPECT_EQ(activeVoices(*plugin), 2);
         }
@@ -118,7 +118,7 @@ TEST(EnginePanicControllers, AllSoundOffSilencesAtOnce) {
     renderReplacing(*plugin, 300);
     midi(*plugin, 0xB0, 120, 0);
     EXPECT_EQ(activeVoices(*plugin), 0);
-    plugin->bank.storeParameter(Param::Chorus, 0.0f);   // no echo of what sounded before
+    plugin->setParameter(Param::Chorus, 0.0f);   // no echo of what sounded before
     EXPECT_TRUE(allZero(renderReplacing(*plugin, 300).left));
 }
 
@@ -131,12 +131,12 @@ TEST(EnginePanicControllers, ResetCentresTheBendAndLiftsThePedalOnly) {
     noteOn(*plugin, 60);
     noteOff(*plugin, 60);
     midi(*plugin, 0xB0, 121, 0);
-    EXPECT_EQ(plugin->engine.pitchBend, 0.0f);
-    EXPECT_TRUE(releasing(plugin->engine.voices[0]));
-    EXPECT_EQ(plugin->engine.voices[0].heldByPedal, 0);
-    EXPECT_EQ(plugin->engine.outputPan, 0.0f);
-    EXPECT_EQ(ProgramBank::loadValue(plugin->bank.currentProgram(), Param::Volume), 20 * 0.007874016f);
+    EXPECT_EQ(plugin->view().pitchBend, 0.0f);
+    EXPECT_TRUE(releasing(plugin->view().voices[0]));
+    EXPECT_EQ(plugin->view().voices[0].heldByPedal, 0);
+    EXPECT_EQ(plugin->view().outputPan, 0.0f);
+    EXPECT_EQ(ProgramBank::loadValue(plugin->programRecord(plugin->program()), Param::Volume), 20 * 0.007874016f);
     noteOn(*plugin, 62);
     noteOff(*plugin, 62);   // the pedal is up now
-    EXPECT_TRUE(releasing(plugin->engine.voices[1]));
+    EXPECT_TRUE(releasing(plugin->view().voices[1]));
 }

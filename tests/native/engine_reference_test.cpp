@@ -32,8 +32,8 @@ std::vector<float> renderSequence(Synth& plugin) {
 TEST(EngineReference, RendersTheSharedSequenceAndWritesIt) {
     auto first = makePlugin();
     auto second = makePlugin();
-    first->engine.setSampleRate(engine_reference::kSampleRate);
-    second->engine.setSampleRate(engine_reference::kSampleRate);
+    first->setSampleRate(engine_reference::kSampleRate);
+    second->setSampleRate(engine_reference::kSampleRate);
     const std::vector<float> a = renderSequence(*first);
     const std::vector<float> b = renderSequence(*second);
     ASSERT_EQ(a, b);

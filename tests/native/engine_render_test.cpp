@@ -12,9 +12,9 @@ namespace {
 
 // A sound whose control values move every sub-block: a fast, deep cutoff LFO.
 void playSweepingChord(Synth& plugin) {
-    plugin.bank.storeParameter(Param::LfoRate, 1.0f);
-    plugin.bank.storeParameter(Param::LfoAmount, 1.0f);
-    plugin.bank.storeParameter(Param::AmpAttack, 0.0f);
+    plugin.setParameter(Param::LfoRate, 1.0f);
+    plugin.setParameter(Param::LfoAmount, 1.0f);
+    plugin.setParameter(Param::AmpAttack, 0.0f);
     noteOn(plugin, 48, 100);
     noteOn(plugin, 55, 90);
     noteOn(plugin, 64, 80);
@@ -57,7 +57,7 @@ TEST(EngineRender, ReplacingOverwritesAndProcessAdds) {
 
 TEST(EngineRender, SilenceWithoutVoicesAndEffect) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Chorus, 0.0f);
+    plugin->setParameter(Param::Chorus, 0.0f);
     std::vector<float> left(777, kGarbage), right(777, kGarbage);
     float* outputs[2] = {left.data(), right.data()};
     plugin->process(outputs, 777);
@@ -69,7 +69,7 @@ TEST(EngineRender, SilenceWithoutVoicesAndEffect) {
 
 TEST(EngineRender, CentredBalanceGivesIdenticalHalves) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Chorus, 0.0f);
+    plugin->setParameter(Param::Chorus, 0.0f);
     noteOn(*plugin, 60);
     const Stereo out = renderReplacing(*plugin, 1000);
     EXPECT_EQ(out.left, out.right);
@@ -78,11 +78,11 @@ TEST(EngineRender, CentredBalanceGivesIdenticalHalves) {
 
 TEST(EngineRender, EffectKeepsSoundingAfterTheVoicesStop) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Chorus, 1.0f);
-    plugin->bank.storeParameter(Param::AmpAttack, 0.0f);
+    plugin->setParameter(Param::Chorus, 1.0f);
+    plugin->setParameter(Param::AmpAttack, 0.0f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 2000);
-    plugin->bank.storeParameter(Param::Polyphony, 1.0f);   // stops every voice, keeps the lines
+    plugin->setParameter(Param::Polyphony, 1.0f);   // stops every voice, keeps the lines
     ASSERT_EQ(activeVoices(*plugin), 0);
     const Stereo tail = renderReplacing(*plugin, 2000);
     EXPECT_GT(peak(tail.left), 0.0f);
@@ -114,50 +114,50 @@ TEST(EngineRender, OneNullOutputReceivesBothChannels) {
 
 TEST(EngineRender, NoOutputsReturnBeforeTheRebuild) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Osc1Level, 0.5f);
+    plugin->setParameter(Param::Osc1Level, 0.5f);
     float* none[2] = {nullptr, nullptr};
     plugin->processReplacing(none, 64);
     plugin->process(none, 64);
     plugin->processReplacing(nullptr, 64);
-    EXPECT_NE(plugin->bank.dirtyFlags.load() & 1, 0);
+    EXPECT_NE(plugin->dueWavetables() & 1, 0);
 }
 
 TEST(EngineRender, ShapeChangeRebuildsAtTheNextCallEvenWithoutFrames) {
     auto plugin = makePlugin();
     renderReplacing(*plugin, 16);
-    ASSERT_EQ(plugin->bank.dirtyFlags.load(), 0);
-    plugin->bank.storeParameter(Param::Osc2Level, 0.5f);   // silences the shape: a table of zeros
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 2);
+    ASSERT_EQ(plugin->dueWavetables(), 0);
+    plugin->setParameter(Param::Osc2Level, 0.5f);   // silences the shape: a table of zeros
+    EXPECT_EQ(plugin->dueWavetables(), 2);
     float* outputs[2] = {nullptr, nullptr};
     std::vector<float> l(4), r(4);
     outputs[0] = l.data();
     outputs[1] = r.data();
     plugin->processReplacing(outputs, 0);
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
-    for (int32_t k = 0; k < plugin->engine.tableLength; ++k) ASSERT_EQ(plugin->engine.wavetables[1][k], 0.0f) << k;
+    EXPECT_EQ(plugin->dueWavetables(), 0);
+    for (int32_t k = 0; k < plugin->view().tableLength; ++k) ASSERT_EQ(plugin->view().wavetables[1][k], 0.0f) << k;
     bool nonzero = false;
-    for (int32_t k = 0; k < plugin->engine.tableLength; ++k) nonzero |= plugin->engine.wavetables[0][k] != 0.0f;
+    for (int32_t k = 0; k < plugin->view().tableLength; ++k) nonzero |= plugin->view().wavetables[0][k] != 0.0f;
     EXPECT_TRUE(nonzero);
 
-    plugin->bank.storeParameter(Param::Osc3Level, 0.5f);
+    plugin->setParameter(Param::Osc3Level, 0.5f);
     plugin->process(outputs, -7);
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
-    EXPECT_EQ(plugin->engine.wavetables[2][plugin->engine.tableLength / 3], 0.0f);
+    EXPECT_EQ(plugin->dueWavetables(), 0);
+    EXPECT_EQ(plugin->view().wavetables[2][plugin->view().tableLength / 3], 0.0f);
 }
 
 TEST(EngineRender, VoiceFreesItselfAndOutputReturnsToExactZero) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Chorus, 0.0f);
-    plugin->bank.storeParameter(Param::AmpRelease, 0.3f);
+    plugin->setParameter(Param::Chorus, 0.0f);
+    plugin->setParameter(Param::AmpRelease, 0.3f);
     noteOn(*plugin, 57, 100);
     EXPECT_GT(peak(renderReplacing(*plugin, 4096).left), 0.0f);
     noteOff(*plugin, 57);
     int32_t calls = 0;
-    while (plugin->engine.voices[0].active && calls < 100) {
+    while (plugin->view().voices[0].active && calls < 100) {
         renderReplacing(*plugin, 512);
         ++calls;
     }
-    EXPECT_EQ(plugin->engine.voices[0].active, 0);
+    EXPECT_EQ(plugin->view().voices[0].active, 0);
     EXPECT_LE(calls, 8);   // about 3433 samples of release, rounded up to sub-blocks
     const Stereo after = renderReplacing(*plugin, 512);
     EXPECT_TRUE(allZero(after.left));
@@ -168,30 +168,35 @@ TEST(EngineRender, BusyGateOrMissingTablesPlaySilenceAndKeepFlags) {
     auto plugin = makePlugin();
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 64);
-    plugin->bank.storeParameter(Param::Osc1Shift, 0.3f);
-    const Voice before = plugin->engine.voices[0];
+    plugin->setParameter(Param::Osc1Shift, 0.3f);
+    const Voice before = plugin->view().voices[0];
 
-    plugin->engine.renderGate.enterControl();
+    {
+        // A MIDI delivery holds the gate: the render cannot enter.
+        Instrument::MidiDelivery busy(*plugin);
+        std::vector<float> left(100, kGarbage), right(100, kGarbage);
+        float* outputs[2] = {left.data(), right.data()};
+        plugin->process(outputs, 100);
+        for (float x : left) ASSERT_EQ(x, kGarbage);
+        plugin->processReplacing(outputs, 100);
+        EXPECT_TRUE(allZero(left));
+        EXPECT_TRUE(allZero(right));
+    }
+    EXPECT_EQ(plugin->dueWavetables(), 1);
+    EXPECT_EQ(plugin->view().voices[0].ampProgress, before.ampProgress);
+
+    // A rate without tables plays silence and keeps the table due.
+    plugin->setSampleRate(0.0f);
     std::vector<float> left(100, kGarbage), right(100, kGarbage);
     float* outputs[2] = {left.data(), right.data()};
-    plugin->process(outputs, 100);
-    for (float x : left) ASSERT_EQ(x, kGarbage);
+    noteOn(*plugin, 60);
     plugin->processReplacing(outputs, 100);
     EXPECT_TRUE(allZero(left));
-    EXPECT_TRUE(allZero(right));
-    plugin->engine.renderGate.leaveControl();
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 1);
-    EXPECT_EQ(plugin->engine.voices[0].ampProgress, before.ampProgress);
-
-    float* table = plugin->engine.wavetables[2];
-    plugin->engine.wavetables[2] = nullptr;
-    std::fill(left.begin(), left.end(), kGarbage);
-    plugin->processReplacing(outputs, 100);
-    EXPECT_TRUE(allZero(left));
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 1);
-    plugin->engine.wavetables[2] = table;
+    EXPECT_EQ(plugin->dueWavetables(), 1);
+    plugin->setSampleRate(44100.0f);
+    noteOn(*plugin, 60);
     EXPECT_GT(peak(renderReplacing(*plugin, 512).left), 0.0f);
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
+    EXPECT_EQ(plugin->dueWavetables(), 0);
 }
 
 TEST(EngineRender, FiniteAtEveryRateAndBlockSize) {
@@ -199,9 +204,9 @@ TEST(EngineRender, FiniteAtEveryRateAndBlockSize) {
     const int32_t sizes[] = {1, 2, 3, 7, 43, 44, 45, 64, 99, 100, 333, 512, 1000, 1023, 4096};
     auto plugin = makePlugin();
     for (float rate : rates) {
-        plugin->engine.setSampleRate(rate);
+        plugin->setSampleRate(rate);
         for (int32_t program : {0, 7, 21}) {
-            plugin->engine.selectProgram(program);
+            plugin->selectProgram(program);
             midi(*plugin, 0xE0, 0x7F, 0x7F);
             for (uint8_t note : {0, 36, 60, 61, 84, 127}) noteOn(*plugin, note, 127);
             float loudest = 0.0f;
@@ -224,7 +229,7 @@ TEST(EngineRender, AbsurdRatesStaySilentAndRecover) {
     auto plugin = makePlugin();
     const float rates[] = {0.0f, -1.0f, NAN, 10.0f, 1e12f, INFINITY, -INFINITY};
     for (float rate : rates) {
-        plugin->engine.setSampleRate(rate);
+        plugin->setSampleRate(rate);
         noteOn(*plugin, 60);
         std::vector<float> left(300, kGarbage), right(300, kGarbage);
         float* outputs[2] = {left.data(), right.data()};
@@ -234,7 +239,7 @@ TEST(EngineRender, AbsurdRatesStaySilentAndRecover) {
         EXPECT_TRUE(allZero(left)) << rate;
         EXPECT_TRUE(allZero(right)) << rate;
 
-        plugin->engine.setSampleRate(44100.0f);
+        plugin->setSampleRate(44100.0f);
         noteOn(*plugin, 60);
         const Stereo out = renderReplacing(*plugin, 2048);
         EXPECT_TRUE(allFinite(out.left)) << rate;
@@ -245,15 +250,15 @@ TEST(EngineRender, AbsurdRatesStaySilentAndRecover) {
 TEST(EngineRender, AbsurdProgramValuesNeitherHangNorCrash) {
     auto plugin = makePlugin();
     for (float value : {NAN, INFINITY, -INFINITY, 1e30f, -1e30f, -5.0f, 5.0f}) {
-        plugin->engine.selectProgram(3);
-        for (int32_t p = 0; p < kNumParameters; ++p) plugin->bank.storeParameter(p, value);
+        plugin->selectProgram(3);
+        for (int32_t p = 0; p < kNumParameters; ++p) plugin->setParameter(p, value);
         for (uint8_t note : {0, 60, 127}) noteOn(*plugin, note, 127);
         midi(*plugin, 0xE0, 0x7F, 0x7F);
         renderInCalls(*plugin, {1, 44, 100, 513});
         noteOff(*plugin, 60);
         renderInCalls(*plugin, {300});
     }
-    plugin->engine.selectProgram(4);
+    plugin->selectProgram(4);
     midi(*plugin, 0xE0, 0x00, 0x40);
     noteOn(*plugin, 60);
     const Stereo out = renderReplacing(*plugin, 4096);
@@ -265,7 +270,7 @@ TEST(EngineRender, ProgramChangeSilencesAtOnce) {
     auto plugin = makePlugin();
     playSweepingChord(*plugin);
     renderReplacing(*plugin, 4000);
-    plugin->engine.selectProgram(5);
+    plugin->selectProgram(5);
     const Stereo out = renderReplacing(*plugin, 4000);
     EXPECT_TRUE(allZero(out.left));
     EXPECT_TRUE(allZero(out.right));

@@ -1,40 +1,32 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
-#include "engine/engine.h"
-#include "programs/program_bank.h"
+#include "instrument/instrument.h"
 #include "tests/shared/signal_checks.h"
 
-// Small tools shared by the engine tests: an engine with its program bank set
-// up as the plug-in sets them up, MIDI shortcuts and block rendering into vectors.
+// Small tools shared by the engine tests: the instrument as every front end
+// starts it, MIDI shortcuts and block rendering into vectors.
 namespace engine_test {
 
 using namespace signal_checks;
 
-// The engine and the bank it reads, with the factory programs, 44.1 kHz and
-// program 0; it counts what the engine tells its listener.
-struct Synth : ProgramListener {
-    ProgramBank bank;
-    Engine engine{bank};
+// The instrument with the factory programs, 44.1 kHz and program 0; it
+// counts what the engine tells its listener.
+struct Synth : Instrument, ProgramListener {
     int32_t programValueChanges = 0;
 
-    Synth() {
-        engine.setSampleRate(44100.0f);
-        bank.loadFactoryBank();
-        bank.curProgram = 0;
-        bank.markAllDirty();
-        engine.reset();
-        engine.setProgramListener(this);
-    }
+    Synth() { setChangeListener(this); }
+    using Instrument::render;
     void programValuesChanged() override { ++programValueChanges; }
 
     // The two output buffers as a host hands them over.
     void processReplacing(float** outputs, int32_t n) { render(outputs, n, true); }
     void process(float** outputs, int32_t n) { render(outputs, n, false); }
     void render(float** outputs, int32_t n, bool replacing) {
-        engine.render(outputs ? outputs[0] : nullptr, outputs ? outputs[1] : nullptr, n, replacing);
+        Instrument::render(outputs ? outputs[0] : nullptr, outputs ? outputs[1] : nullptr, n, replacing);
     }
 };
 
@@ -43,7 +35,7 @@ inline std::unique_ptr<Synth> makePlugin() { return std::make_unique<Synth>(); }
 
 inline void midi(Synth& synth, uint8_t status, uint8_t d1, uint8_t d2) {
     const uint8_t bytes[3] = {status, d1, d2};
-    synth.engine.handleMidiMessage(bytes);
+    synth.playMidiNow(bytes);
 }
 inline void noteOn(Synth& synth, uint8_t note, uint8_t velocity = 100) { midi(synth, 0x90, note, velocity); }
 inline void noteOff(Synth& synth, uint8_t note) { midi(synth, 0x80, note, 0); }
@@ -55,7 +47,7 @@ struct Stereo {
 // One replacing render of n frames.
 inline Stereo renderReplacing(Synth& synth, int32_t n) {
     Stereo out{std::vector<float>(n > 0 ? n : 1, 0.0f), std::vector<float>(n > 0 ? n : 1, 0.0f)};
-    synth.engine.render(out.left.data(), out.right.data(), n, true);
+    synth.Instrument::render(out.left.data(), out.right.data(), n, true);
     out.left.resize(n > 0 ? n : 0);
     out.right.resize(n > 0 ? n : 0);
     return out;
@@ -72,9 +64,11 @@ inline Stereo renderInCalls(Synth& synth, const std::vector<int32_t>& sizes) {
     return all;
 }
 
+inline bool sameRecord(const ProgramRecord& a, const ProgramRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 inline int32_t activeVoices(const Synth& synth) {
     int32_t count = 0;
-    for (const Voice& voice : synth.engine.voices) count += voice.active ? 1 : 0;
+    for (const Voice& voice : synth.view().voices) count += voice.active ? 1 : 0;
     return count;
 }
 

@@ -45,39 +45,39 @@ int32_t firstDifference(Synth& lanes, Synth& reference, uint32_t seed, int32_t b
             else if (kind < 34) { m[0] = 0xE0; m[1] = static_cast<uint8_t>(pick(128)); m[2] = static_cast<uint8_t>(pick(128)); }
             else if (kind < 40) { m[0] = 0xB0; m[1] = static_cast<uint8_t>(std::vector<int>{1, 12, 13, 64, 72, 73, 7}[pick(7)]); m[2] = static_cast<uint8_t>(pick(128)); }
             else if (kind < 41) { m[0] = 0xC0; m[1] = static_cast<uint8_t>(pick(128)); }   // program: switches, shapes
-            for (Synth* s : {&lanes, &reference}) s->engine.handleMidiMessage(m);
+            for (Synth* s : {&lanes, &reference}) s->playMidiNow(m);
         }
         if (pick(200) == 0) {   // voice limit changes: stealing among few voices, or all 64
             const float polyphony = pick(2) ? 0.05f * pick(4) : 1.0f;
-            for (Synth* s : {&lanes, &reference}) s->bank.storeParameter(Param::Polyphony, polyphony);
+            for (Synth* s : {&lanes, &reference}) s->setParameter(Param::Polyphony, polyphony);
         }
         if (pick(300) == 0) {   // a new sample rate: lines resized, write positions beyond their ends
             const float rate = std::vector<float>{22050.0f, 44100.0f, 48000.0f, 96000.0f}[pick(4)];
-            for (Synth* s : {&lanes, &reference}) s->engine.setSampleRate(rate);
+            for (Synth* s : {&lanes, &reference}) s->setSampleRate(rate);
         }
         if (pick(60) == 0) {    // the chorus on or off
             const float on = static_cast<float>(pick(2));
-            for (Synth* s : {&lanes, &reference}) s->bank.storeParameter(Param::Chorus, on);
+            for (Synth* s : {&lanes, &reference}) s->setParameter(Param::Chorus, on);
         }
         if (pick(50) == 0) {    // oscillator switches on their own
             const int32_t p = std::vector<int>{Param::Osc1On, Param::Osc2On, Param::Osc3On}[pick(3)];
             const float on = static_cast<float>(pick(2));
-            for (Synth* s : {&lanes, &reference}) s->bank.storeParameter(p, on);
+            for (Synth* s : {&lanes, &reference}) s->setParameter(p, on);
         }
         // Partial sub-blocks, single frames, long blocks; now and then a
         // long silent stretch where filters and releases decay.
         const int32_t n = pick(40) == 0 ? 4000 + pick(20000) : 1 + pick(600);
         const bool replacing = pick(3) != 0;
         for (auto* v : {&l1, &r1, &l2, &r2}) v->assign(static_cast<size_t>(n), 0.25f);
-        lanes.engine.render(l1.data(), r1.data(), n, replacing);
-        reference.engine.render(l2.data(), r2.data(), n, replacing);
+        lanes.render(l1.data(), r1.data(), n, replacing);
+        reference.render(l2.data(), r2.data(), n, replacing);
         if (std::memcmp(l1.data(), l2.data(), l1.size() * sizeof(float)) != 0 ||
             std::memcmp(r1.data(), r2.data(), r1.size() * sizeof(float)) != 0)
             return block;
         int32_t sounding = 0;
         for (int32_t v = 0; v < kNumVoices; ++v) {
-            if (!sameVoice(lanes.engine.voices[v], reference.engine.voices[v])) return block;
-            sounding += lanes.engine.voices[v].active;
+            if (!sameVoice(lanes.view().voices[v], reference.view().voices[v])) return block;
+            sounding += lanes.view().voices[v].active;
         }
         mostVoices = std::max(mostVoices, sounding);
     }
@@ -90,7 +90,7 @@ TEST(VoiceLanes, MatchTheOneByOneReferenceOnLongRandomPerformances) {
     for (uint32_t seed : {1u, 2u, 3u}) {
         auto lanes = makePlugin();
         auto reference = makePlugin();
-        reference->engine.lanes = false;
+        reference->renderInLanes(false);
         int32_t mostVoices = 0;
         EXPECT_EQ(firstDifference(*lanes, *reference, seed, 400, mostVoices), -1) << "seed " << seed;
         // Enough voices sounded together to fill several lane groups.
@@ -103,9 +103,9 @@ TEST(VoiceLanes, MatchTheOneVoiceLoopForEveryVoiceCount) {
     for (int32_t count = 1; count <= 64; count += (count < 9 ? 1 : 11)) {
         auto lanes = makePlugin();
         auto reference = makePlugin();
-        reference->engine.lanes = false;
+        reference->renderInLanes(false);
         for (Synth* s : {lanes.get(), reference.get()}) {
-            s->bank.storeParameter(Param::Polyphony, 1.0f);
+            s->setParameter(Param::Polyphony, 1.0f);
             for (int32_t v = 0; v < count; ++v) noteOn(*s, static_cast<uint8_t>(30 + v), static_cast<uint8_t>(20 + v));
         }
         const Stereo a = renderReplacing(*lanes, 3000);

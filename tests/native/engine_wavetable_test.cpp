@@ -18,29 +18,29 @@ TEST(EngineSampleRate, TableAndDelayLengths) {
     for (const auto& row : rows) {
         EXPECT_EQ(wavetableLengthFor(row.rate), row.table) << row.rate;
         EXPECT_EQ(delayLineLengthFor(row.rate), row.delay) << row.rate;
-        plugin->engine.setSampleRate(row.rate);
-        EXPECT_EQ(plugin->engine.tableLength, row.table);
-        EXPECT_EQ(plugin->engine.delayLines[0].length, row.delay);
-        EXPECT_EQ(plugin->engine.delayLines[1].length, row.delay);
-        for (float* table : plugin->engine.wavetables) EXPECT_NE(table, nullptr);
+        plugin->setSampleRate(row.rate);
+        EXPECT_EQ(plugin->view().tableLength, row.table);
+        EXPECT_EQ(plugin->view().delayLines[0].length, row.delay);
+        EXPECT_EQ(plugin->view().delayLines[1].length, row.delay);
+        for (const float* table : plugin->view().wavetables) EXPECT_NE(table, nullptr);
     }
 }
 
 TEST(EngineSampleRate, ChangeResetsVoicesAndLeavesWritePositions) {
     auto plugin = makePlugin();
-    plugin->bank.storeParameter(Param::Chorus, 1.0f);
+    plugin->setParameter(Param::Chorus, 1.0f);
     noteOn(*plugin, 60);
     renderReplacing(*plugin, 2000);
-    const uint32_t write = plugin->engine.delayLines[0].writeIndex;
-    plugin->engine.setSampleRate(22050.0f);
+    const uint32_t write = plugin->view().delayLines[0].writeIndex;
+    plugin->setSampleRate(22050.0f);
     EXPECT_EQ(activeVoices(*plugin), 0);
-    EXPECT_EQ(plugin->engine.noteCounter, 0u);
-    EXPECT_EQ(plugin->engine.delayLines[0].writeIndex, write);
+    EXPECT_EQ(plugin->view().noteCounter, 0u);
+    EXPECT_EQ(plugin->view().delayLines[0].writeIndex, write);
     ASSERT_EQ(write, 2000u);
     // Beyond the new length of 1323: the next write restarts at 0.
     renderReplacing(*plugin, 1);
-    EXPECT_EQ(plugin->engine.delayLines[0].writeIndex, 1u);
-    EXPECT_EQ(plugin->engine.delayLines[1].writeIndex, 1u);
+    EXPECT_EQ(plugin->view().delayLines[0].writeIndex, 1u);
+    EXPECT_EQ(plugin->view().delayLines[1].writeIndex, 1u);
 }
 
 TEST(EngineWaveShape, DefaultShapeIsASawtooth) {
@@ -71,14 +71,16 @@ TEST(EngineWaveShape, SineSquareLevelAndShift) {
 TEST(EngineWavetable, TuneStoreMarksTheTableAndRebuildsTheSameContents) {
     auto plugin = makePlugin();
     renderReplacing(*plugin, 1);
-    std::vector<float> before(plugin->engine.wavetables[0], plugin->engine.wavetables[0] + plugin->engine.tableLength);
-    plugin->bank.storeParameter(Param::Osc1Pitch, 0.7f);
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 1);
-    plugin->engine.wavetables[0][17] = 99.0f;   // the rebuild writes every entry again
+    std::vector<float> before(plugin->view().wavetables[0], plugin->view().wavetables[0] + plugin->view().tableLength);
+    // A table of garbage in place: the rebuild writes every entry again.
+    const std::vector<float> garbage(before.size(), 99.0f);
+    ASSERT_TRUE(plugin->adoptWavetable(0, garbage.data(), plugin->wavetableLength()));
+    plugin->setParameter(Param::Osc1Pitch, 0.7f);
+    EXPECT_EQ(plugin->dueWavetables(), 1);
     renderReplacing(*plugin, 1);
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), plugin->engine.wavetables[0]));
-    plugin->bank.storeParameter(Param::Osc1On, 0.0f);
-    plugin->bank.storeParameter(Param::Osc2On, 1.0f);
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
+    EXPECT_EQ(plugin->dueWavetables(), 0);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), plugin->view().wavetables[0]));
+    plugin->setParameter(Param::Osc1On, 0.0f);
+    plugin->setParameter(Param::Osc2On, 1.0f);
+    EXPECT_EQ(plugin->dueWavetables(), 0);
 }

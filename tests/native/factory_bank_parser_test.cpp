@@ -68,18 +68,24 @@ struct BankBuilder {
 
 class BankParser : public ::testing::Test {
 protected:
+    // A bank of default programs and the engine that listens to its voice limit.
+    struct Programs {
+        ProgramBank bank;
+        Engine engine{bank};
+    };
     void SetUp() override {
-        plugin = std::make_unique<SynthPlugin>(versionOnlyHost);
-        for (int32_t p = 0; p < 128; ++p) plugin->bank.programs[p] = ProgramRecord();
+        held = std::make_unique<Programs>();
+        held->engine.setSampleRate(44100.0f);
     }
-    bool parse(const Bytes& bytes) { return plugin->bank.parseBank(bytes.data(), bytes.size()); }
+    ProgramBank& programs() { return held->bank; }
+    bool parse(const Bytes& bytes) { return programs().parseBank(bytes.data(), bytes.size()); }
     bool allDefaultsFrom(int32_t first) {
         const ProgramRecord blank;
         for (int32_t p = first; p < 128; ++p)
-            if (std::memcmp(&plugin->bank.programs[p], &blank, sizeof(blank)) != 0) return false;
+            if (std::memcmp(&programs().program(p), &blank, sizeof(blank)) != 0) return false;
         return true;
     }
-    std::unique_ptr<SynthPlugin> plugin;
+    std::unique_ptr<Programs> held;
 };
 
 Bytes committedBank() {
@@ -93,27 +99,26 @@ TEST_F(BankParser, RealBankLoadsEveryProgram) {
     const Bytes bank = committedBank();
     ASSERT_EQ(bank.size(), 26848u);
     ASSERT_TRUE(parse(bank));
-    EXPECT_EQ(plugin->bank.curProgram, 128);
-    const ProgramRecord* programs = plugin->bank.programs;
-    EXPECT_STREQ(programs[0].name, "Classiq");
-    EXPECT_EQ(programs[0].valueOf(Param::AmpDecay), 0.587f);
-    EXPECT_EQ(programs[0].valueOf(Param::Osc1On), 2.0f);
-    EXPECT_EQ(programs[0].valueOf(Param::Cutoff), 0.4810007f);
-    EXPECT_STREQ(programs[1].name, "Rave bass");
-    EXPECT_EQ(programs[1].valueOf(Param::Volume), 0.586f);
-    EXPECT_EQ(programs[1].valueOf(Param::Osc3On), 0.0f);
-    EXPECT_STREQ(programs[2].name, "Walking Bass");
-    EXPECT_STREQ(programs[127].name, "Blank");
-    EXPECT_EQ(programs[127].valueOf(Param::Volume), 0.2320002f);
-    EXPECT_EQ(programs[127].valueOf(Param::Osc3On), 1.0f);
-    for (int32_t p = 0; p < 128; ++p) EXPECT_EQ(programs[p].valueOf(Param::Polyphony), 1.0f) << p;
+    const ProgramRecord* loaded = &programs().program(0);
+    EXPECT_STREQ(loaded[0].name, "Classiq");
+    EXPECT_EQ(loaded[0].valueOf(Param::AmpDecay), 0.587f);
+    EXPECT_EQ(loaded[0].valueOf(Param::Osc1On), 2.0f);
+    EXPECT_EQ(loaded[0].valueOf(Param::Cutoff), 0.4810007f);
+    EXPECT_STREQ(loaded[1].name, "Rave bass");
+    EXPECT_EQ(loaded[1].valueOf(Param::Volume), 0.586f);
+    EXPECT_EQ(loaded[1].valueOf(Param::Osc3On), 0.0f);
+    EXPECT_STREQ(loaded[2].name, "Walking Bass");
+    EXPECT_STREQ(loaded[127].name, "Blank");
+    EXPECT_EQ(loaded[127].valueOf(Param::Volume), 0.2320002f);
+    EXPECT_EQ(loaded[127].valueOf(Param::Osc3On), 1.0f);
+    for (int32_t p = 0; p < 128; ++p) EXPECT_EQ(loaded[p].valueOf(Param::Polyphony), 1.0f) << p;
 }
 
 TEST_F(BankParser, TheInstrumentStartsOnTheFactoryBank) {
     SynthPlugin fresh(versionOnlyHost);
-    EXPECT_EQ(fresh.bank.curProgram, 0);
-    EXPECT_STREQ(fresh.bank.programs[0].name, "Classiq");
-    EXPECT_EQ(fresh.bank.dirtyFlags.load(), 255);
+    EXPECT_EQ(fresh.instrument().program(), 0);
+    EXPECT_STREQ(fresh.instrument().programRecord(0).name, "Classiq");
+    EXPECT_EQ(fresh.instrument().dueWavetables(), 255);
     char text[32];
     fresh.getParamDisplay(Param::AmpDecay, text);
     EXPECT_STREQ(text, "58.70 %");
@@ -121,18 +126,18 @@ TEST_F(BankParser, TheInstrumentStartsOnTheFactoryBank) {
 
 TEST_F(BankParser, SmallBankFillsItsProgramsOnly) {
     ASSERT_TRUE(parse(BankBuilder{}.build()));
-    EXPECT_STREQ(plugin->bank.programs[1].name, "Prog 1");
-    EXPECT_EQ(plugin->bank.programs[1].valueOf(5), 1.05f);
-    EXPECT_EQ(plugin->bank.programs[0].valueOf(37), 0.37f);
-    EXPECT_EQ(plugin->bank.programs[0].valueOf(Param::Polyphony), 1.0f);
+    EXPECT_STREQ(programs().program(1).name, "Prog 1");
+    EXPECT_EQ(programs().program(1).valueOf(5), 1.05f);
+    EXPECT_EQ(programs().program(0).valueOf(37), 0.37f);
+    EXPECT_EQ(programs().program(0).valueOf(Param::Polyphony), 1.0f);
     EXPECT_TRUE(allDefaultsFrom(2));
-    EXPECT_NE(plugin->bank.dirtyFlags.load() & 7, 0);   // shape values went through the store
+    EXPECT_NE(programs().dueFlags() & 7, 0);   // shape values went through the store
 }
 
 TEST_F(BankParser, HeaderChecksFailBeforeAnyProgram) {
     EXPECT_FALSE(parse(Bytes{'C', 'c', 'n'}));
     EXPECT_FALSE(parse(Bytes{}));
-    EXPECT_FALSE(plugin->bank.parseBank(nullptr, 100));
+    EXPECT_FALSE(programs().parseBank(nullptr, 100));
     Bytes wrongMagic = BankBuilder{}.build();
     std::memcpy(wrongMagic.data(), "FxBk", 4);
     EXPECT_FALSE(parse(wrongMagic));
@@ -161,7 +166,7 @@ TEST_F(BankParser, TruncatedAnywhereNeverReadsPastTheData) {
         if (size) std::memcpy(copy.get(), bank.data(), size);
         // Only the last program's values may run short: they read as 0.0.
         const size_t lastValuesStart = 156 + 208 + 56;
-        EXPECT_EQ(plugin->bank.parseBank(copy.get(), size), size >= lastValuesStart) << size;
+        EXPECT_EQ(programs().parseBank(copy.get(), size), size >= lastValuesStart) << size;
         if (size < 156) {
             EXPECT_TRUE(allDefaultsFrom(0)) << size;
         }
@@ -172,22 +177,22 @@ TEST_F(BankParser, TruncatedValuesReadAsZero) {
     Bytes bank = BankBuilder{}.build();
     bank.resize(156 + 56 + 10 * 4 + 2);   // program 0 with ten whole values and a half
     EXPECT_FALSE(parse(bank));   // the values are stored, then the next program's magic is missing
-    EXPECT_STREQ(plugin->bank.programs[0].name, "Prog 0");
-    EXPECT_EQ(plugin->bank.programs[0].valueOf(9), 0.09f);
-    EXPECT_EQ(plugin->bank.programs[0].valueOf(10), 0.0f);
-    EXPECT_EQ(plugin->bank.programs[0].valueOf(37), 0.0f);
+    EXPECT_STREQ(programs().program(0).name, "Prog 0");
+    EXPECT_EQ(programs().program(0).valueOf(9), 0.09f);
+    EXPECT_EQ(programs().program(0).valueOf(10), 0.0f);
+    EXPECT_EQ(programs().program(0).valueOf(37), 0.0f);
 }
 
 TEST_F(BankParser, ThirtyNineValuesSetPolyphonyAndSilence) {
     BankBuilder bank;
     bank.values = 39;
     const uint8_t noteOn[3] = {0x90, 60, 100};
-    plugin->engine.handleMidiMessage(noteOn);
+    held->engine.handleMidiMessage(noteOn);
     ASSERT_TRUE(parse(bank.build()));
-    EXPECT_EQ(plugin->bank.programs[0].valueOf(Param::Polyphony), 0.38f);
-    EXPECT_EQ(plugin->bank.programs[1].valueOf(Param::Polyphony), 1.38f);
-    for (const Voice& v : plugin->engine.voices) EXPECT_EQ(v.active, 0);
-    EXPECT_EQ(plugin->engine.noteCounter, 0u);
+    EXPECT_EQ(programs().program(0).valueOf(Param::Polyphony), 0.38f);
+    EXPECT_EQ(programs().program(1).valueOf(Param::Polyphony), 1.38f);
+    for (const Voice& v : held->engine.view().voices) EXPECT_EQ(v.active, 0);
+    EXPECT_EQ(held->engine.view().noteCounter, 0u);
 }
 
 TEST_F(BankParser, HugeValueCountsEndWithTheData) {
@@ -202,7 +207,7 @@ TEST_F(BankParser, HugeValueCountsEndWithTheData) {
     bytes[countAt] = 0x7F;
     bytes[countAt + 1] = bytes[countAt + 2] = bytes[countAt + 3] = 0xFF;
     EXPECT_TRUE(parse(bytes));
-    EXPECT_EQ(plugin->bank.programs[0].valueOf(37), 0.37f);
+    EXPECT_EQ(programs().program(0).valueOf(37), 0.37f);
 }
 
 TEST_F(BankParser, NamesAreCutAndAlwaysTerminated) {
@@ -211,8 +216,8 @@ TEST_F(BankParser, NamesAreCutAndAlwaysTerminated) {
     Bytes full(28, 'N');   // no NUL in the whole field
     bank.names = {empty, full};
     ASSERT_TRUE(parse(bank.build()));
-    EXPECT_STREQ(plugin->bank.programs[0].name, "");
-    EXPECT_EQ(std::string(plugin->bank.programs[1].name), std::string(23, 'N'));
+    EXPECT_STREQ(programs().program(0).name, "");
+    EXPECT_EQ(std::string(programs().program(1).name), std::string(23, 'N'));
 
     // A name without NUL at the very end of the data stops at the end.
     BankBuilder one;
@@ -223,17 +228,16 @@ TEST_F(BankParser, NamesAreCutAndAlwaysTerminated) {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[cut.size()]);
     std::memcpy(copy.get(), cut.data(), cut.size());
     SetUp();
-    EXPECT_FALSE(plugin->bank.parseBank(copy.get(), cut.size()));
-    EXPECT_EQ(std::string(plugin->bank.programs[0].name), "NNNNN");
+    EXPECT_FALSE(programs().parseBank(copy.get(), cut.size()));
+    EXPECT_EQ(std::string(programs().program(0).name), "NNNNN");
 }
 
 TEST_F(BankParser, MoreThan128ProgramsLoadTheFirst128) {
     BankBuilder bank;
     bank.programs = 200;
     ASSERT_TRUE(parse(bank.build()));
-    EXPECT_STREQ(plugin->bank.programs[127].name, "Prog 127");
-    EXPECT_EQ(plugin->bank.programs[127].valueOf(1), 127.01f);
-    EXPECT_EQ(plugin->bank.curProgram, 128);
+    EXPECT_STREQ(programs().program(127).name, "Prog 127");
+    EXPECT_EQ(programs().program(127).valueOf(1), 127.01f);
 }
 
 TEST(BigEndianReader, ReadsWordsAndStopsAtTheEnd) {

@@ -38,9 +38,9 @@ intptr_t restore(SynthPlugin& plugin, Bytes chunk, bool isPreset) {
 // A musician's state: a program other than 0, edited in the panel and renamed.
 void editSound(SynthPlugin& plugin) {
     plugin.setProgram(37);
-    plugin.setParameterFromPanel(Param::Cutoff, 0.21f);
-    plugin.setParameterFromPanel(Param::Osc2Pitch, 0.75f);
-    plugin.setParameterFromPanel(Param::AmpRelease, 0.9f);
+    plugin.instrument().setParameter(Param::Cutoff, 0.21f);
+    plugin.instrument().setParameter(Param::Osc2Pitch, 0.75f);
+    plugin.instrument().setParameter(Param::AmpRelease, 0.9f);
     char name[] = "My edit";
     plugin.setProgramName(name);
 }

@@ -11,14 +11,16 @@
 
 namespace {
 
+bool sameRecord(const ProgramRecord& a, const ProgramRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 class ProgramStore : public ::testing::Test {
 protected:
     void SetUp() override {
         plugin = std::make_unique<SynthPlugin>(versionOnlyHost);
         // Start from a default record so the texts don't depend on the bank.
-        plugin->bank.programs[0] = ProgramRecord();
+        plugin->instrument().storeProgram(0, ProgramRecord());
         plugin->setProgram(0);
-        plugin->bank.dirtyFlags.store(0);
+        plugin->instrument().takeDueWavetables();
     }
     std::string display(int32_t index) {
         char text[64];
@@ -27,7 +29,7 @@ protected:
         return text;
     }
     std::string displayOf(int32_t index, float value) {
-        plugin->bank.storeParameter(index, value);
+        plugin->instrument().setParameter(index, value);
         return display(index);
     }
     std::unique_ptr<SynthPlugin> plugin;
@@ -111,65 +113,45 @@ TEST_F(ProgramStore, AbsurdValuesGiveShortTexts) {
 
 TEST_F(ProgramStore, RebuildBitsPerGroup) {
     for (int32_t index = 0; index < 39; ++index) {
-        plugin->bank.dirtyFlags.store(0);
-        plugin->bank.storeParameter(index, 0.25f);
+        plugin->instrument().takeDueWavetables();
+        plugin->instrument().setParameter(index, 0.25f);
         const uint8_t expected = (index >= 17 && index <= 22)   ? 1
                                  : (index >= 24 && index <= 29) ? 2
                                  : (index >= 31 && index <= 36) ? 4
                                                                 : 0;
-        EXPECT_EQ(plugin->bank.dirtyFlags.load(), expected) << index;
-        EXPECT_EQ(plugin->bank.readParameter(index), 0.25f) << index;
+        EXPECT_EQ(plugin->instrument().dueWavetables(), expected) << index;
+        EXPECT_EQ(plugin->instrument().parameter(index), 0.25f) << index;
     }
 }
 
 TEST_F(ProgramStore, StoresWithoutRangeLimitsOrConversion) {
-    plugin->bank.storeParameter(Param::Cutoff, 7.5f);
-    EXPECT_EQ(plugin->bank.readParameter(Param::Cutoff), 7.5f);
-    plugin->bank.storeParameter(Param::Volume, -2.0f);
-    EXPECT_EQ(plugin->bank.readParameter(Param::Volume), -2.0f);
-    EXPECT_EQ(plugin->bank.currentProgram().fields[14], -2.0f);
-    EXPECT_EQ(plugin->bank.storeIndex, Param::Volume);
-    EXPECT_EQ(plugin->bank.storeValue, -2.0f);
-    // The member hand-over form stores what the members hold.
-    plugin->bank.storeIndex = Param::Drive;
-    plugin->bank.storeValue = 0.75f;
-    plugin->bank.storeParameter();
-    EXPECT_EQ(plugin->bank.readParameter(Param::Drive), 0.75f);
+    plugin->instrument().setParameter(Param::Cutoff, 7.5f);
+    EXPECT_EQ(plugin->instrument().parameter(Param::Cutoff), 7.5f);
+    plugin->instrument().setParameter(Param::Volume, -2.0f);
+    EXPECT_EQ(plugin->instrument().parameter(Param::Volume), -2.0f);
+    EXPECT_EQ(plugin->instrument().programRecord(plugin->instrument().program()).fields[14], -2.0f);
 }
 
 TEST_F(ProgramStore, OutOfRangeIndexesChangeNothing) {
-    const ProgramRecord before = plugin->bank.currentProgram();
-    plugin->bank.storeParameter(39, 0.3f);
-    plugin->bank.storeParameter(-1, 0.3f);
-    plugin->bank.storeParameter(1000, 0.3f);
-    EXPECT_EQ(std::memcmp(&before, &plugin->bank.currentProgram(), sizeof(ProgramRecord)), 0);
-    EXPECT_EQ(plugin->bank.dirtyFlags.load(), 0);
-    EXPECT_EQ(plugin->bank.readParameter(39), 0.0f);
-    EXPECT_EQ(plugin->bank.readParameter(-1), 0.0f);
+    const ProgramRecord before = plugin->instrument().programRecord(plugin->instrument().program());
+    plugin->instrument().setParameter(39, 0.3f);
+    plugin->instrument().setParameter(-1, 0.3f);
+    plugin->instrument().setParameter(1000, 0.3f);
+    EXPECT_TRUE(sameRecord(before, plugin->instrument().programRecord(plugin->instrument().program())));
+    EXPECT_EQ(plugin->instrument().dueWavetables(), 0);
+    EXPECT_EQ(plugin->instrument().parameter(39), 0.0f);
+    EXPECT_EQ(plugin->instrument().parameter(-1), 0.0f);
 }
 
 TEST_F(ProgramStore, PolyphonyStoreSilencesEveryVoice) {
     const uint8_t noteOn[3] = {0x90, 60, 100};
-    plugin->engine.handleMidiMessage(noteOn);
-    plugin->engine.handleMidiMessage(noteOn);
-    EXPECT_EQ(plugin->engine.noteCounter, 2u);
-    plugin->bank.storeParameter(Param::Polyphony, 1.0f);   // the same value again still resets
-    for (const Voice& v : plugin->engine.voices) EXPECT_EQ(v.active, 0);
-    EXPECT_EQ(plugin->engine.noteCounter, 0u);
-    plugin->engine.handleMidiMessage(noteOn);
-    EXPECT_EQ(plugin->engine.voices[0].startOrder, 0u);
+    plugin->instrument().playMidiNow(noteOn);
+    plugin->instrument().playMidiNow(noteOn);
+    EXPECT_EQ(plugin->instrument().view().noteCounter, 2u);
+    plugin->instrument().setParameter(Param::Polyphony, 1.0f);   // the same value again still resets
+    for (const Voice& v : plugin->instrument().view().voices) EXPECT_EQ(v.active, 0);
+    EXPECT_EQ(plugin->instrument().view().noteCounter, 0u);
+    plugin->instrument().playMidiNow(noteOn);
+    EXPECT_EQ(plugin->instrument().view().voices[0].startOrder, 0u);
 }
 
-TEST_F(ProgramStore, CurrentProgramBeyondTheArrayIsPulledBack) {
-    plugin->bank.curProgram = 200;
-    plugin->bank.storeParameter(Param::Volume, 0.3f);
-    EXPECT_EQ(plugin->bank.curProgram, 127);
-    EXPECT_EQ(plugin->bank.programs[127].valueOf(Param::Volume), 0.3f);
-    plugin->bank.curProgram = 128;
-    char text[32];
-    plugin->getParamDisplay(Param::Volume, text);
-    EXPECT_EQ(plugin->bank.curProgram, 127);
-    EXPECT_STREQ(text, "30.00 %");
-    plugin->bank.curProgram = 300;
-    EXPECT_EQ(plugin->bank.readParameter(Param::Volume), 0.3f);
-}

@@ -202,7 +202,7 @@ TEST(RenderSummary, OneLineWithLengthLevelsClipsAndSpeed) {
               "written as 0, too fast to time");
 }
 
-TEST(RenderInfo, ProgramsAreFoundByExactNameThenByAUniquePrefixInAnyCase) {
+TEST(RenderInfo, ProgramsAreFoundByExactNameThenByAUniqueStartThenAnywhereInAnyCase) {
     const std::vector<std::string> names{"Classiq", "Rave bass", "Walking Bass", "Blank", "Blank", "blank 2", "Raw"};
     int32_t index = -1;
     std::string problem;
@@ -214,6 +214,10 @@ TEST(RenderInfo, ProgramsAreFoundByExactNameThenByAUniquePrefixInAnyCase) {
     EXPECT_EQ(index, 3);
     EXPECT_TRUE(findProgram(names, "RAW", index, problem));
     EXPECT_EQ(index, 6);
+    EXPECT_TRUE(findProgram(names, "ssiq", index, problem));   // anywhere in the name
+    EXPECT_EQ(index, 0);
+    EXPECT_FALSE(findProgram(names, "BASS", index, problem));
+    EXPECT_EQ(problem, "'BASS' fits 2 programs: 1 'Rave bass', 2 'Walking Bass'; give more of the name, or the number");
     EXPECT_FALSE(findProgram(names, "ra", index, problem));
     EXPECT_EQ(problem, "'ra' fits 2 programs: 1 'Rave bass', 6 'Raw'; give more of the name, or the number");
     EXPECT_FALSE(findProgram(names, "Organ", index, problem));

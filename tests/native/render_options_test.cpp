@@ -183,8 +183,11 @@ TEST(RenderOptions, OutputNamesOtherThanWavAreRefusedWithAWayToConvert) {
     for (const char* name : {"out.wav", "OUT.Wav", "take.wave", "noextension", "dir.v2/out"})
         EXPECT_TRUE(parse({"a.mid", "-o", name}).ok) << name;
     expectRefused({"a.mid", "-o", "song.mp3"}, "song.mp3",
-                  "vorzle-render writes WAV only; to get mp3, convert on the way: vorzle-render SONG.mid -o - | "
+                  "vorzle-render writes WAV only; to get mp3, convert on the way: vorzle-render a.mid -o - | "
                   "ffmpeg -i - song.mp3");
+    expectRefused({"a.mid", "-o", "dir/x.MID"}, "dir/x.MID",
+                  "the output is audio, not MIDI: write x.wav, or another audio format on the way: vorzle-render "
+                  "a.mid -o - | ffmpeg -i - x.flac");
     expectRefused({"a.mid", "-o", "dir/song.FLAC"}, "dir/song.FLAC", "to get flac");
     const Parsed toStdout = parse({"a.mid", "-o", "-"});
     ASSERT_TRUE(toStdout.ok);

@@ -18,15 +18,15 @@ namespace {
 
 std::unique_ptr<SynthPlugin> makePlugin() { return std::make_unique<SynthPlugin>(versionOnlyHost); }
 
-int32_t activeVoices(const SynthPlugin& plugin) {
+int32_t activeVoices(SynthPlugin& plugin) {
     int32_t count = 0;
-    for (const Voice& voice : plugin.engine.voices) count += voice.active ? 1 : 0;
+    for (const Voice& voice : plugin.instrument().view().voices) count += voice.active ? 1 : 0;
     return count;
 }
 
 void noteOn(SynthPlugin& plugin, uint8_t note) {
     const uint8_t bytes[3] = {0x90, note, 100};
-    plugin.engine.handleMidiMessage(bytes);
+    plugin.instrument().playMidiNow(bytes);
 }
 
 struct Stereo {
@@ -78,9 +78,9 @@ TEST(SynthPluginEvents, PassesMidiEventsInOrderAndSkipsOthers) {
     EXPECT_EQ(plugin->processEvents(list.get()), 1);
     renderReplacing(*plugin, 301);   // the note-off placed before its note-on plays with it, at 300
     EXPECT_EQ(activeVoices(*plugin), 2);
-    EXPECT_EQ(plugin->engine.voices[0].ampStage, -1);
-    EXPECT_EQ(plugin->engine.voices[1].note, 64);
-    EXPECT_EQ(plugin->engine.voices[1].ampStage, 0);
+    EXPECT_EQ(plugin->instrument().view().voices[0].ampStage, -1);
+    EXPECT_EQ(plugin->instrument().view().voices[1].note, 64);
+    EXPECT_EQ(plugin->instrument().view().voices[1].ampStage, 0);
 }
 
 TEST(SynthPluginEvents, MalformedListsAreSafe) {
@@ -112,7 +112,7 @@ TEST(SynthPluginEvents, MalformedListsAreSafe) {
     EXPECT_EQ(plugin->processEvents(list.get()), 1);
     renderReplacing(*plugin, 1);
     EXPECT_EQ(activeVoices(*plugin), 1);
-    EXPECT_EQ(plugin->engine.voices[0].note, 63);
+    EXPECT_EQ(plugin->instrument().view().voices[0].note, 63);
 }
 
 namespace {
@@ -239,8 +239,8 @@ TEST(SynthPluginSampleRate, BlockSizeAndRateTogetherActLikeTheTwoRequests) {
         a->dispatcher(a, effSetBlockSize, 0, 300, nullptr, 0.0f);
         a->dispatcher(a, effSetSampleRate, 0, 0, nullptr, rate);
         EXPECT_EQ(together->getBlockSize(), 300);
-        EXPECT_EQ(together->engine.tableLength, wavetableLengthFor(rate));
-        EXPECT_EQ(together->engine.delayLines[1].length, delayLineLengthFor(rate));
+        EXPECT_EQ(together->instrument().view().tableLength, wavetableLengthFor(rate));
+        EXPECT_EQ(together->instrument().view().delayLines[1].length, delayLineLengthFor(rate));
         noteOn(*together, 69);
         noteOn(*apart, 69);
         EXPECT_EQ(renderReplacing(*together, 3000).left, renderReplacing(*apart, 3000).left) << rate;

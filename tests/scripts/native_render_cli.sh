@@ -12,7 +12,7 @@ python3=/usr/bin/python3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-cp "$root/tests/scripts/float_wav.py" .
+cp "$root/tools/render/float_wav.py" .
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -159,7 +159,7 @@ leftovers=$(find "$work" -name "*.partial" -o -name "*.spool")
 
 # Output names: WAV only, and never an input.
 run song.mid -o song.mp3
-[ "$status" -eq 2 ] && grep -q "^vorzle-render: song.mp3: vorzle-render writes WAV only; to get mp3, convert on the way: vorzle-render SONG.mid -o - | ffmpeg -i - song.mp3$" err.txt &&
+[ "$status" -eq 2 ] && grep -q "^vorzle-render: song.mp3: vorzle-render writes WAV only; to get mp3, convert on the way: vorzle-render song.mid -o - | ffmpeg -i - song.mp3$" err.txt &&
   ok "$(cat err.txt)" || fail ".mp3 output: $(cat err.txt)"
 cp "$build/bin/Vorzle.so" plugin.wav
 run song.mid -o plugin.wav --plugin plugin.wav

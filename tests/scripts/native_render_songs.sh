@@ -12,7 +12,7 @@ python3=/usr/bin/python3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-cp "$root/tests/scripts/float_wav.py" .
+cp "$root/tools/render/float_wav.py" .
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 ok() { echo "ok   $*"; }

@@ -43,39 +43,65 @@ mkdir copies/Vorzle.lv2
 for file in $(ls -r "$builds/native/lv2/Vorzle.lv2"); do
   cp "$builds/native/lv2/Vorzle.lv2/$file" copies/Vorzle.lv2/ && chmod 600 "copies/Vorzle.lv2/$file"
 done
-tr -d '\r' < "$root/docs/install.txt" > copies/install.txt
+cp -r "$root/build/web" copies/web && chmod 600 copies/web/*
+for file in docs/install.txt LICENSE CHANGELOG.md; do tr -d '\r' < "$root/$file" > "copies/${file##*/}"; done
+cp "$builds/native/bin/Vorzle-factory.fxb" copies/factory.fxb
 "$python3" "$root/scripts/make_packages.py" --version "$version" --epoch $epoch --out second \
-  --win32 copies/win32 --win64 copies/win64 --linux copies/native --lv2 copies/Vorzle.lv2 \
-  --install copies/install.txt >/dev/null
+  --win32 copies/win32 --win64 copies/win64 --linux copies/native --lv2 copies/Vorzle.lv2 --web copies/web \
+  --install copies/install.txt --license copies/LICENSE --changelog copies/CHANGELOG.md --bank copies/factory.fxb >/dev/null
 for package in "$windows.zip" "$linux.tar.gz"; do
   cmp "first/$package" "second/$package" || fail "$package differs when packaged again"
 done
 echo "packaged twice: identical $windows.zip ($(stat -c %s "first/$windows.zip") bytes), $linux.tar.gz ($(stat -c %s "first/$linux.tar.gz") bytes)"
 
 # Entries, their order, dates and modes, and what is inside them.
-"$python3" - first "$windows" "$linux" $epoch "$builds" <<'EOF'
+"$python3" - first "$windows" "$linux" $epoch "$builds" "$root" <<'EOF'
 import os, sys, tarfile, time, zipfile
-first, windows, linux, epoch, builds = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5]
+first, windows, linux, epoch, builds, root = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5], sys.argv[6]
+# What a user reads first: the file, the words it must hold.
+texts = {"INSTALL": [b"x64\\Vorzle.dll", b"Command Prompt", b"Vorzle-factory.fxb", b"~/.vst", b"Ardour",
+                     b"http.server", b"73"],
+         "LICENSE": [b"MIT License", b"Copyright (c) 2026 Harvane"],
+         "CHANGELOG": [b"## 2.1.0"]}
+def check_texts(read, names):
+    for stem, words in texts.items():
+        data = read(names[stem])
+        missing = [w for w in words if w not in data]
+        assert not missing, "%s lacks %s" % (names[stem], missing)
+bank = open(os.path.join(builds, "native", "bin", "Vorzle-factory.fxb"), "rb").read()
+assert bank[:4] == b"CcnK" and bank[8:12] == b"FBCh" and bank[16:20] == b"Trlx", bank[:20]
+site = sorted(n for n in os.listdir(os.path.join(root, "build", "web")))
+assert "index.html" in site and "vorzle.wasm" in site, site
 def same_bytes(data, path):
     with open(path, "rb") as f:
         assert data == f.read(), "%s differs from the build's file" % path
 with zipfile.ZipFile(os.path.join(first, windows + ".zip")) as z:
     names = z.namelist()
-    want = [windows + "/" + n for n in ("", "x64/", "x86/", "INSTALL.txt", "x64/Vorzle.dll",
-                                           "x64/vorzle-render.exe", "x86/Vorzle.dll", "x86/vorzle-render.exe")]
+    want = [windows + "/" + n for n in ("", "x64/", "x86/", "INSTALL.txt", "LICENSE.txt", "CHANGELOG.txt",
+                                           "Vorzle-factory.fxb", "x64/Vorzle.dll", "x64/vorzle-render.exe",
+                                           "x86/Vorzle.dll", "x86/vorzle-render.exe")]
     assert names == want, names
     for info in z.infolist():
         assert info.date_time == time.gmtime(epoch)[:6], (info.filename, info.date_time)
     for arch, tree in (("x64", "win64"), ("x86", "win32")):
         for name in ("Vorzle.dll", "vorzle-render.exe"):
             same_bytes(z.read(windows + "/%s/%s" % (arch, name)), os.path.join(builds, tree, "bin", name))
-    assert b"\r\n" in z.read(windows + "/INSTALL.txt") and b"x64\\Vorzle.dll" in z.read(windows + "/INSTALL.txt")
+    assert b"\r\n" in z.read(windows + "/INSTALL.txt") and z.read(windows + "/Vorzle-factory.fxb") == bank
+    check_texts(lambda n: z.read(windows + "/" + n), {"INSTALL": "INSTALL.txt", "LICENSE": "LICENSE.txt",
+                                                      "CHANGELOG": "CHANGELOG.txt"})
 with tarfile.open(os.path.join(first, linux + ".tar.gz")) as t:
     members = t.getmembers()
     bundle = sorted(os.listdir(os.path.join(builds, "native", "lv2", "Vorzle.lv2")))
     assert "vorzle_dsp.so" in bundle and "manifest.ttl" in bundle, bundle
     lv2 = ["Vorzle.lv2"] + ["Vorzle.lv2/" + n for n in bundle]
-    assert [m.name for m in members] == [linux] + [linux + "/" + n for n in ["INSTALL.txt"] + lv2 + ["Vorzle.so", "vorzle-render"]]
+    assert [m.name for m in members] == [linux] + [linux + "/" + n for n in
+        ["INSTALL.txt", "LICENSE", "CHANGELOG.md", "Vorzle-factory.fxb"] + lv2 + ["Vorzle.so", "vorzle-render"] +
+        ["web"] + ["web/" + n for n in site]], [m.name for m in members]
+    assert t.extractfile(linux + "/Vorzle-factory.fxb").read() == bank
+    check_texts(lambda n: t.extractfile(linux + "/" + n).read(), {"INSTALL": "INSTALL.txt", "LICENSE": "LICENSE",
+                                                                  "CHANGELOG": "CHANGELOG.md"})
+    for name in site:
+        same_bytes(t.extractfile(linux + "/web/" + name).read(), os.path.join(root, "build", "web", name))
     for m in members:
         assert (m.mtime, m.uid, m.gid) == (epoch, 0, 0), (m.name, m.mtime, m.uid)
     modes = {m.name.split("/")[-1]: m.mode for m in members}
@@ -92,14 +118,15 @@ EOF
 mkdir unpacked
 "$python3" -m zipfile -e "first/$windows.zip" unpacked
 tar -xzf "first/$linux.tar.gz" -C unpacked
-cp "$root/tests/scripts/float_wav.py" .
+cp "$root/tools/render/float_wav.py" .
 for kind in x86 x64 linux; do
   case $kind in
   linux) run=(unpacked/$linux/vorzle-render) ;;
   *) run=(wine "unpacked/$windows/$kind/vorzle-render.exe") ;;
   esac
   got=$("${run[@]}" --version </dev/null | tr -d '\r')
-  [ "$got" = "vorzle-render $version" ] || fail "$kind: --version printed '$got', the project is $version"
+  [ "$(head -n1 <<<"$got")" = "vorzle-render $version" ] && grep -q "MIT licence" <<<"$got" ||
+    fail "$kind: --version printed '$got', the project is $version under the MIT licence"
   "${run[@]}" --info </dev/null | tr -d '\r' > info-$kind.txt
   grep -qx "name: Vorzle" info-$kind.txt && grep -qx "vendor: Harvane" info-$kind.txt ||
     { cat info-$kind.txt; fail "$kind: the unpacked plug-in did not load as Vorzle by Harvane"; }

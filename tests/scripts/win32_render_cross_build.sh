@@ -15,7 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-cp "$root/tests/scripts/float_wav.py" .
+cp "$root/tools/render/float_wav.py" .
 cat > compare.py <<'EOF'
 import sys
 from float_wav import read_float_wav

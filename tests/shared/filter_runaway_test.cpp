@@ -25,14 +25,14 @@ struct Pair {
     std::unique_ptr<Engine> engine[2];
     Pair() {
         for (int i = 0; i < 2; ++i) {
-            bank[i].curProgram = 0;
+            bank[i].selectProgram(0);
             for (int32_t p : {Param::Osc1On, Param::Osc2On, Param::Osc3On, Param::AmpSustain, Param::Drive,
                               Param::Chorus, Param::Polyphony})
                 bank[i].storeParameter(p, 1.0f);
             bank[i].markAllDirty();
             engine[i] = std::make_unique<Engine>(bank[i]);
             engine[i]->setSampleRate(44100.0f);
-            engine[i]->lanes = i == 0;
+            engine[i]->renderInLanes(i == 0);
         }
     }
     void midi(uint8_t status, uint8_t d1, uint8_t d2) {
@@ -61,11 +61,11 @@ bool renderBoth(Pair& pair, int32_t n, float& peak, int32_t& nonFinite) {
 
 // Every voice's filter history and both delay lines finite and within the limit.
 bool statesBounded(const Engine& engine) {
-    for (const Voice& v : engine.voices)
+    for (const Voice& v : engine.view().voices)
         for (float x : {v.filterAIn2, v.filterAIn1, v.filterAOut2, v.filterAOut1, v.filterBIn2, v.filterBIn1,
                         v.filterBOut2, v.filterBOut1})
             if (!(std::fabs(x) <= kFilterLimit)) return false;
-    for (const DelayLine& line : engine.delayLines)
+    for (const DelayLine& line : engine.view().delayLines)
         for (int32_t i = 0; i < line.length; ++i)
             if (!std::isfinite(line.buffer[i])) return false;
     return true;

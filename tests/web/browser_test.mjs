@@ -41,9 +41,9 @@ const browser = await puppeteer.launch({
   args: ['--headless=new', '--no-sandbox', '--autoplay-policy=no-user-gesture-required'],
 });
 const problems = [];   // console errors and requests outside the folder
-async function openPage(scale = 1) {
+async function openPage(scale = 1, width = 760) {
   const page = await browser.newPage();
-  await page.setViewport({ width: 760, height: 900, deviceScaleFactor: scale });
+  await page.setViewport({ width, height: 900, deviceScaleFactor: scale });
   page.on('console', (m) => { if (m.type() === 'error') problems.push(`console: ${m.text()}`); });
   page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
   await page.setRequestInterception(true);
@@ -95,7 +95,7 @@ const nativeRender = (midiPath, rate) => {
   const wav = join(work, `native-${rate}.wav`);
   execFileSync(renderer, [midiPath, '-o', wav, '-q', '--sample-rate', String(rate)]);
   const data = wavSamples(wav);
-  return { frames: data.length / 8, hash: digest(data) };
+  return { frames: data.length / 8, hash: digest(data), file: readFileSync(wav) };
 };
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 // The live output sounds within a second, then falls quiet after the release.
@@ -126,7 +126,7 @@ check('a file that is not MIDI is refused with its reason, and nothing is loaded
 });
 
 // 44.1 kHz through the page's own button and download, 48 kHz through the same render call.
-check('"Render to WAV" of the demo gives vorzle-render\'s samples (44.1 and 48 kHz)', async () => {
+check('"Render to WAV" of the demo gives vorzle-render\'s file, header and samples (44.1 and 48 kHz)', async () => {
   const demo = join(source, 'examples/demo.mid');
   await (await page.$('#song-file')).uploadFile(demo);
   await page.waitForFunction(() => !document.getElementById('render').disabled, { timeout: 5000 });
@@ -139,6 +139,7 @@ check('"Render to WAV" of the demo gives vorzle-render\'s samples (44.1 and 48 k
   const want44 = nativeRender(demo, 44100);
   if (downloaded.length / 8 !== want44.frames || digest(downloaded) !== want44.hash)
     return `44.1 kHz: the page's WAV has ${downloaded.length / 8} frames, native ${want44.frames}, samples differ`;
+  if (!readFileSync(join(work, wav)).equals(want44.file)) return '44.1 kHz: the same samples under another header';
   const want = nativeRender(demo, 48000), got = await pageRender(readFileSync(demo), 48000);
   return (want.frames === got.frames && want.hash === got.hash) ||
     `48 kHz: page ${got.frames} frames ${got.hash.slice(0, 12)}, native ${want.frames} frames ${want.hash.slice(0, 12)}`;
@@ -309,6 +310,89 @@ check('a bank downloaded and opened again restores the edited sound, and edits s
   if (render.hash !== editedRender.hash) return 'the reopened bank sounds different';
   if (!/damaged|cut short/.test(refused)) return `a damaged bank gave "${refused}"`;
   return kept === editedValue || `after a reload cutoff is ${kept}`;
+});
+
+// What the factory program 0 holds, from an instance with no kept edits.
+const factoryValue = (index) => page.evaluate((i) => {
+  const vz = new WebAssembly.Instance(window.vorzle.module, { wasi_snapshot_preview1: { proc_exit() {} } }).exports;
+  vz._initialize();
+  vz.vz_create();
+  return vz.vz_parameter(i);
+}, index);
+const marks = () => page.evaluate(() => ({
+  shown: !document.getElementById('edited').hidden,
+  listed: [...document.querySelectorAll('#programs option')].filter((o) => o.textContent.endsWith('(edited)'))
+    .map((o) => o.value),
+}));
+const knobCentre = async (p, id) => {
+  const [box, knob] = [await (await p.$('#panel-canvas')).boundingBox(), await p.evaluate((n) => {
+    const { vz } = window.vorzle;
+    for (let i = 0; i < vz.vz_control_count(); ++i)
+      if (vz.vz_control_field(i, 0) === 3 && vz.vz_control_field(i, 5) === n) return [1, 2, 3, 4].map((f) => vz.vz_control_field(i, f));
+    return null;
+  }, id)];
+  const s = box.width / 664;
+  return { x: box.x + (knob[0] + knob[2] / 2) * s, y: box.y + (knob[1] + knob[3] / 2) * s };
+};
+
+check('an edited program is marked; restoring it or the factory bank brings back the factory values', async () => {
+  const factory = await factoryValue(cutoff), before = await marks();
+  await page.click('#restore-program');
+  const restored = await value(cutoff), after = await marks();
+  await page.focus(`[data-parameter="${cutoff}"]`);
+  await page.keyboard.press('ArrowUp');
+  await page.select('#programs', '5');
+  await page.focus(`[data-parameter="${cutoff}"]`);
+  await page.keyboard.press('ArrowUp');
+  const twoEdited = await marks();
+  page.once('dialog', (d) => d.accept());
+  await page.click('#restore-bank');
+  const bank = await marks(), program = await page.evaluate(() => window.vorzle.vz.vz_program());
+  if (!before.shown || before.listed.join() !== '0') return `before: mark ${before.shown}, listed ${before.listed}`;
+  if (restored !== factory || after.shown || after.listed.length) return `restored cutoff ${restored} (factory ${factory}), marks ${after.listed}`;
+  if (twoEdited.listed.join() !== '0,5') return `edits to 0 and 5 listed as ${twoEdited.listed}`;
+  return (!bank.shown && bank.listed.length === 0 && program === 5) || `after the bank: ${bank.listed}, program ${program}`;
+});
+
+check('a double-click takes a knob to its program value; the wheel turns it by 10 pixels of drag', async () => {
+  const at = await knobCentre(page, cutoff), before = await value(cutoff);
+  await page.mouse.move(at.x, at.y);
+  await page.mouse.wheel({ deltaY: -100 });
+  await sleep(50);
+  const wheeled = await value(cutoff);
+  const want = await page.evaluate((v) => window.vorzle.vz.vz_dragged_value(v, -10, 0, 0), before);
+  await page.mouse.click(at.x, at.y, { count: 2, clickCount: 2 });
+  await sleep(50);
+  const back = await value(cutoff);
+  if (wheeled !== want || wheeled === before) return `wheel: ${before} -> ${wheeled}, want ${want}`;
+  return back === before || `double-click gave ${back}, the program holds ${before}`;
+});
+
+check('Polyphony is announced as a number of voices', async () => {
+  const polyphony = await parameterIndex('Polyphony'), el = `[data-parameter="${polyphony}"]`;
+  const said = [];
+  for (const key of ['Home', 'End']) {
+    await page.focus(el);
+    await page.keyboard.press(key);
+    said.push(await page.$eval(el, (e) => `${e.getAttribute('aria-valuetext')}/${e.getAttribute('aria-valuenow')}`));
+  }
+  return said.join() === '1 voice/1,64 voices/64' || said.join();
+});
+
+check('at a phone\'s width (375 px) the panel and keyboard fit the screen and a knob still turns', async () => {
+  const { page: phone } = await openPage(1, 375);
+  const fits = await phone.evaluate(() => [document.documentElement.scrollWidth,
+    ...['panel-canvas', 'keyboard'].map((id) => document.getElementById(id).getBoundingClientRect().right)]);
+  const at = await knobCentre(phone, cutoff);
+  const before = await phone.evaluate((i) => window.vorzle.vz.vz_parameter(i), cutoff);
+  await phone.mouse.move(at.x, at.y);
+  await phone.mouse.down();
+  await phone.mouse.move(at.x, at.y - 40);
+  await phone.mouse.up();
+  const after = await phone.evaluate((i) => window.vorzle.vz.vz_parameter(i), cutoff);
+  await phone.close();
+  if (fits.some((x) => x > 375)) return `wider than the screen: page, panel, keyboard end at ${fits}`;
+  return after !== before || `the knob stayed at ${before}`;
 });
 
 // Last but one: the song's own controllers and program changes edit the bank.

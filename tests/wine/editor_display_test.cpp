@@ -245,7 +245,7 @@ TEST_F(EditorTest, ReadoutIsCentredAndFramedWhateverItsText) {
         float value;
         const char* text;
     };
-    // Short, long and too-long texts: "on", a percentage, an 11-character semitone text.
+    // Texts of every length up to 11 characters: each shows whole, in a readout as wide as it needs.
     for (const Case c : {Case{1, 0.5f, "50.00 %"}, Case{18, 0.0f, "-12.00 smt."}, Case{8, 1.0f, "20480 Hz"},
                          Case{14, 0.0f, "-10.00 oct."}}) {
         SCOPED_TRACE(c.text);
@@ -259,23 +259,25 @@ TEST_F(EditorTest, ReadoutIsCentredAndFramedWhateverItsText) {
         e.moveCursorTo(place.x + 2, place.y + 2);
         e.idle();
         const Image shown = capture(readout);
-        ASSERT_EQ(shown.width, 55);
+        const int w = shown.width;
+        ASSERT_EQ(w, readoutWidth(c.text));
         ASSERT_EQ(shown.height, 16);
         EXPECT_TRUE(shown == expectedReadout(c.text));
         // Framed in the bright pen, black inside, text in its own colour.
-        for (int x = 0; x < 55; ++x) EXPECT_TRUE(shown.at(x, 0) == kBright && shown.at(x, 15) == kBright) << x;
-        for (int y = 0; y < 16; ++y) EXPECT_TRUE(shown.at(0, y) == kBright && shown.at(54, y) == kBright) << y;
+        for (int x = 0; x < w; ++x) EXPECT_TRUE(shown.at(x, 0) == kBright && shown.at(x, 15) == kBright) << x;
+        for (int y = 0; y < 16; ++y) EXPECT_TRUE(shown.at(0, y) == kBright && shown.at(w - 1, y) == kBright) << y;
         EXPECT_GT(shown.count(kReadoutText), 10u);
-        // Centred: as much room left of the text as right of it, give or take the odd pixel.
-        int left = 55, right = -1;
+        // Whole and centred: black next to the frame, as much room left of the text as right of it.
+        int left = w, right = -1;
         for (int y = 1; y < 15; ++y)
-            for (int x = 1; x < 54; ++x)
+            for (int x = 1; x < w - 1; ++x)
                 if (shown.at(x, y) != kBlack) {
                     left = std::min(left, x);
                     right = std::max(right, x);
                 }
-        if (std::string(c.text).size() <= 8) {
-            EXPECT_LE(std::abs((left - 1) - (53 - right)), 3) << left << " " << right;
+        EXPECT_TRUE(left > 1 && right < w - 2) << left << " " << right;
+        if (std::string(c.text).size() <= 8) {   // centred by the pen's travel, which longer texts end in space
+            EXPECT_LE(std::abs((left - 1) - (w - 2 - right)), 3) << left << " " << right;
         }
     }
 }

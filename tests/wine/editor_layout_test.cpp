@@ -2,6 +2,7 @@
 // order, and the hover regions of the knobs as the value readout reveals them.
 #include "tests/wine/editor_test_support.h"
 
+#include <algorithm>
 #include <set>
 
 using namespace editor_test;
@@ -92,12 +93,14 @@ void expectEveryKnobHovers(OpenEditor& e) {
         e.idle();
         ASSERT_TRUE(IsWindowVisible(readout));
         const RECT r = placement(readout);
-        EXPECT_EQ(r.left, knob.x + 15);
+        const std::string text = e.display(knob.parameter);
+        const int width = readoutWidth(text.c_str());   // 55 unless the text needs more
+        EXPECT_EQ(r.left, width > 55 ? std::min(knob.x + 15, 664 - width) : knob.x + 15);
         EXPECT_EQ(r.top, knob.y + 20);
-        EXPECT_EQ(r.right - r.left, 55);
+        EXPECT_EQ(r.right - r.left, width);
         EXPECT_EQ(r.bottom - r.top, 16);
         // Read from the editor's surface: what is on screen there, the readout above the knob.
-        EXPECT_TRUE(capture(e.editor, knob.x + 15, knob.y + 20, 55, 16) == expectedReadout(e.display(knob.parameter)));
+        EXPECT_TRUE(capture(e.editor, r.left, knob.y + 20, width, 16) == expectedReadout(text));
     }
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/readout_font.h"
 #include "vsthost/plugin_instance.h"
 #include "vsthost/plugin_module.h"
 
@@ -331,10 +332,13 @@ inline FontText drawInReadoutFont(int width, int height, const POINT* at, const 
     return out;
 }
 
+// As wide as the text needs (55 for a text that fits).
 inline Image expectedReadout(const std::string& text) {
-    Image image = drawInReadoutFont(55, 16, nullptr, text).pixels;
-    for (int x = 0; x < 55; ++x) image.pixels[x] = image.pixels[15 * 55 + x] = kBright;
-    for (int y = 0; y < 16; ++y) image.pixels[y * 55] = image.pixels[y * 55 + 54] = kBright;
+    const int w = readoutWidth(text.c_str());
+    const POINT at{readoutTextX(text.c_str(), w), (16 - kReadoutFontHeight) / 2};
+    Image image = drawInReadoutFont(w, 16, &at, text).pixels;
+    for (int x = 0; x < w; ++x) image.pixels[x] = image.pixels[15 * w + x] = kBright;
+    for (int y = 0; y < 16; ++y) image.pixels[y * w] = image.pixels[y * w + w - 1] = kBright;
     return image;
 }
 

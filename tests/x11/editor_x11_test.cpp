@@ -4,9 +4,6 @@
 // mouse would; then it reads the parameters back and captures the window.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <netinet/in.h>
@@ -34,58 +31,18 @@
 #include "vst2/synth_plugin.h"
 #include "tests/shared/version_only_host.h"
 #include "tests/shared/png_image.h"
+#include "tests/shared/x11_host_window.h"
 #include "vsthost/plugin_instance.h"
 #include "vsthost/plugin_module.h"
 
 namespace {
 
-constexpr int kHostX = 50;   // where the host's window sits on the screen
-constexpr int kHostY = 40;
-
-struct Capture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-// The host's side: its own display connection and a top-level window.
-class X11Host : public ::testing::Test {
+class X11Host : public X11HostWindow {
 protected:
-    // One connection for the whole program, as a host keeps it: when the
-    // last client leaves, the X server resets and refuses connections a while.
-    static void SetUpTestSuite() { display = XOpenDisplay(nullptr); }
-    static void TearDownTestSuite() {
-        if (display) XCloseDisplay(display);
-        display = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_NE(display, nullptr) << "no X display (run under xvfb-run)";
-        int event, error, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display, &event, &error, &major, &minor));
-    }
-    void TearDown() override {
-        for (Window w : hostWindows) XDestroyWindow(display, w);
-        if (display) XSync(display, False);
-    }
-
-    Window newHostWindow(int x = kHostX, int y = kHostY) {
-        const int screen = DefaultScreen(display);
-        Window w = XCreateSimpleWindow(display, RootWindow(display, screen), x, y, 800, 600, 0, 0, 0);
-        XSelectInput(display, w, StructureNotifyMask);
-        XMapWindow(display, w);
-        XEvent e;
-        do XWindowEvent(display, w, StructureNotifyMask, &e);
-        while (e.type != MapNotify);
-        hostWindows.push_back(w);
-        return w;
-    }
-
     static intptr_t dispatch(SynthPlugin& plugin, int32_t opcode, void* ptr = nullptr) {
         AEffect* e = plugin.getAEffect();
         return e->dispatcher(e, opcode, 0, 0, ptr, 0.0f);
     }
-    static void* asParent(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
-
     // The host's idle timer: the panel handles what the server sent it.
     void idle(AEffect* effect, int times = 3) {
         for (int i = 0; i < times; ++i) {
@@ -96,15 +53,6 @@ protected:
     }
     void idle(SynthPlugin& plugin, int times = 3) { idle(plugin.getAEffect(), times); }
 
-    Window panelOf(Window host) {
-        Window root, parent, *children = nullptr;
-        unsigned int count = 0;
-        XQueryTree(display, host, &root, &parent, &children, &count);
-        const Window panel = count == 1 ? children[0] : 0;
-        if (children) XFree(children);
-        return panel;
-    }
-
     // Opens the editor in a new host window and shows it; the panel's window, or 0.
     Window openPanel(SynthPlugin& plugin) {
         const Window host = newHostWindow();
@@ -113,19 +61,6 @@ protected:
         return panelOf(host);
     }
 
-    // Mouse and keys as the server sees them, at panel coordinates.
-    void moveTo(int x, int y) {
-        XTestFakeMotionEvent(display, DefaultScreen(display), kHostX + x, kHostY + y, 0);
-        XSync(display, False);
-    }
-    void button(unsigned int which, bool down) {
-        XTestFakeButtonEvent(display, which, down, 0);
-        XSync(display, False);
-    }
-    void key(KeySym symbol, bool down) {
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), down, 0);
-        XSync(display, False);
-    }
     void pointerOnScreen(int& x, int& y) {
         Window root, child;
         int wx, wy;
@@ -139,19 +74,6 @@ protected:
         XSync(display, False);
         return result == AlreadyGrabbed;
     }
-
-    Capture capture(Window w, int x, int y, int width, int height) {
-        Capture c{width, height, {}};
-        XImage* image = XGetImage(display, w, x, y, width, height, AllPlanes, ZPixmap);
-        if (!image) return c;
-        for (int row = 0; row < height; ++row)
-            for (int col = 0; col < width; ++col) c.pixels.push_back(XGetPixel(image, col, row) & 0xFFFFFF);
-        XDestroyImage(image);
-        return c;
-    }
-
-    static inline Display* display = nullptr;
-    std::vector<Window> hostWindows;
 };
 
 // A knob drag as the hand makes it: press on the knob, move, release.
@@ -242,7 +164,7 @@ TEST_F(X11Host, KnobDragsWithAndWithoutModifiersKeepThePointerHidden) {
     idle(*plugin);
     int anchorX, anchorY;
     pointerOnScreen(anchorX, anchorY);
-    float expected = plugin->parameterValue(Param::Cutoff);
+    float expected = plugin->instrument().parameter(Param::Cutoff);
 
     button(Button1, true);
     idle(*plugin);
@@ -260,14 +182,14 @@ TEST_F(X11Host, KnobDragsWithAndWithoutModifiersKeepThePointerHidden) {
         idle(*plugin);
         if (s.modifier) key(s.modifier, false);
         expected = draggedValue(expected, s.dy, s.control, s.shift);
-        EXPECT_EQ(plugin->parameterValue(Param::Cutoff), expected) << s.dy;
+        EXPECT_EQ(plugin->instrument().parameter(Param::Cutoff), expected) << s.dy;
         int x, y;
         pointerOnScreen(x, y);
         EXPECT_EQ(std::make_pair(x, y), std::make_pair(anchorX, anchorY)) << "the pointer goes back to the anchor";
 
         // The readout follows the value at every step.
         char text[100] = {};
-        plugin->parameterDisplay(Param::Cutoff, text);
+        plugin->instrument().parameterDisplay(Param::Cutoff, text);
         PixelImage readout(kReadoutWidth, kReadoutHeight);
         PixelCanvas canvas = readout.canvas();
         paintReadout(canvas, text);
@@ -292,23 +214,23 @@ TEST_F(X11Host, ButtonsToggleAndTheCounterDrags) {
     ASSERT_NE(panel, 0u);
     const PanelArtwork& art = *panelArtwork();
 
-    const float before = plugin->parameterValue(Param::Chorus);
+    const float before = plugin->instrument().parameter(Param::Chorus);
     moveTo(530 + 10, 383 + 6);
     for (unsigned int which : {Button1, Button3}) {   // left and right clicks both toggle
-        const float was = plugin->parameterValue(Param::Chorus);
+        const float was = plugin->instrument().parameter(Param::Chorus);
         button(which, true);
         button(which, false);
         idle(*plugin);
-        EXPECT_EQ(plugin->parameterValue(Param::Chorus), toggledValue(was));
+        EXPECT_EQ(plugin->instrument().parameter(Param::Chorus), toggledValue(was));
         const Capture face = capture(panel, 530, 383, 27, 13);
-        const int frame = buttonFrame(plugin->parameterValue(Param::Chorus));
+        const int frame = buttonFrame(plugin->instrument().parameter(Param::Chorus));
         EXPECT_EQ(face.at(13, 6), art.buttons.at(frame * 27 + 13, 6));
         EXPECT_EQ(face.at(3, 3), art.buttons.at(frame * 27 + 3, 3));
     }
-    EXPECT_EQ(plugin->parameterValue(Param::Chorus), before);
+    EXPECT_EQ(plugin->instrument().parameter(Param::Chorus), before);
 
     // The counter: 16 pixels up is one voice more at normal speed.
-    const float polyphony = plugin->parameterValue(Param::Polyphony);
+    const float polyphony = plugin->instrument().parameter(Param::Polyphony);
     moveTo(621 + 9, 383 + 8);
     button(Button1, true);
     idle(*plugin);
@@ -317,7 +239,7 @@ TEST_F(X11Host, ButtonsToggleAndTheCounterDrags) {
     button(Button1, false);
     idle(*plugin);
     const float raised = draggedValue(polyphony, -160, false, false);
-    EXPECT_EQ(plugin->parameterValue(Param::Polyphony), raised);
+    EXPECT_EQ(plugin->instrument().parameter(Param::Polyphony), raised);
     const CounterGlyphs glyphs = counterGlyphs(raised);
     const Capture digits = capture(panel, 621, 383, 18, 16);
     for (int y = 0; y < 16; ++y)
@@ -394,7 +316,7 @@ TEST_F(X11Host, OpenAndCloseAHundredTimesAndTwoEditorsAtOnce) {
     idle(*first);
     idle(*second);
     XRaiseWindow(display, hostB);
-    const float a = first->parameterValue(Param::Volume), b = second->parameterValue(Param::Volume);
+    const float a = first->instrument().parameter(Param::Volume), b = second->instrument().parameter(Param::Volume);
     moveTo(53, 100 + 63);
     button(Button1, true);
     idle(*first);
@@ -405,8 +327,8 @@ TEST_F(X11Host, OpenAndCloseAHundredTimesAndTwoEditorsAtOnce) {
     button(Button1, false);
     idle(*first);
     idle(*second);
-    EXPECT_EQ(first->parameterValue(Param::Volume), a);
-    EXPECT_EQ(second->parameterValue(Param::Volume), draggedValue(b, -40, false, false));
+    EXPECT_EQ(first->instrument().parameter(Param::Volume), a);
+    EXPECT_EQ(second->instrument().parameter(Param::Volume), draggedValue(b, -40, false, false));
 
     // The host destroys its window before closing the editor: nothing breaks.
     XDestroyWindow(display, hostA);

@@ -685,7 +685,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.mode == RenderOptions::Mode::Version) {
-        std::printf("%s\n", versionText().c_str());
+        std::printf("%s\n%s\n", versionText().c_str(), licenceText().c_str());
         return 0;
     }
     const std::string pluginPath = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;

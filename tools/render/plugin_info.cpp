@@ -214,12 +214,17 @@ bool findProgram(const std::vector<std::string>& names, const std::string& wante
             return true;
         }
     }
-    const std::string prefix = lowerCase(wanted);
-    std::vector<int32_t> matches;
-    for (size_t p = 0; p < names.size(); ++p)
-        if (lowerCase(names[p]).rfind(prefix, 0) == 0) matches.push_back(static_cast<int32_t>(p));
-    if (matches.size() == 1) {
-        index = matches[0];
+    // A unique start of a name wins over the same text inside other names, so
+    // "bass" stays the one program that starts with it.
+    const std::string part = lowerCase(wanted);
+    std::vector<int32_t> starts, matches;
+    for (size_t p = 0; p < names.size(); ++p) {
+        const size_t at = lowerCase(names[p]).find(part);
+        if (at == 0) starts.push_back(static_cast<int32_t>(p));
+        if (at != std::string::npos) matches.push_back(static_cast<int32_t>(p));
+    }
+    if (starts.size() == 1 || matches.size() == 1) {
+        index = starts.size() == 1 ? starts[0] : matches[0];
         return true;
     }
     if (matches.empty()) {

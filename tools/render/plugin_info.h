@@ -61,7 +61,8 @@ PluginInfo gatherPluginInfo(PluginInstance& plugin, const std::string& path);
 std::vector<std::string> programNames(PluginInstance& plugin, int32_t count);
 
 // The program --program NAME means: the one named exactly so, else the only one
-// whose name starts with it, ignoring case. Otherwise false with a one-line reason.
+// whose name starts with it, else the only one whose name holds it anywhere,
+// ignoring case. Otherwise false with a one-line reason listing the candidates.
 bool findProgram(const std::vector<std::string>& names, const std::string& wanted, int32_t& index,
                  std::string& problem);
 

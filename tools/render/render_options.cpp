@@ -47,19 +47,27 @@ bool readDecimal(const std::string& option, const std::string& text, double low,
 }
 
 // WAV only: any other extension would get a WAV file under a misleading name.
-// An existing device or FIFO is written as it is, whatever its name.
-bool checkOutputName(const std::string& path, OptionError& error) {
+// An existing device or FIFO is written as it is, whatever its name. The way
+// out names the song being rendered and an audio format ffmpeg can write.
+bool checkOutputName(const std::string& path, const std::string& song, OptionError& error) {
     std::error_code ec;
     const auto type = std::filesystem::status(path, ec).type();
     if (!ec && type != std::filesystem::file_type::regular && type != std::filesystem::file_type::directory &&
         type != std::filesystem::file_type::not_found)
         return true;
-    const std::string extension = lowerCase(std::filesystem::path(path).extension().string());
+    const std::filesystem::path name(path);
+    const std::string extension = lowerCase(name.extension().string());
     if (extension.empty() || extension == ".wav" || extension == ".wave") return true;
-    const std::string stem = std::filesystem::path(path).filename().string();
+    const std::string pipe = "vorzle-render " + song + " -o - | ffmpeg -i - ";
+    if (extension == ".mid" || extension == ".midi" || extension == ".rmi" || extension == ".kar") {
+        const std::string stem = name.stem().string();
+        return fail(error, path,
+                    "the output is audio, not MIDI: write " + stem + ".wav, or another audio format on the way: " +
+                        pipe + stem + ".flac");
+    }
     return fail(error, path,
-                "vorzle-render writes WAV only; to get " + extension.substr(1) +
-                    ", convert on the way: vorzle-render SONG.mid -o - | ffmpeg -i - " + stem);
+                "vorzle-render writes WAV only; to get " + extension.substr(1) + ", convert on the way: " + pipe +
+                    name.filename().string());
 }
 
 
@@ -156,6 +164,11 @@ bool parseChannelList(const std::string& text, uint16_t& mask, std::string& prob
 }
 
 std::string versionText() { return std::string("vorzle-render ") + VORZLE_VERSION; }
+
+std::string licenceText() {
+    return "Copyright (c) 2026 Harvane. Free software under the MIT licence (the LICENSE file\n"
+           "beside this program or in its package): use, change and share it freely.";
+}
 
 bool writesToStandardOutput(const RenderOptions& options) { return options.outputPath == "-"; }
 
@@ -336,7 +349,7 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
     if (files.empty()) return fail(error, "", "no MIDI file given (see --help)");
     if (files.size() > 1) return fail(error, files[1], "only one MIDI file can be rendered at a time");
     if (options.outputPath.empty()) return fail(error, files[0], "no output file given (-o OUT.wav)");
-    if (!writesToStandardOutput(options) && !checkOutputName(options.outputPath, error)) return false;
+    if (!writesToStandardOutput(options) && !checkOutputName(options.outputPath, files[0], error)) return false;
     if (options.normalize && options.gainDb != 0.0)
         return fail(error, "--gain", "and --normalize exclude each other (--normalize sets the gain itself)");
     if (!checkSongOptions(options, error)) return false;
@@ -376,8 +389,8 @@ std::string renderUsage() {
            "  --plugin PATH          the VST 2 instrument to use (default: Vorzle beside this\n"
            "                         program); a name without a folder is in the current one\n"
            "  --program N|NAME       select a program before playing: its number, counted\n"
-           "                         from 0 as --info lists them, or its name (exact, or the\n"
-           "                         start of one name, in any case)\n"
+           "                         from 0 as --info lists them, or its name (exact, or a\n"
+           "                         part of one name, in any case)\n"
            "  --ignore-program-changes\n"
            "                         skip the song's program changes (otherwise they switch\n"
            "                         programs where they occur, also after --program)\n"

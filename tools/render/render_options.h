@@ -80,6 +80,8 @@ std::string renderUsage();
 
 // "vorzle-render 2.1.0"
 std::string versionText();
+// Who holds the copyright and the licence, printed after the version.
+std::string licenceText();
 
 bool writesToStandardOutput(const RenderOptions& options);
 

@@ -5,7 +5,7 @@ import numpy as np
 from PIL import Image, ImageDraw, ImageFont
 
 import phrase
-from render import SAMPLE_RATE
+from playing import SAMPLE_RATE
 
 COLUMNS = 8
 TILE_W, TILE_H = 200, 84

@@ -5,7 +5,7 @@ import math
 import numpy as np
 
 import phrase
-from render import SAMPLE_RATE
+from playing import SAMPLE_RATE
 
 FRAME = 441                      # 10 ms envelope frames
 LOUDNESS_WINDOW = 40             # frames: the loudest 400 ms

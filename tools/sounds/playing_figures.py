@@ -7,7 +7,7 @@ import numpy as np
 
 import measure
 import playing
-from render import SAMPLE_RATE
+from playing import SAMPLE_RATE
 
 TOP_NOTES = 2                    # the highest notes of the range whose pitch is checked
 ENDS_FRAME = 110                 # 2.5 ms frames to find where a sound stops

@@ -8,12 +8,14 @@ import tempfile
 import numpy as np
 
 import phrase
+import playing
+import playing_figures
 from bank_info import ROOT
+from playing import SAMPLE_RATE
 
-sys.path.insert(0, os.path.join(ROOT, "tests", "scripts"))
+sys.path.insert(0, os.path.join(ROOT, "tools", "render"))
 from float_wav import float_wav_data  # noqa: E402
 
-SAMPLE_RATE = 44100
 # Fixed so that the figures do not move with the renderer's defaults; 441 frames keep
 # every event of the phrase on a block boundary.
 RENDER_OPTIONS = ["--sample-rate", str(SAMPLE_RATE), "--block-size", "441", "--format", "f32", "-q"]
@@ -66,8 +68,6 @@ def render_playing(programs, build=None, workers=2, slowest=None):
     """Each program played through the score of playing.py: {program number:
     PlayingFigures}. Only the figures are kept, not the long renders. `slowest` is the
     bank's slowest LFO period (by default that of the programs given)."""
-    import playing
-    import playing_figures
     slowest = slowest or playing.slowest_lfo_period(programs)
     with tempfile.TemporaryDirectory() as work:
         def one(program):

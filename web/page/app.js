@@ -28,6 +28,21 @@ const bankBytes = () => {
 };
 const status = (message) => { $('status').textContent = message; };
 
+// The factory bank as the module starts with it, before kept edits load: what
+// "edited" compares with and the restore buttons bring back. In the bank file
+// each program is a 24-byte name and 39 floats after the file's and the
+// chunk's headers; the chunk's current program is a word of its header.
+const factoryBank = bankBytes();
+const PROGRAM_BYTES = 24 + 4 * 39, CHUNK_AT = 160, CURRENT_AT = CHUNK_AT + 16;
+const programAt = (p) => CHUNK_AT + 28 + p * PROGRAM_BYTES;
+const factoryValue = (p, index) =>
+  new DataView(factoryBank.buffer).getFloat32(programAt(p) + 24 + 4 * index, true);
+function isEdited(p, bytes = bankBytes()) {
+  const at = programAt(p);
+  for (let i = at; i < at + PROGRAM_BYTES; ++i) if (bytes[i] !== factoryBank[i]) return true;
+  return false;
+}
+
 // ------------------------------------------------------------------ sound
 let context = null, node = null, analyser = null;
 const send = (message) => node?.port.postMessage(message);
@@ -106,7 +121,7 @@ function setParameter(index, value) {
   remember();
 }
 
-const { paint } = createPanel(vz, text, setParameter, status);
+const { paint } = createPanel(vz, text, setParameter, status, (index) => factoryValue(vz.vz_program(), index));
 
 // ------------------------------------------------------------------ programs
 function fillPrograms() {
@@ -117,10 +132,16 @@ function fillPrograms() {
     listed.add(p);
     const o = document.createElement('option');
     o.value = String(p);
-    o.textContent = `${p} ${text(vz.vz_program_name(p))}`;
+    o.textContent = programLabel(p, edited);
     return o;
   };
+  const edited = bankBytes();
   for (const category of bankCategories) {
+    // A category of one program (the blank one) is listed as that program.
+    if (category.programs.length === 1) {
+      list.append(option(category.programs[0]));
+      continue;
+    }
     const group = document.createElement('optgroup');
     group.label = category.name;
     for (const p of category.programs) group.append(option(p));
@@ -134,6 +155,18 @@ function fillPrograms() {
     list.append(group);
   }
   list.value = String(vz.vz_program());
+  showEdited();
+}
+
+const programLabel = (p, bytes) => `${p} ${text(vz.vz_program_name(p))}${isEdited(p, bytes) ? ' (edited)' : ''}`;
+
+// The current program's mark and its entry in the list follow every change.
+function showEdited() {
+  const p = vz.vz_program(), bytes = bankBytes(), edited = isEdited(p, bytes);
+  $('edited').hidden = !edited;
+  $('restore-program').disabled = !edited;
+  const o = $('programs').querySelector(`option[value="${p}"]`);
+  if (o) o.textContent = programLabel(p, bytes);
 }
 
 function selectProgram(p) {
@@ -148,6 +181,7 @@ $('programs').addEventListener('change', (e) => selectProgram(Number(e.target.va
 // ------------------------------------------------------------------ banks
 let rememberTimer = 0;
 function remember() {
+  showEdited();
   clearTimeout(rememberTimer);
   rememberTimer = setTimeout(() => {
     try {
@@ -177,6 +211,26 @@ function download(bytes, name, type) {
   a.click();
   setTimeout(() => URL.revokeObjectURL(a.href), 1000);
 }
+
+// The factory program over the current one (the rest of the bank as it is),
+// or the whole factory bank with the current program kept selected.
+function restore(bytes, what) {
+  new DataView(bytes.buffer).setUint32(CURRENT_AT, vz.vz_program(), true);
+  if (openBank(bytes, what)) {
+    status(`Restored ${what}`);
+    remember();
+  }
+}
+$('restore-program').addEventListener('click', () => {
+  const bytes = bankBytes(), at = programAt(vz.vz_program());
+  bytes.set(factoryBank.subarray(at, at + PROGRAM_BYTES), at);
+  restore(bytes, `program ${vz.vz_program()} ${text(vz.vz_program_name(vz.vz_program()))}`);
+});
+$('restore-bank').addEventListener('click', () => {
+  const bytes = bankBytes(), edited = [...Array(128).keys()].filter((p) => isEdited(p, bytes)).length;
+  if (edited && !window.confirm(`Restore the factory bank? Your edits to ${edited} program${edited > 1 ? 's' : ''} will be lost (download the bank first to keep them).`)) return;
+  restore(factoryBank.slice(), 'the factory bank');
+});
 
 $('bank-download').addEventListener('click', () => download(bankBytes(), 'vorzle.fxb', 'application/octet-stream'));
 $('bank-file').addEventListener('change', async (e) => {
@@ -262,6 +316,19 @@ $('render').addEventListener('click', async () => {
   }
   $('render').disabled = false;
 });
+
+// ------------------------------------------------------------------ screen
+// On a screen narrower than the panel (a phone) the panel and the keyboard
+// are scaled down to fit; the pointer arithmetic reads the scaled boxes.
+function fitToScreen() {
+  for (const [fit, inner, width, height] of [['panel-fit', 'panel', 664, 441], ['keyboard-fit', 'keyboard', 664, 110]]) {
+    const scale = Math.min(1, $(fit).clientWidth / width);
+    $(inner).style.transform = scale < 1 ? `scale(${scale})` : '';
+    $(fit).style.height = `${height * scale}px`;
+  }
+}
+window.addEventListener('resize', fitToScreen);
+fitToScreen();
 
 // ------------------------------------------------------------------ start
 const kept = localStorage.getItem(STORAGE_KEY);

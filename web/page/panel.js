@@ -6,8 +6,9 @@ const W = 664, H = 441;
 const KIND = { readout: 0, button: 1, counter: 2, knob: 3, display: 4 };
 const $ = (id) => document.getElementById(id);
 
-// setParameter(index, value) stores a value the panel made; status(text) reports.
-export function createPanel(vz, text, setParameter, status) {
+// setParameter(index, value) stores a value the panel made; status(text)
+// reports; programValue(index) is the value the current program is stored with.
+export function createPanel(vz, text, setParameter, status, programValue) {
   const canvas = $('panel-canvas');
   const ctx2d = canvas.getContext('2d');
   const controls = [];
@@ -34,7 +35,11 @@ export function createPanel(vz, text, setParameter, status) {
   };
   const inside = (c, p) => p.x >= c.x && p.y >= c.y && p.x < c.x + c.width && p.y < c.y + c.height;
   // The readout lies above every control, as in the plug-in.
-  const controlAt = (p) => (readout.visible && inside({ x: readout.x, y: readout.y, width: 55, height: 16 }, p))
+  const readoutRect = () => {
+    const f = (n) => vz.vz_readout_field(readout.x, readout.y, readout.parameter, n);
+    return { x: f(0), y: f(1), width: f(2), height: f(3) };
+  };
+  const controlAt = (p) => (readout.visible && inside(readoutRect(), p))
     ? null : controls.find((c) => c.kind !== KIND.readout && inside(c, p));
 
   let drag = null;
@@ -60,6 +65,19 @@ export function createPanel(vz, text, setParameter, status) {
     }
     hover(panelPoint(e));
   });
+  const knobLike = (c) => c && (c.kind === KIND.knob || c.kind === KIND.counter);
+  // A double-click takes a knob back to the program's value; the wheel turns
+  // it as 10 pixels of drag a notch, with the drag's modifiers.
+  canvas.addEventListener('dblclick', (e) => {
+    const c = controlAt(panelPoint(e));
+    if (knobLike(c)) setParameter(c.id, programValue(c.id));
+  });
+  canvas.addEventListener('wheel', (e) => {
+    const c = controlAt(panelPoint(e));
+    if (!knobLike(c) || e.deltaY === 0) return;
+    e.preventDefault();
+    setParameter(c.id, vz.vz_dragged_value(vz.vz_parameter(c.id), Math.sign(e.deltaY) * 10, e.ctrlKey, e.shiftKey));
+  }, { passive: false });
   const endDrag = () => { drag = null; };
   canvas.addEventListener('pointerup', endDrag);
   canvas.addEventListener('pointercancel', endDrag);
@@ -118,6 +136,13 @@ export function createPanel(vz, text, setParameter, status) {
       const value = vz.vz_parameter(c.id);
       if (c.kind === KIND.button) {
         el.setAttribute('aria-checked', value >= 0.5 ? 'true' : 'false');
+      } else if (c.kind === KIND.counter) {
+        // The counter's arithmetic in single floats: how many voices notes may use.
+        const voices = Math.min(64, Math.trunc(Math.fround(Math.fround(Math.fround(value) * 63) + 1)));
+        el.setAttribute('aria-valuemin', '1');
+        el.setAttribute('aria-valuemax', '64');
+        el.setAttribute('aria-valuenow', String(voices));
+        el.setAttribute('aria-valuetext', `${voices} voice${voices === 1 ? '' : 's'}`);
       } else {
         el.setAttribute('aria-valuemin', '0');
         el.setAttribute('aria-valuemax', '1');

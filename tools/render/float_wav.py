@@ -1,5 +1,5 @@
-"""Reads the stereo 32-bit float WAV files vorzle-render writes, for the
-renderer's script tests and tools/sounds (standard library only)."""
+"""Reads the stereo 32-bit float WAV files vorzle-render (and Ardour's float export)
+writes, for tools/sounds and the tests (standard library only)."""
 import struct
 
 
