@@ -57,7 +57,7 @@ def timed(jobs, client):
     results = batch.run_jobs(jobs, client) if client else [batch.render_job(j) for j in jobs]
     wall = time.perf_counter() - started
     assert all(r["status"] == "rendered" for r in results), results
-    return wall, sum(r["seconds"] for r in results), sum(r["render_seconds"] for r in results)
+    return wall, sum(r["seconds"] for r in results), sum(r["cpu_seconds"] for r in results)
 
 
 def main():
@@ -80,9 +80,11 @@ def main():
         with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None,
                           silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
             timed(fresh(batch.read_manifest(short_manifest), f"warm{workers}")[:4], client)   # imports, first tables
-            wall, audio, _ = timed(fresh(batch.read_manifest(long_manifest), f"w{workers}"), client)
+            wall, audio, cpu = timed(fresh(batch.read_manifest(long_manifest), f"w{workers}"), client)
             rates[workers] = audio / wall
-            print(f"{workers} worker(s), Dask: {rates[workers]:7.0f} audio-s/s")
+            # Per CPU second of the jobs: what each worker gives on a core of its own,
+            # whatever else runs on the machine.
+            print(f"{workers} worker(s), Dask: {rates[workers]:7.0f} audio-s/s; {audio / cpu:.0f} audio-s per job CPU-s")
             if workers == 1:
                 wall, _, _ = timed(fresh(batch.read_manifest(short_manifest), "short"), client)
                 overhead = (wall - short_wall) / args.short

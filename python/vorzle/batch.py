@@ -191,7 +191,7 @@ def render_job(job: dict) -> dict:
         inputs_hash = hashlib.sha256(json.dumps(inputs, sort_keys=True).encode()).hexdigest()
         if _done_before(output, inputs_hash):
             return dict(result, status="skipped")
-        started = time.perf_counter()
+        started, cpu_started = time.perf_counter(), time.process_time()
         with warnings.catch_warnings(record=True) as caught:
             warnings.simplefilter("always")
             audio = vorzle.render_midi(midi, inputs["program"], job["sample_rate"], tail=job["tail"],
@@ -210,7 +210,8 @@ def render_job(job: dict) -> dict:
             os.makedirs(folder, exist_ok=True)
         _write(output, wav)
         _write(_json_path(output), (json.dumps(record, indent=1) + "\n").encode())
-        return dict(result, status="rendered", seconds=record["seconds"], render_seconds=render_seconds)
+        return dict(result, status="rendered", seconds=record["seconds"], render_seconds=render_seconds,
+                    cpu_seconds=time.process_time() - cpu_started)
     except (OSError, ValueError, TypeError) as e:
         for temporary in (_partial(output), _partial(_json_path(output))):
             try:
