@@ -77,7 +77,7 @@ def main():
           f"{short_wall / args.short * 1000:.1f} ms per short job)")
     rates = {}
     for workers in (1, 2):
-        with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None,
+        with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address="127.0.0.1:0",
                           silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
             timed(fresh(batch.read_manifest(short_manifest), f"warm{workers}")[:4], client)   # imports, first tables
             wall, audio, cpu = timed(fresh(batch.read_manifest(long_manifest), f"w{workers}"), client)

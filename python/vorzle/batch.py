@@ -317,8 +317,9 @@ def main(argv=None) -> int:
             cluster = None
             client = Client(args.scheduler, timeout="20s")
         else:
+            # Its HTTP server on a free port of this machine only (8787 may be taken).
             cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
-                                   dashboard_address=None, silence_logs=logging.ERROR)
+                                   dashboard_address="127.0.0.1:0", silence_logs=logging.ERROR)
             client = Client(cluster)
     except (OSError, TimeoutError) as e:
         print(f"vorzle.batch: cannot reach the scheduler {args.scheduler}: {e}", file=sys.stderr)

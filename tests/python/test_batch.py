@@ -37,7 +37,7 @@ def corpus(tmp_path_factory):
 
 @pytest.fixture(scope="module")
 def client():
-    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address="127.0.0.1:0",
                       silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
         yield client
 
