@@ -100,12 +100,15 @@ bool Instrument::restoreState(const uint8_t* data, size_t size, StateScope scope
         if (reason) *reason = data ? error : "no data";
         return false;
     }
-    // A program chunk goes back into the program it was taken from.
-    return restore(*contents, scope == StateScope::Program ? contents->current : 0);
+    if (scope == StateScope::Bank) return restore(*contents, 0, contents->current);
+    // A preset loads into the program playing now and touches no other: the
+    // number it was saved from says nothing about where it is wanted.
+    const int32_t here = bank.currentProgramIndex();
+    return restore(*contents, here, here);
 }
 
-bool Instrument::restore(const program_chunk::Contents& contents, int32_t first) {
-    engine.restorePrograms(contents.programs, first, contents.count, contents.current);
+bool Instrument::restore(const program_chunk::Contents& contents, int32_t first, int32_t current) {
+    engine.restorePrograms(contents.programs, first, contents.count, current);
     return true;
 }
 
@@ -121,7 +124,7 @@ bool Instrument::loadBankFile(const uint8_t* data, size_t size, std::string& rea
         return false;
     }
     if (!bank_file::read(data, size, *contents, reason)) return false;
-    return restore(*contents, 0);
+    return restore(*contents, 0, contents->current);
 }
 
 const float* Instrument::buildWavetable(int32_t i) {

@@ -100,8 +100,9 @@ public:
     bool saveState(StateScope scope, std::vector<uint8_t>& out);
     // Restores a chunk of scope; false with a reason, nothing changed, for
     // anything else than a whole, valid chunk of that scope. A bank chunk
-    // replaces every program; a program chunk goes back into the program it
-    // was taken from. The restored current program is selected.
+    // replaces every program and selects the current program it holds; a
+    // program chunk (a preset) replaces the current program alone, whichever
+    // program it was saved from, and selects it again (the voices stop).
     bool restoreState(const uint8_t* data, size_t size, StateScope scope, std::string* reason = nullptr);
 
     // ---- bank files (.fxb)
@@ -126,7 +127,7 @@ public:
     uint8_t dueWavetables() const { return bank.dueFlags(); }
 
 private:
-    bool restore(const program_chunk::Contents& contents, int32_t first);
+    bool restore(const program_chunk::Contents& contents, int32_t first, int32_t current);
 
     ProgramBank bank;
     Engine engine{bank};
