@@ -72,6 +72,11 @@ public:
     void selectProgram(int32_t index) { engine.selectProgram(index); }
     // The program whose name is name, compared without regard to case; -1 for none.
     int32_t findProgram(std::string_view name) const;
+    // Parameter stores edit the sound playing and leave the programs as
+    // loaded: a program change always plays the program as loaded, however
+    // the last one was edited. For front ends whose host keeps the edits in
+    // its own controls and presets (LV2). False when memory ran out.
+    bool keepProgramsAsLoaded() { return bank.keepProgramsAsLoaded(); }
     // Program i's name; empty outside 0..127.
     const char* programName(int32_t i) const;
     void renameProgram(const char* name) { bank.renameCurrentProgram(name); }

@@ -24,11 +24,15 @@ void storeSeen(float& value, float v) { std::atomic_ref<float>(value).store(v, s
 
 }  // namespace
 
-Lv2Instrument::Lv2Instrument(float rate, LV2_URID_Map& map) : uris(mapUris(map)), synth(rate) {
+// The ports are the host's edits and its presets set them: they must not
+// overwrite the programs a MIDI program change selects, or a change to
+// program 0 would bring back the last preset instead of program 0.
+Lv2Instrument::Lv2Instrument(float rate, LV2_URID_Map& map)
+    : uris(mapUris(map)), synth(rate), programsKept(synth.keepProgramsAsLoaded()) {
     for (float& seen : portsSeen) seen = std::numeric_limits<float>::quiet_NaN();
 }
 
-bool Lv2Instrument::usable() const { return synth.usable(); }
+bool Lv2Instrument::usable() const { return synth.usable() && programsKept; }
 
 void Lv2Instrument::connect(uint32_t port, void* data) {
     if (port == Port::kMidiIn) midiIn = static_cast<const LV2_Atom_Sequence*>(data);

@@ -13,7 +13,10 @@
 // parameter when the host changes the port; a MIDI controller or program
 // change moves parameters until the host next changes their ports. What
 // plays is reported on the "playing" output ports, so hosts and the panel
-// show it. Every write goes through the bank's single write path.
+// show it. Every write goes through the bank's single write path. Port
+// writes edit the sound playing, never the programs: a program change plays
+// the program as the factory made it, as the VST 2 plug-in does, and a fresh
+// instance (its port defaults are program 0's values) plays program 0.
 class Lv2Instrument {
 public:
     struct Uris {
@@ -57,6 +60,7 @@ private:
     void takeTransport(const LV2_Atom_Object* position);
 
     Instrument synth;
+    const bool programsKept;
     const LV2_Atom_Sequence* midiIn = nullptr;
     float* left = nullptr;
     float* right = nullptr;

@@ -26,7 +26,9 @@ FloatVector vectorOf(const float* values, LV2_URID floatType) {
 
 constexpr uint32_t kPodFlags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
 
-// A vector of our parameters, each finite and, for port values, within its port's range.
+// A vector of our parameters, each within its range: the values playing as
+// strictly as a chunk checks them (the one check every front end shares),
+// port values within their ports'. One value outside refuses the vector.
 bool readVector(const Lv2Instrument::Uris& uris, const void* data, size_t size, uint32_t type, float* out,
                 bool portValues) {
     if (!data || type != uris.atomVector || size != sizeof(FloatVector)) return false;
@@ -35,8 +37,9 @@ bool readVector(const Lv2Instrument::Uris& uris, const void* data, size_t size, 
     if (v.head.child_size != sizeof(float) || v.head.child_type != uris.atomFloat) return false;
     for (int32_t p = 0; p < kNumParameters; ++p) {
         const float x = v.values[p];
-        if (!std::isfinite(x)) return false;
-        if (portValues && (x < kPortInfo[p].minimum || x > kPortInfo[p].maximum)) return false;
+        const bool allowed = portValues ? x >= kPortInfo[p].minimum && x <= kPortInfo[p].maximum
+                                        : storedValueAllowed(p, x);
+        if (!allowed) return false;   // NaN included
         out[p] = x;
     }
     return true;
@@ -86,7 +89,8 @@ LV2_State_Status restoreInstrumentState(Lv2Instrument& instrument, LV2_State_Ret
         for (float& x : s.portsSeen) x = NAN;
     }
     if (!valid) {
-        std::fprintf(stderr, "Vorzle: the saved state is not Vorzle's or is damaged; it was not restored\n");
+        std::fprintf(stderr, "Vorzle: the saved state is not Vorzle's, is damaged or holds a value out of its range; "
+                             "it was not restored\n");
         return LV2_STATE_ERR_BAD_TYPE;
     }
     instrument.restore(s);

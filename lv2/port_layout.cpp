@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/voice_allocation.h"
+#include "programs/program_bank.h"
 
 using PK = PortKind;
 
@@ -64,4 +65,17 @@ float portFromStored(int32_t parameter, float stored) {
     return static_cast<float>(voices < 1 ? 1 : voices);
 }
 
-float portDefault(int32_t parameter) { return portFromStored(parameter, kParameters[parameter].defaultValue); }
+// A fresh instance plays program 0, as the other formats start: a host that
+// writes the defaults must hear program 0 unchanged.
+float portDefault(int32_t parameter) {
+    static const ProgramRecord program0 = [] {
+        ProgramBank bank;
+        if (bank.hasPrograms()) bank.loadFactoryBank();
+        ProgramRecord record;
+        for (int32_t p = 0; p < kNumParameters; ++p)
+            ProgramBank::writeValue(record, p,
+                                    bank.hasPrograms() ? ProgramBank::loadValue(bank.program(0), p) : kParameters[p].defaultValue);
+        return record;
+    }();
+    return portFromStored(parameter, program0.valueOf(parameter));
+}

@@ -34,5 +34,6 @@ extern const PortInfo kPortInfo[kNumParameters];
 // differs: the port counts voices 1..64, the program holds 0..1.
 float storedFromPort(int32_t parameter, float portValue);
 float portFromStored(int32_t parameter, float stored);
-// The port default: the parameter table's default in port units.
+// The port default: factory program 0's value in port units (builds the
+// factory bank once, on the first call: not for the audio thread).
 float portDefault(int32_t parameter);

@@ -31,6 +31,7 @@ void ProgramBank::loadFactoryBank() {
     const bool parsed = parseBank(bank.data, bank.size);
     closeFactoryBank(bank, parsed);
     curProgram = 0;   // the parse walked the programs
+    if (loaded) keepProgramsAsLoaded();
 }
 
 // Reads a bank in the VST bank-file layout. Never reads past size bytes and

@@ -49,3 +49,9 @@ int32_t fieldOfParameter(int32_t index) {
     if (index < 0 || index >= kNumParameters) return -1;
     return kParameters[index].field;
 }
+
+bool storedValueAllowed(int32_t parameter, float value) {
+    if (parameter < 0 || parameter >= kNumParameters) return false;
+    if (parameter == Param::Osc1On) return value == 0.0f || value == 1.0f || value == 2.0f;
+    return value >= 0.0f && value <= 1.0f;
+}

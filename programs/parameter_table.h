@@ -34,5 +34,11 @@ struct ParameterInfo {
 
 extern const ParameterInfo kParameters[kNumParameters];
 
+// The range a stored value may take, the one check every way in (chunks,
+// bank files, a front end's saved state) applies: the on/off switch of
+// oscillator 1 has a third position; every other value is a fraction. False
+// for NaN and outside 0..38.
+bool storedValueAllowed(int32_t parameter, float value);
+
 // Field of a parameter index, or -1 outside 0..38.
 int32_t fieldOfParameter(int32_t index);

@@ -7,7 +7,24 @@ ProgramBank::ProgramBank() { programs = new (std::nothrow) ProgramRecord[kNumPro
 
 ProgramBank::~ProgramBank() {
     delete[] programs;
+    delete[] loaded;
     programs = nullptr;
+    loaded = nullptr;
+}
+
+namespace {
+void copyRecord(ProgramRecord& target, const ProgramRecord& source) {
+    for (int32_t p = 0; p < kNumParameters; ++p) ProgramBank::writeValue(target, p, ProgramBank::loadValue(source, p));
+    std::memcpy(target.name, source.name, ProgramRecord::kNameSize);
+}
+}  // namespace
+
+bool ProgramBank::keepProgramsAsLoaded() {
+    if (!programs) return false;
+    if (!loaded) loaded = new (std::nothrow) ProgramRecord[kNumPrograms];
+    if (!loaded) return false;
+    for (int32_t i = 0; i < kNumPrograms; ++i) copyRecord(loaded[i], programs[i]);
+    return true;
 }
 
 float ProgramBank::loadValue(const ProgramRecord& program, int32_t parameter) {
@@ -37,6 +54,7 @@ ProgramRecord& ProgramBank::currentProgram() { return programs[currentProgramInd
 
 bool ProgramBank::selectProgram(int32_t program) {
     if (program < 0 || program >= kNumPrograms) return false;
+    if (loaded && programs) copyRecord(programs[program], loaded[program]);
     std::atomic_ref<int32_t>(curProgram).store(program);
     return true;
 }
@@ -63,16 +81,15 @@ bool ProgramBank::copyProgram(int32_t destination) {
     const ProgramRecord& source = currentProgram();
     ProgramRecord& target = programs[destination];
     if (&source == &target) return true;
-    for (int32_t p = 0; p < kNumParameters; ++p) writeValue(target, p, loadValue(source, p));
-    std::memcpy(target.name, source.name, ProgramRecord::kNameSize);
+    copyRecord(target, source);
+    if (loaded) copyRecord(loaded[destination], source);
     return true;
 }
 
 bool ProgramBank::writeProgram(int32_t i, const ProgramRecord& record) {
     if (!programs || i < 0 || i >= kNumPrograms) return false;
-    ProgramRecord& target = programs[i];
-    for (int32_t p = 0; p < kNumParameters; ++p) writeValue(target, p, loadValue(record, p));
-    std::memcpy(target.name, record.name, ProgramRecord::kNameSize);
+    copyRecord(programs[i], record);
+    if (loaded) copyRecord(loaded[i], record);
     return true;
 }
 

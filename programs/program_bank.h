@@ -42,7 +42,15 @@ public:
     ProgramRecord& currentProgram();
     int32_t currentProgramIndex();
     // Makes program the current one; false outside 0..127 (nothing changes).
+    // With the programs kept as loaded, the program comes back as loaded first.
     bool selectProgram(int32_t program);
+
+    // From now on stores edit the sound playing, not the program a selection
+    // plays: each selection gives the program back as it was loaded (the
+    // factory's, a restored bank's), for hosts whose own controls carry the
+    // edits and their presets (LV2 ports). Programs written, copied or loaded
+    // later are kept as they arrive. False when memory ran out.
+    bool keepProgramsAsLoaded();
 
     // The single write path: the value goes into the current program, and a
     // shape parameter makes its wavetable due.
@@ -81,6 +89,7 @@ public:
 
 private:
     ProgramRecord* programs = nullptr;
+    ProgramRecord* loaded = nullptr;   // the programs as loaded, while kept
     int32_t curProgram = 0;
     std::atomic<uint8_t> dirtyFlags{0};
     VoiceLimitListener* voiceLimitListener = nullptr;

@@ -39,13 +39,6 @@ void writeProgram(const ProgramRecord& program, uint8_t*& out) {
     }
 }
 
-// The range a stored value may take: the on/off switch of oscillator 1 has
-// a third position; every other value is a fraction.
-bool valueAllowed(int32_t parameter, float value) {
-    if (parameter == Param::Osc1On) return value == 0.0f || value == 1.0f || value == 2.0f;
-    return value >= 0.0f && value <= 1.0f;   // false for NaN too
-}
-
 const char* readProgram(const uint8_t*& in, ProgramRecord& program) {
     const char* name = reinterpret_cast<const char*>(in);
     int32_t length = 0;
@@ -63,7 +56,7 @@ const char* readProgram(const uint8_t*& in, ProgramRecord& program) {
         const uint32_t bits = getLe32(in);
         float value;
         std::memcpy(&value, &bits, 4);
-        if (!valueAllowed(p, value)) return "a parameter value is out of its range";
+        if (!storedValueAllowed(p, value)) return "a parameter value is out of its range";
         program.valueOf(p) = value;
     }
     return nullptr;
