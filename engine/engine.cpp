@@ -91,7 +91,7 @@ void Engine::selectProgramHoldingGate(int32_t program) {
 Engine::MidiDelivery::MidiDelivery(Engine& e) : engine(e), holdingGate(e.renderGate.tryEnterRender()) {
     if (!holdingGate) return;
     engine.playPendingMidi();
-    engine.timedMidi.moveToStart();
+    engine.timedMidi.beginDelivery(engine.renderCount.load(std::memory_order_relaxed));
 }
 
 Engine::MidiDelivery::~MidiDelivery() {

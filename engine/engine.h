@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "engine/delay_line.h"
@@ -19,7 +20,8 @@
 // render gate without waiting. A delivery that gets the gate keeps each
 // message with its frame for the next render, which plays the frames before
 // it, then the message, then the rest: sample for sample what separate render
-// calls for those pieces would give. MIDI that finds the gate taken waits in
+// calls for those pieces would give. Several deliveries before one render
+// all keep their frames. MIDI that finds the gate taken waits in
 // the pending queue and plays at the start of the next render, so two threads
 // never change the voices at once. Sample-rate changes, resets, program
 // selection and restoring saved programs hold the gate from the control side
@@ -139,6 +141,9 @@ private:
     RenderGate renderGate;
     PendingMidi pendingMidi;
     TimedMidi timedMidi;
+    // Render calls so far: a delivery knows whether the MIDI still waiting
+    // missed its render or shares it (a host delivering in several calls).
+    std::atomic<uint32_t> renderCount{0};
     bool lanes = true;
 
     void voiceLimitChanged() override;

@@ -155,6 +155,7 @@ void Engine::rebuildDirtyWavetables() {
 }
 
 void Engine::render(float* left, float* right, int32_t sampleFrames, bool replacing) {
+    renderCount.fetch_add(1, std::memory_order_relaxed);
     if (!left) left = right;
     if (!right) right = left;
     // A sample-rate change swapping buffers on another thread: play silence
