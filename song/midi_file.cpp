@@ -1,6 +1,8 @@
 #include "song/midi_file.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 
@@ -394,27 +396,30 @@ bool parseMidiFile(const std::vector<uint8_t>& data, MidiSong& song, std::string
     return true;
 }
 
+// Read front to back, never seeking, so that a pipe, a FIFO or /dev/stdin
+// reads as a file does.
 bool readMidiFile(const std::filesystem::path& path, MidiSong& song, std::string& error, MidiDamagePolicy policy) {
     song = MidiSong{};
+    errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        error = "cannot open the file";
+        error = std::string("cannot open the file") + (errno ? std::string(": ") + std::strerror(errno) : "");
         return false;
     }
-    file.seekg(0, std::ios::end);
-    const std::streamoff length = file.tellg();
-    if (length < 0) {
-        error = "cannot read the file";
-        return false;
+    std::vector<uint8_t> data;
+    char buffer[64 * 1024];
+    while (file) {
+        errno = 0;
+        file.read(buffer, sizeof buffer);
+        const std::streamsize got = file.gcount();
+        if (static_cast<int64_t>(data.size()) + got > kMaxFileBytes) {
+            error = "file too large for a MIDI file (over 1 GiB)";
+            return false;
+        }
+        data.insert(data.end(), buffer, buffer + got);
     }
-    if (length > kMaxFileBytes) {
-        error = "file too large for a MIDI file (over 1 GiB)";
-        return false;
-    }
-    file.seekg(0, std::ios::beg);
-    std::vector<uint8_t> data(static_cast<size_t>(length));
-    if (length > 0 && !file.read(reinterpret_cast<char*>(data.data()), length)) {
-        error = "cannot read the file";
+    if (file.bad() || !file.eof()) {
+        error = std::string("cannot read the file") + (errno ? std::string(": ") + std::strerror(errno) : "");
         return false;
     }
     return parseMidiFile(data, song, error, policy);

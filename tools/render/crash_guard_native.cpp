@@ -13,6 +13,10 @@ namespace {
 constexpr int kSlots = 40;   // a per-channel render: the output, 16 stems and 17 spools
 char gTemporaryPaths[kSlots][4096];
 volatile sig_atomic_t gHaveTemporary[kSlots] = {};
+volatile sig_atomic_t gOutputComplete = 0;
+// Signals whose default action ends the process, besides the crashes.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
+                                  SIGPROF, SIGXCPU, SIGPOLL, SIGSYS, SIGTRAP, SIGPWR, SIGSTKFLT};
 char gMessage[1024];
 size_t gMessageLength = 0;
 // A plug-in that overflows its stack still gets a handler to run on.
@@ -55,6 +59,7 @@ void onCrash(int signal) {
 }
 
 void onInterrupt(int signal) {
+    if (gOutputComplete) _exit(0);
     removeTemporary();
     ::signal(signal, SIG_DFL);
     raise(signal);
@@ -80,10 +85,17 @@ void installCrashGuard(const std::string& pluginPath) {
     stack.ss_size = sizeof gAlternateStack;
     sigaltstack(&stack, nullptr);
     for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) setHandler(signal, onCrash);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) setHandler(signal, onInterrupt);
-    // A closed output pipe is a failed write, answered like the Windows builds
-    // answer it, not a silent death that leaves the temporary files.
+    for (int signal : kEndingSignals) {
+        struct sigaction before {};
+        // A signal ignored by whoever started us (nohup) stays ignored.
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        setHandler(signal, onInterrupt);
+    }
+    // A closed output pipe and a file size limit are failed writes, answered
+    // with their reason like the Windows builds answer them, not a silent
+    // death that leaves the temporary files.
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 void guardTemporaryFile(const std::filesystem::path& path) {
@@ -99,6 +111,26 @@ void guardTemporaryFile(const std::filesystem::path& path) {
 
 void releaseTemporaryFiles() {
     for (int k = 0; k < kSlots; ++k) gHaveTemporary[k] = 0;
+}
+
+namespace {
+sigset_t endingSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kEndingSignals) sigaddset(&set, signal);
+    return set;
+}
+}  // namespace
+
+void holdInterrupts() {
+    const sigset_t set = endingSignals();
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+void releaseInterrupts(bool outputComplete) {
+    gOutputComplete = outputComplete ? 1 : 0;
+    const sigset_t set = endingSignals();
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 // The signals end the process themselves.

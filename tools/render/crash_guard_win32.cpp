@@ -110,3 +110,8 @@ bool interruptRequested() { return InterlockedCompareExchange(&gInterrupts, 0, 0
 void interruptHandled() {
     if (gInterruptHandled) SetEvent(gInterruptHandled);
 }
+
+// A console event only raises a flag the caller asks after before the
+// output is put in place; nothing to hold.
+void holdInterrupts() {}
+void releaseInterrupts(bool) {}

@@ -24,6 +24,7 @@
 #include "tools/render/loudness_meter.h"
 #include "tools/render/module_format.h"
 #include "tools/render/output_stream.h"
+#include "tools/render/output_target.h"
 #include "tools/render/plugin_info.h"
 #include "tools/render/progress_bar.h"
 #include "tools/render/render_options.h"
@@ -558,6 +559,10 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
             return report(options.outputPath, "is the plug-in itself; choose another output name");
         if (fs::is_directory(options.outputPath, ec)) return report(options.outputPath, "is a directory");
     }
+    OutputTarget target;
+    const bool toFile = !toStdout && !toDevice;
+    if (toFile && !resolveOutputTarget(options.outputPath, options.replaceProtected, target, error))
+        return report(options.outputPath, error);
 
     OpenPlugin plugin;
     if (!openPlugin(pluginPath, plugin, error)) return report(pluginPath, error);
@@ -599,8 +604,8 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
     auto streamFailure = [&]() {
         return writer.outputClosed() ? report("", "output closed") : report(outputName, error);
     };
-    if (!toStdout && !toDevice) {
-        if (!writer.open(options.outputPath, options.sampleRate, options.format, options.dither, error))
+    if (toFile) {
+        if (!writer.open(target.path, options.sampleRate, options.format, options.dither, error))
             return report(options.outputPath, error);
         guardTemporaryFile(writer.temporaryPath());
     } else if (!options.normalize) {
@@ -647,7 +652,13 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
         result.interrupted = true;
         ok = false;
     }
-    if (!ok || !writer.finish(error)) {
+    if (ok && toFile) ok = takeReplacedPermissions(target, writer.temporaryPath(), error);
+    // Once the file is in place a signal no longer says "interrupted".
+    if (toFile) holdInterrupts();
+    const bool finished = ok && writer.finish(error);
+    if (finished) releaseTemporaryFiles();
+    releaseInterrupts(finished);
+    if (!finished) {
         writer.abort();
         releaseTemporaryFiles();
         if (result.interrupted) {
@@ -657,7 +668,6 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
         }
         return streamFailure();
     }
-    releaseTemporaryFiles();
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     const WavLevels& levels = writer.levels();

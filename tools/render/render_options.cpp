@@ -245,7 +245,8 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
         // Flags first: they take no value.
         const bool isFlag = name == "--help" || name == "-h" || name == "--info" || name == "--json" ||
                             name == "--quiet" || name == "-q" || name == "--no-dither" || name == "--version" ||
-                            name == "--fixed-blocks" || name == "--ignore-program-changes" || name == "--strict";
+                            name == "--fixed-blocks" || name == "--ignore-program-changes" || name == "--strict" ||
+                            name == "--force";
         if (isFlag) {
             if (hasInlineValue) return fail(error, name, "takes no value");
             if (name == "--help" || name == "-h") options.mode = RenderOptions::Mode::Help;
@@ -255,6 +256,7 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
                 if (options.mode == RenderOptions::Mode::Render) options.mode = RenderOptions::Mode::Info;
             } else if (name == "--json") options.json = true;
             else if (name == "--quiet" || name == "-q") options.quiet = true;
+            else if (name == "--force") options.replaceProtected = true;
             else if (name == "--fixed-blocks") options.fixedBlocks = true;
             else if (name == "--ignore-program-changes") options.ignoreProgramChanges = true;
             else if (name == "--strict") options.strict = true;
@@ -372,7 +374,10 @@ std::string renderUsage() {
            "Output:\n"
            "  -o, --output FILE      the WAV file to write (replaced only when the render\n"
            "                         succeeds); - writes it to standard output, for a pipe\n"
-           "                         (other formats: -o - | ffmpeg -i - OUT.flac)\n"
+           "                         (other formats: -o - | ffmpeg -i - OUT.flac); a symbolic\n"
+           "                         link is written through to its target\n"
+           "  --force                replace an output file that is write-protected (it\n"
+           "                         stays protected)\n"
            "  --format f32|s16|s24   32-bit float (default), 16- or 24-bit integer samples;\n"
            "                         integer samples beyond full scale are clipped and counted\n"
            "  --no-dither            round integer samples without TPDF dither\n"
@@ -445,6 +450,8 @@ std::string renderUsage() {
            "  --version              the version, then exit\n"
            "  -h, --help             this text\n"
            "\n"
-           "Exit status: 0 done, 1 failed, 2 bad command line, 3 the plug-in crashed,\n"
-           "130 interrupted.\n";
+           "Exit status: 0 done (also when a signal comes after the file is complete),\n"
+           "1 failed, 2 bad command line, 3 the plug-in crashed, 4 out of memory;\n"
+           "interrupted, no output written: 130 (Ctrl-C, SIGINT), 129 (SIGHUP),\n"
+           "143 (SIGTERM), 128+N for another signal N that ends the program.\n";
 }

@@ -40,6 +40,7 @@ struct RenderOptions {
     double normalizeDbfs = kDefaultNormalizeDbfs;
     bool strict = false;             // refuse damaged MIDI files instead of playing their readable part
     bool quiet = false;
+    bool replaceProtected = false;   // --force: replace a write-protected output file
     bool json = false;
 
     // How the song's channels meet instruments (song/song_parts.h), its loudness, its stems.
