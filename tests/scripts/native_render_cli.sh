@@ -151,6 +151,13 @@ done <<'CASES'
 2|vorzle-render: --normalize: -1e400 is out of range (-100 to 0)|r note.mid -o x.wav --normalize -1e400
 1|vorzle-render: many.mid: too many events (8388609; vorzle-render plays at most 8388608)|r many.mid -o x.wav
 4|vorzle-render: out of memory (see MEMORY in the manual page)|(ulimit -v 200000; r most.mid -o x.wav)
+1|vorzle-render: big.wav: cannot write the temporary file big.wav.partial: File too large|(ulimit -f 8; r "$demo" -o big.wav)
+138||{ (exec "$exe" note.mid -o usr1.wav --tail 600 2>>err.txt) & sleep 0.5; kill -USR1 $!; wait $!; echo $? > status.txt; }
+0||cat note.mid | r /dev/stdin -o from-stdin.wav --quiet
+1|vorzle-render: protected.wav: is write-protected; --force replaces it|{ : > protected.wav; chmod 444 protected.wav; r note.mid -o protected.wav; }
+0||{ r note.mid -o protected.wav --force --quiet; [ "$(stat -c %a protected.wav)" = 444 ] || echo 9 > status.txt; }
+0||{ : > linked.wav; ln -sf linked.wav link.wav; r note.mid -o link.wav --quiet; [ -L link.wav ] && [ -s linked.wav ] || echo 9 > status.txt; }
+1|vorzle-render: dangling.wav: is a symbolic link to nothing (nowhere.wav); write to its target or remove the link|{ ln -sf nowhere.wav dangling.wav; r note.mid -o dangling.wav; }
 CASES
 [ -c /dev/null ] && cmp -s from-fifo.wav piped.wav && cmp -s dev-stdout.wav piped.wav &&
   ok "/dev/null stays a device; a FIFO and /dev/stdout receive what -o - gives" || fail "FIFO or /dev/stdout output differs"
