@@ -2,23 +2,127 @@
 
 #include <atomic>
 #include <cstring>
+#include <new>
+#include <system_error>
+#include <utility>
 
 Engine::Engine(ProgramBank& programBank) : bank(programBank) { bank.setVoiceLimitListener(this); }
 
 Engine::~Engine() {
+    {
+        std::lock_guard<std::mutex> lock(preparerMutex);
+        preparerStop = true;
+    }
+    preparerWake.notify_one();
+    if (preparer.joinable()) preparer.join();
+    delete incoming.exchange(nullptr);
+    delete retired.exchange(nullptr);
     bank.setVoiceLimitListener(nullptr);
     for (DelayLine& line : delayLines) {
         delete[] line.buffer;
         line.buffer = nullptr;
     }
-    for (float*& table : wavetables) {
+    for (float*& table : ownTables) {
         delete[] table;
         table = nullptr;
     }
+    delete prepared;
+}
+
+WavetableCache* Engine::prepareCache(int32_t length) {
+    if (!bank.hasPrograms() || length <= 0) return nullptr;
+    WavetableCache* cache = new (std::nothrow) WavetableCache;
+    if (cache && !cache->prepare(&bank.program(0), ProgramBank::kNumPrograms, length)) {
+        delete cache;
+        cache = nullptr;
+    }
+    return cache;
+}
+
+bool Engine::preparePrograms(bool on) {
+    WavetableCache* cache = on ? prepareCache(tableLength) : nullptr;
+    WavetableCache* old;
+    {
+        ControlScope scope(renderGate);
+        old = prepared;
+        prepared = cache;
+        preparing = cache != nullptr;
+        usePreparedTables();
+    }
+    delete old;
+    return on == preparing;
+}
+
+// Control side: the request is taken by the preparing thread, which starts
+// here the first time. Without a thread the tables are built at once.
+void Engine::requestPreparedTables(int32_t length) {
+    delete retired.exchange(nullptr);
+    {
+        std::lock_guard<std::mutex> lock(preparerMutex);
+        prepareLength = length;
+        if (!preparer.joinable()) {
+            try {
+                preparer = std::thread([this] { prepareInBackground(); });
+            } catch (const std::system_error&) {
+            }
+        }
+    }
+    if (preparer.joinable()) {
+        preparerWake.notify_one();
+        return;
+    }
+    delete incoming.exchange(prepareCache(length));
+}
+
+// Builds without the gate (the programs' values are read whole), so renders
+// go on meanwhile, and hands the tables over through incoming.
+void Engine::prepareInBackground() {
+    std::unique_lock<std::mutex> lock(preparerMutex);
+    for (;;) {
+        preparerWake.wait(lock, [this] { return prepareLength > 0 || preparerStop; });
+        if (preparerStop) return;
+        const int32_t length = prepareLength;
+        prepareLength = 0;
+        lock.unlock();
+        // Tables nobody took yet are replaced, never in use.
+        delete incoming.exchange(prepareCache(length));
+        lock.lock();
+    }
+}
+
+void Engine::takeIncomingTables() {
+    if (retired.load(std::memory_order_acquire) != nullptr) return;
+    WavetableCache* cache = incoming.load(std::memory_order_acquire);
+    if (!cache || cache->length() != tableLength) return;
+    cache = incoming.exchange(nullptr, std::memory_order_acq_rel);
+    if (!cache) return;
+    if (cache->length() != tableLength) {
+        retired.store(cache, std::memory_order_release);
+        return;
+    }
+    retired.store(prepared, std::memory_order_release);
+    prepared = cache;
+}
+
+size_t Engine::preparedBytes() const { return prepared ? prepared->bytes() : 0; }
+
+void Engine::usePreparedTables() {
+    takeIncomingTables();
+    // The bits taken first: a store after this marks its table again.
+    bank.takeDirtyFlags();
+    uint8_t stillDue = 0;
+    for (int32_t i = 0; i < kNumWavetables; ++i) {
+        const float* table = nullptr;
+        if (prepared && bank.hasPrograms() && prepared->length() == tableLength)
+            table = prepared->find(WavetableCache::shapeOf(bank.currentProgram(), i));
+        wavetables[i] = table ? table : ownTables[i];
+        if (!table) stillDue |= 1u << i;   // built from the current program in the next render
+    }
+    if (stillDue) bank.markDirty(stillDue);
 }
 
 bool Engine::buffersPresent() const {
-    for (const float* table : wavetables)
+    for (const float* table : ownTables)
         if (!table) return false;
     for (const DelayLine& line : delayLines)
         if (!line.buffer) return false;
@@ -58,14 +162,20 @@ void Engine::restorePrograms(const ProgramRecord* records, int32_t first, int32_
     constexpr int32_t n = ProgramBank::kNumPrograms;
     if (!bank.hasPrograms() || !records || first < 0 || count < 0 || count > n - first || current < 0 || current >= n)
         return;
-    ControlScope scope(renderGate);
-    for (int32_t i = 0; i < count; ++i) bank.writeProgram(first + i, records[i]);
-    selectProgramHoldingGate(current);
+    {
+        ControlScope scope(renderGate);
+        for (int32_t i = 0; i < count; ++i) bank.writeProgram(first + i, records[i]);
+        selectProgramHoldingGate(current);
+    }
+    // The tables prepared so far stay (they are found by shape, never wrong);
+    // the new programs' come from the preparing thread.
+    if (preparing) requestPreparedTables(tableLength);
 }
 
 bool Engine::adoptWavetable(int32_t i, const float* table, int32_t length) {
-    if (i < 0 || i >= kNumWavetables || !table || !wavetables[i] || length != tableLength) return false;
-    std::memcpy(wavetables[i], table, sizeof(float) * static_cast<size_t>(length));
+    if (i < 0 || i >= kNumWavetables || !table || !ownTables[i] || length != tableLength) return false;
+    std::memcpy(ownTables[i], table, sizeof(float) * static_cast<size_t>(length));
+    wavetables[i] = ownTables[i];
     const uint8_t stillDue = bank.takeDirtyFlags() & ~(1u << i);
     if (stillDue) bank.markDirty(stillDue);
     return true;
@@ -83,7 +193,8 @@ void Engine::centreBalance() { std::atomic_ref<float>(outputPan).store(0.5f, std
 
 void Engine::selectProgramHoldingGate(int32_t program) {
     if (!bank.selectProgram(program)) return;
-    bank.markAllDirty();
+    if (preparing) usePreparedTables();
+    else bank.markAllDirty();
     resetVoicesAndDelayLines();
     if (listener) listener->programValuesChanged();
 }

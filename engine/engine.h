@@ -1,6 +1,9 @@
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 
 #include "engine/delay_line.h"
 #include "engine/pending_midi.h"
@@ -8,6 +11,7 @@
 #include "engine/render_gate.h"
 #include "engine/timed_midi.h"
 #include "engine/voice.h"
+#include "engine/wavetable_cache.h"
 #include "programs/program_bank.h"
 
 // The synth engine: voices, wavetables, delay lines, the cutoff LFO, pitch
@@ -87,6 +91,18 @@ public:
 
     // Rebuilds wavetable i from the current program.
     void buildWavetable(int32_t i);
+
+    // Keeps the wavetables of every program prepared, so that a program
+    // change on the audio thread only points the oscillators at them: built
+    // now on the calling thread, and after each new rate or restore of
+    // programs on a thread of the engine's own, so that those calls stay
+    // quick. A program whose tables are not prepared (its shape edited away
+    // from every prepared one, or a change that comes before the preparing
+    // thread is done) has them built in the next render, as with this off.
+    // Control side; false when memory ran out (then off).
+    bool preparePrograms(bool on);
+    // The prepared tables' memory in bytes (0 when off).
+    size_t preparedBytes() const;
     void markWavetablesDirty() { bank.markAllDirty(); }
     void setProgramListener(ProgramListener* l) { listener = l; }
 
@@ -129,7 +145,33 @@ public:
 private:
     ProgramBank& bank;
     int32_t tableLength = 0;
-    float* wavetables[kNumWavetables] = {nullptr, nullptr, nullptr};
+    // What the oscillators play: the engine's own tables or prepared ones.
+    const float* wavetables[kNumWavetables] = {nullptr, nullptr, nullptr};
+    float* ownTables[kNumWavetables] = {nullptr, nullptr, nullptr};
+    // The tables a program change finds: changed by a holder of the gate.
+    WavetableCache* prepared = nullptr;
+    bool preparing = false;
+    // Hand-over from the preparing thread, lock-free for the audio thread: the
+    // thread puts new tables in incoming; a program change (holding the gate)
+    // takes them when retired is empty and leaves the tables it replaces in
+    // retired, which the control side deletes.
+    std::atomic<WavetableCache*> incoming{nullptr};
+    std::atomic<WavetableCache*> retired{nullptr};
+    void takeIncomingTables();   // for a holder of the gate
+    // The preparing thread, started at the first request; its request is the
+    // table length wanted.
+    std::thread preparer;
+    std::mutex preparerMutex;
+    std::condition_variable preparerWake;
+    int32_t prepareLength = 0;
+    bool preparerStop = false;
+    void requestPreparedTables(int32_t length);
+    void prepareInBackground();
+    // A cache of every program's tables at length; null when memory ran out.
+    WavetableCache* prepareCache(int32_t length);
+    // Points the oscillators at the prepared tables of the current program,
+    // leaving due only those not prepared. For a holder of the gate.
+    void usePreparedTables();
     DelayLine delayLines[2];
     Voice voices[kNumVoices] = {};
     float cutoffLfoPhase = 0.0f;

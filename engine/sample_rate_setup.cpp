@@ -50,8 +50,9 @@ static ProgramRecord snapshotOf(const ProgramRecord& program) {
 void Engine::buildWavetable(int32_t i) {
     if (i < 0 || i >= kNumWavetables || !bank.hasPrograms()) return;
     const ProgramRecord program = snapshotOf(bank.currentProgram());
-    if (!wavetables[i] || tableLength <= 0) return;
-    fillWavetable(wavetables[i], tableLength, i, program);
+    if (!ownTables[i] || tableLength <= 0) return;
+    fillWavetable(ownTables[i], tableLength, i, program);
+    wavetables[i] = ownTables[i];
 }
 
 // Everything the new rate needs is allocated and built before the render gate
@@ -79,6 +80,7 @@ void Engine::setSampleRate(float rate) {
 
     float* oldDelayBuffers[2];
     float* oldTables[kNumWavetables];
+    WavetableCache* oldCache = nullptr;
     {
         ControlScope scope(renderGate);
         currentRate = rate;
@@ -89,11 +91,17 @@ void Engine::setSampleRate(float rate) {
         }
         tableLength = length;
         for (int32_t i = 0; i < kNumWavetables; ++i) {
-            oldTables[i] = wavetables[i];
+            oldTables[i] = ownTables[i];
+            ownTables[i] = newTables[i];
             wavetables[i] = newTables[i];
         }
+        // The old rate's tables go; the new rate's come from the preparing thread.
+        oldCache = prepared;
+        prepared = nullptr;
         resetVoicesAndDelayLines();
     }
     for (float* buffer : oldDelayBuffers) delete[] buffer;
     for (float* table : oldTables) delete[] table;
+    delete oldCache;
+    if (preparing && usable) requestPreparedTables(length);
 }

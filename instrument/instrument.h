@@ -116,6 +116,18 @@ public:
     // false with a one-line reason, nothing changed, for any other file.
     bool loadBankFile(const uint8_t* data, size_t size, std::string& reason);
 
+    // ---- wavetables
+    // Every program's tables built now, on the calling thread, and again at
+    // each new rate and restore, so that a program change costs the audio
+    // thread no table building: exactly the samples it gave before. Equal
+    // shapes share a table (the factory bank: 57 tables, about 10.7 MB at
+    // 192 kHz). A shape edit is built in the render after the store, in every
+    // front end: the edited shape sounds from the next block on. Control
+    // side; false when memory ran out (programs then build their tables in
+    // the render, as without).
+    bool keepProgramTablesPrepared() { return engine.preparePrograms(true); }
+    size_t preparedTableBytes() const { return engine.preparedBytes(); }
+
     // ---- wavetables handed over from another instance (the page builds
     // them off its audio thread); see Engine::adoptWavetable.
     uint8_t takeDueWavetables() { return bank.takeDirtyFlags() & 7; }

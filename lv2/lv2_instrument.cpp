@@ -28,7 +28,10 @@ void storeSeen(float& value, float v) { std::atomic_ref<float>(value).store(v, s
 // overwrite the programs a MIDI program change selects, or a change to
 // program 0 would bring back the last preset instead of program 0.
 Lv2Instrument::Lv2Instrument(float rate, LV2_URID_Map& map)
-    : uris(mapUris(map)), synth(rate), programsKept(synth.keepProgramsAsLoaded()) {
+    : uris(mapUris(map)),
+      synth(rate),
+      // Program changes in run() only point at tables built here.
+      programsKept(synth.keepProgramsAsLoaded() && synth.keepProgramTablesPrepared()) {
     for (float& seen : portsSeen) seen = std::numeric_limits<float>::quiet_NaN();
 }
 

@@ -22,6 +22,8 @@ SynthPlugin::SynthPlugin(audioMasterCallback master)
     : EffectBaseX(master, kNumPrograms, kNumParameters) {
     sampleRate = synth.sampleRate();
     if (!synth.usable()) allocationFailed = true;
+    // Program changes on the audio thread only point at tables built here.
+    if (!synth.keepProgramTablesPrepared()) allocationFailed = true;
 
     editor = createPluginEditor(this, panelClient);
     if (editor) {

@@ -227,7 +227,7 @@ TEST(MidiFile, ReadsFromDisk) {
 
     song.events.push_back({0.0, {0x90, 1, 1}, 3});
     EXPECT_FALSE(readMidiFile(path, song, error));
-    EXPECT_EQ(error, "cannot open the file");
+    EXPECT_EQ(error, "cannot open the file: No such file or directory");
     EXPECT_TRUE(song.events.empty());
 }
 
