@@ -68,9 +68,10 @@ struct Render {
     bool operator==(const Render& o) const { return left == o.left && right == o.right; }
 };
 
+// Program -1: the ports as a fresh instance has them.
 Render renderLv2(const Song& song, int32_t program) {
     Instance instance(world(), kRate);
-    setPortsToProgram(instance, program);
+    if (program >= 0) setPortsToProgram(instance, program);
     for (const auto& block : song) instance.run(kBlock, block);
     return {instance.left, instance.right};
 }
@@ -166,28 +167,41 @@ TEST(Lv2Plugin, EventsPlayOnTheirFramesAsTheEngineRenderedPiecewise) {
 }
 
 // Both formats play each event on its frame: the same song renders the same
-// samples through the VST 2 module.
+// samples through the VST 2 module. A fresh instance with its port defaults
+// is program 0, and a host preset set on the ports is no program: a MIDI
+// program change (0 included) plays the factory's program, as in VST 2.
 TEST(Lv2Plugin, RendersWhatTheVst2ModuleRendersForTheSameEventsAtTheSameFrames) {
-    const Song& song = kSong;
     PluginModule module;
     std::string error;
     ASSERT_TRUE(module.load(defaultPluginPath(), error)) << error;
-    for (int32_t program : {0, 57, 101}) {
+    const int32_t walkingBass = Instrument().findProgram("Walking Bass");
+    ASSERT_GT(walkingBass, 0);
+    Song fromProgram0 = kSong;
+    fromProgram0[0].insert(fromProgram0[0].begin(), Event{0, {0xC0, 0}});
+    // The program both start from (-1: a fresh LV2 instance, its ports at their defaults).
+    const struct { const char* what; int32_t program; const Song& song; } cases[] = {
+        {"fresh instance", -1, kSong},
+        {"program 0 on the ports", 0, kSong},
+        {"program 57", 57, kSong},
+        {"program 101", 101, kSong},
+        {"a host preset, then program change 0", walkingBass, fromProgram0},
+    };
+    for (const auto& c : cases) {
         auto vst = PluginInstance::create(module.entry(), error);
         ASSERT_TRUE(vst) << error;
         vst->dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
         vst->dispatch(effMainsChanged, 0, 1);
-        vst->dispatch(effSetProgram, 0, program);
-        Render rendered{std::vector<float>(song.size() * kBlock), std::vector<float>(song.size() * kBlock)};
-        for (size_t b = 0; b < song.size(); ++b) {
+        if (c.program >= 0) vst->dispatch(effSetProgram, 0, c.program);
+        Render rendered{std::vector<float>(c.song.size() * kBlock), std::vector<float>(c.song.size() * kBlock)};
+        for (size_t b = 0; b < c.song.size(); ++b) {
             std::vector<MidiMessage> messages;
-            for (const Event& e : song[b]) messages.push_back({threeBytes(e)[0], threeBytes(e)[1], threeBytes(e)[2], static_cast<int32_t>(e.frame)});
+            for (const Event& e : c.song[b]) messages.push_back({threeBytes(e)[0], threeBytes(e)[1], threeBytes(e)[2], static_cast<int32_t>(e.frame)});
             if (!messages.empty()) vst->sendMidi(messages);
             vst->processReplacing(&rendered.left[b * kBlock], &rendered.right[b * kBlock], kBlock);
         }
         vst->close();
-        EXPECT_GT(signal_checks::peak(rendered.left), 0.05f) << program;
-        EXPECT_TRUE(renderLv2(song, program) == rendered) << "program " << program;
+        EXPECT_GT(signal_checks::peak(rendered.left), 0.05f) << c.what;
+        EXPECT_TRUE(renderLv2(c.song, c.program) == rendered) << c.what;
     }
 }
 
@@ -289,7 +303,7 @@ TEST(Lv2Plugin, StateRestoresTheSoundAndRefusesForeignOrDamagedState) {
     const LV2_URID program = w.urids.map("urn:harvane:vorzle#program"), sound = w.urids.map("urn:harvane:vorzle#sound"),
                    seen = w.urids.map("urn:harvane:vorzle#portsSeen"), intType = w.urids.map(LV2_ATOM__Int);
     const size_t at = sizeof(LV2_Atom_Vector_Body);   // the first value of a vector
-    const float nan = NAN, big = 1000.0f;
+    const float nan = NAN, big = 1000.0f, minusOne = -1.0f;
     const std::pair<const char*, std::function<void(Properties&)>> damages[] = {
         {"program of another type", [&](Properties& s) { s[program].first = w.urids.map(LV2_ATOM__Float); }},
         {"program out of range", [&](Properties& s) { s[program].second[0] = 200; }},
@@ -298,6 +312,8 @@ TEST(Lv2Plugin, StateRestoresTheSoundAndRefusesForeignOrDamagedState) {
         {"vector of integers", [&](Properties& s) { std::memcpy(&s[sound].second[4], &intType, 4); }},
         {"sound missing", [&](Properties& s) { s.erase(sound); }},
         {"a port value beyond its range", [&](Properties& s) { std::memcpy(&s[seen].second[at], &big, 4); }},
+        {"a value playing beyond its range", [&](Properties& s) { std::memcpy(&s[sound].second[at + 4 * Param::AmpSustain], &big, 4); }},
+        {"a value playing below its range", [&](Properties& s) { std::memcpy(&s[sound].second[at + 4 * Param::Resonance], &minusOne, 4); }},
     };
     const std::vector<float> before = playingNow(restored);
     for (const auto& [what, damage] : damages) {

@@ -24,3 +24,20 @@ public:
 private:
     uint64_t start;
 };
+
+// What the audio path must never do, counted on the calling thread while a
+// probe lives: allocations (operator new, and the malloc family also from a
+// loaded plug-in module), locks (pthread mutexes, std::mutex among them) and
+// waits (condition variables, semaphores, sleeps, yields). The malloc family
+// is counted in builds without an address or thread sanitizer, whose own
+// allocator it would replace.
+class AudioPathProbe {
+public:
+    AudioPathProbe();
+    ~AudioPathProbe();
+    AudioPathProbe(const AudioPathProbe&) = delete;
+    AudioPathProbe& operator=(const AudioPathProbe&) = delete;
+    uint64_t allocations() const;
+    uint64_t locks() const;
+    uint64_t waits() const;
+};

@@ -115,3 +115,33 @@ TEST(ProgramChunk, FaultyOrForeignChunksAreRefusedAndChangeNothing) {
     EXPECT_EQ(target->getProgram(), 37);
     EXPECT_EQ(chunkOf(*target, false), bank);
 }
+
+// "Load preset" in a host: the program chunk goes into the program playing
+// now, whichever it was saved from, and every other program stays as it was.
+TEST(ProgramChunk, APresetLoadsIntoTheCurrentProgramAndTouchesNoOther) {
+    auto plugin = makePlugin();
+    plugin->setProgram(5);
+    const Bytes preset = chunkOf(*plugin, true);
+    const ProgramRecord saved = plugin->instrument().programRecord(5);
+    editSound(*plugin);   // edits and renames program 37
+    plugin->setProgram(5);
+    plugin->instrument().setParameter(Param::Drive, 0.77f);
+    plugin->instrument().renameProgram("Five, edited");
+    const ProgramRecord editedFive = plugin->instrument().programRecord(5);
+    plugin->setProgram(12);
+    const Bytes bankBefore = chunkOf(*plugin, false);
+
+    ASSERT_EQ(restore(*plugin, preset, true), 1);
+    EXPECT_EQ(plugin->getProgram(), 12);
+    const ProgramRecord twelve = plugin->instrument().programRecord(12);
+    auto same = [](const ProgramRecord& x, const ProgramRecord& y) {
+        return std::memcmp(x.fields, y.fields, sizeof x.fields) == 0 && std::strcmp(x.name, y.name) == 0;
+    };
+    EXPECT_TRUE(same(twelve, saved)) << "program 12 holds the preset";
+    const ProgramRecord five = plugin->instrument().programRecord(5);
+    EXPECT_TRUE(same(five, editedFive)) << "program 5 keeps its edits";
+    Bytes bankAfter = chunkOf(*plugin, false);
+    const size_t twelveAt = kFirstProgram + 12 * program_chunk::kProgramSize;
+    std::copy(bankBefore.begin() + twelveAt, bankBefore.begin() + twelveAt + program_chunk::kProgramSize, bankAfter.begin() + twelveAt);
+    EXPECT_EQ(bankAfter, bankBefore) << "no program but the current one changed";
+}

@@ -188,21 +188,31 @@ TEST(SynthPluginEvents, EventsPlayOnTheirFrameAsIfTheBlockWereCutThere) {
     }
 }
 
-TEST(SynthPluginEvents, LeftoversPlayAtTheNextStartAndSuspendDropsThem) {
-    // A delivery with no render after it: its events play at the start of the
-    // render after the next delivery, before that delivery's own.
-    auto twice = makePlugin();
-    auto cut = makePlugin();
+TEST(SynthPluginEvents, DeliveriesForOneRenderKeepTheirFramesLeftoversPlayAtTheStartSuspendDropsThem) {
+    // One block's events in two calls: each plays on its own frame.
     VstMidiEvent first = midiEvent(0x90, 60, 100, 300);
     VstMidiEvent second = midiEvent(0x90, 64, 100, 100);
     EventList a, b;
     a.numEvents = b.numEvents = 1;
     a.events[0] = reinterpret_cast<VstEvent*>(&first);
     b.events[0] = reinterpret_cast<VstEvent*>(&second);
+    auto twice = makePlugin();
     twice->processEvents(a.get());
     twice->processEvents(b.get());
     EXPECT_EQ(renderReplacing(*twice, 512).left,
-              renderPieces(*cut, 512, {{0, 0x90, 60, 100}, {0, 0x90, 64, 100}}, {0, 100}).left);
+              renderPieces(*makePlugin(), 512, {{100, 0x90, 64, 100}, {300, 0x90, 60, 100}}, {100, 300}).left);
+
+    // Events whose render passed them by (it found the gate taken) play at
+    // the start of the next, before that delivery's own.
+    auto missed = makePlugin();
+    missed->processEvents(a.get());
+    {
+        Instrument::MidiDelivery busy(missed->instrument());
+        EXPECT_EQ(peak(renderReplacing(*missed, 64).left), 0.0f);
+    }
+    missed->processEvents(b.get());
+    EXPECT_EQ(renderReplacing(*missed, 512).left,
+              renderPieces(*makePlugin(), 512, {{0, 0x90, 60, 100}, {0, 0x90, 64, 100}}, {0, 100}).left);
 
     auto suspended = makePlugin();
     suspended->processEvents(a.get());
