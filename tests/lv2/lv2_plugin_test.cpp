@@ -368,3 +368,98 @@ TEST(Lv2Plugin, RunNeitherAllocatesNorRefusesAnyBlock) {
     EXPECT_EQ(counter.count(), 0u);
     EXPECT_TRUE(signal_checks::allFinite(instance.left));
 }
+
+// The audio path of both modules as a real-time probe sees it: no render
+// call (with its MIDI and the host's parameter writes) allocates, locks or
+// waits, across program changes, shape edits and state restored between
+// blocks. The VST 2 module is loaded as hosts load it, the LV2 through lilv.
+TEST(AudioPath, NoRenderCallAllocatesLocksOrWaits) {
+    struct Step {
+        const char* what;
+        std::vector<Event> midi;
+        int32_t shape = -1;   // a wave-shape parameter the host writes, -1 for none
+        float value = 0.0f;
+        bool restore = false;   // saved state restored before the block (control side)
+    };
+    const std::vector<Step> steps = {
+        {"notes", {{0, {0x90, 48, 100}}, {9, {0x90, 55, 90}}, {20, {0x90, 60, 80}}}},
+        {"program change", {{3, {0xC0, 7}}, {4, {0x90, 52, 100}}}},
+        {"shape edit", {}, Param::Osc1Sine, 0.4f},
+        {"program change to 0", {{0, {0xC0, 0}}, {1, {0x90, 50, 100}}}},
+        {"shape edit and program change", {{30, {0xC0, 101}}}, Param::Osc2Width, 0.7f},
+        {"state restored", {{0, {0x90, 57, 100}}}, -1, 0.0f, true},
+        {"every program", {}},
+    };
+    constexpr uint32_t kFrames = 64;
+    struct Counts {
+        uint64_t allocations = 0, locks = 0, waits = 0;
+        void add(const AudioPathProbe& p) { allocations += p.allocations(), locks += p.locks(), waits += p.waits(); }
+    };
+    auto expectNone = [](const Counts& c, const std::string& where) {
+        EXPECT_EQ(c.allocations, 0u) << where;
+        EXPECT_EQ(c.locks, 0u) << where;
+        EXPECT_EQ(c.waits, 0u) << where;
+    };
+
+    // VST 2.
+    PluginModule module;
+    std::string error;
+    ASSERT_TRUE(module.load(defaultPluginPath(), error)) << error;
+    auto vst = PluginInstance::create(module.entry(), error);
+    ASSERT_TRUE(vst) << error;
+    AEffect* effect = vst->effect();
+    vst->dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    vst->dispatch(effMainsChanged, 0, 1);
+    std::vector<float> left(kFrames), right(kFrames);
+    void* chunk = nullptr;
+    const intptr_t chunkSize = vst->dispatch(effGetChunk, 0, 0, &chunk);
+    ASSERT_GT(chunkSize, 0);
+    const std::vector<uint8_t> saved(static_cast<uint8_t*>(chunk), static_cast<uint8_t*>(chunk) + chunkSize);
+    vst->sendMidi(std::vector<MidiMessage>(16, {0xB0, 1, 0, 0}));   // the host's lists, grown once
+    vst->processReplacing(left.data(), right.data(), kFrames);
+    for (const Step& step : steps) {
+        std::vector<MidiMessage> messages;
+        for (const Event& e : step.midi) messages.push_back({threeBytes(e)[0], threeBytes(e)[1], threeBytes(e)[2], static_cast<int32_t>(e.frame)});
+        if (step.restore) {
+            std::vector<uint8_t> copy = saved;
+            ASSERT_EQ(vst->dispatch(effSetChunk, 0, static_cast<intptr_t>(copy.size()), copy.data()), 1);
+        }
+        Counts counts;
+        const int rounds = std::string(step.what) == "every program" ? 128 : 1;
+        for (int r = 0; r < rounds; ++r) {
+            if (rounds > 1) messages = {{0xC0, static_cast<uint8_t>(r), 0, 0}, {0x90, 60, 100, 5}};
+            AudioPathProbe probe;
+            if (!messages.empty()) vst->sendMidi(messages);
+            if (step.shape >= 0) effect->setParameter(effect, step.shape, step.value);
+            vst->processReplacing(left.data(), right.data(), kFrames);
+            counts.add(probe);
+        }
+        expectNone(counts, std::string("VST 2: ") + step.what);
+    }
+    EXPECT_TRUE(signal_checks::allFinite(left));
+    vst->close();
+
+    // LV2.
+    World& w = world();
+    Instance lv2(w, 96000.0);
+    lv2.left.reserve(1 << 16);
+    lv2.right.reserve(1 << 16);
+    lv2.run(kFrames);
+    const auto& iface = *static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(lv2.instance, LV2_STATE__interface));
+    Properties state;
+    ASSERT_EQ(iface.save(lv2.instance->lv2_handle, storeProperty, &state, 0, nullptr), LV2_STATE_SUCCESS);
+    for (const Step& step : steps) {
+        if (step.restore) ASSERT_EQ(iface.restore(lv2.instance->lv2_handle, retrieveProperty, &state, 0, nullptr), LV2_STATE_SUCCESS);
+        Counts counts;
+        const int rounds = std::string(step.what) == "every program" ? 128 : 1;
+        for (int r = 0; r < rounds; ++r) {
+            std::vector<Event> midi = rounds > 1 ? std::vector<Event>{{0, {0xC0, static_cast<uint8_t>(r)}}, {5, {0x90, 60, 100}}} : step.midi;
+            if (step.shape >= 0) lv2.controls[step.shape] = step.value;
+            AudioPathProbe probe;
+            lv2.run(kFrames, midi);
+            counts.add(probe);
+        }
+        expectNone(counts, std::string("LV2: ") + step.what);
+    }
+    EXPECT_TRUE(signal_checks::allFinite(lv2.left));
+}
