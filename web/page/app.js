@@ -204,6 +204,18 @@ function openBank(bytes, origin) {
   return true;
 }
 
+// The page's module has a fixed heap, shared by the song and the bank: files
+// beyond these sizes are refused, with the reason, before they are read.
+const MAX_SONG_BYTES = 512 << 10;      // 512 KB of MIDI file: about 175,000 events
+const MAX_BANK_BYTES = 64 << 10;       // a Vorzle bank (.fxb) is 23,228 bytes
+const megabytes = (n) => (n < 1 << 20 ? `${Math.ceil(n / 1024)} KB` : `${(n / (1 << 20)).toFixed(1)} MB`);
+function tooLarge(file, limit, what) {
+  if (file.size <= limit) return false;
+  status(`${file.name}: too large for ${what} (${megabytes(file.size)}; this page takes up to ${megabytes(limit)}` +
+         (what === 'a song' ? '; vorzle-render plays larger files)' : ')'));
+  return true;
+}
+
 function download(bytes, name, type) {
   const a = document.createElement('a');
   a.href = URL.createObjectURL(new Blob([bytes], { type }));
@@ -236,6 +248,10 @@ $('bank-download').addEventListener('click', () => download(bankBytes(), 'vorzle
 $('bank-file').addEventListener('change', async (e) => {
   const file = e.target.files[0];
   if (!file) return;
+  if (tooLarge(file, MAX_BANK_BYTES, 'a Vorzle bank')) {
+    e.target.value = '';
+    return;
+  }
   if (openBank(new Uint8Array(await file.arrayBuffer()), file.name)) {
     status(`Opened ${file.name}`);
     remember();
@@ -247,6 +263,7 @@ $('bank-file').addEventListener('change', async (e) => {
 let song = null;   // { name, bytes }
 
 async function takeSong(file) {
+  if (tooLarge(file, MAX_SONG_BYTES, 'a song')) return;
   const bytes = new Uint8Array(await file.arrayBuffer());
   writeBuffer(bytes);
   if (!vz.vz_song_load(44100)) {
