@@ -40,17 +40,24 @@ WavetableCache* Engine::prepareCache(int32_t length) {
 }
 
 bool Engine::preparePrograms(bool on) {
-    WavetableCache* cache = on ? prepareCache(tableLength) : nullptr;
+    int32_t length;
+    {
+        ControlScope scope(renderGate);
+        length = tableLength;
+    }
+    // Without a usable rate there is nothing to build yet: the first usable one brings the tables.
+    WavetableCache* cache = on && length > 0 ? prepareCache(length) : nullptr;
+    const bool failed = on && length > 0 && !cache;
     WavetableCache* old;
     {
         ControlScope scope(renderGate);
         old = prepared;
         prepared = cache;
-        preparing = cache != nullptr;
+        preparing = on && !failed;
         usePreparedTables();
     }
     delete old;
-    return on == preparing;
+    return !failed;
 }
 
 // Control side: the request is taken by the preparing thread, which starts
@@ -162,14 +169,16 @@ void Engine::restorePrograms(const ProgramRecord* records, int32_t first, int32_
     constexpr int32_t n = ProgramBank::kNumPrograms;
     if (!bank.hasPrograms() || !records || first < 0 || count < 0 || count > n - first || current < 0 || current >= n)
         return;
+    int32_t length;
     {
         ControlScope scope(renderGate);
         for (int32_t i = 0; i < count; ++i) bank.writeProgram(first + i, records[i]);
         selectProgramHoldingGate(current);
+        length = tableLength;
     }
     // The tables prepared so far stay (they are found by shape, never wrong);
     // the new programs' come from the preparing thread.
-    if (preparing) requestPreparedTables(tableLength);
+    if (preparing && length > 0) requestPreparedTables(length);
 }
 
 bool Engine::adoptWavetable(int32_t i, const float* table, int32_t length) {
