@@ -66,7 +66,7 @@ void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3
         if (On3) s = s + nextOscillatorValue(osc3, ctx.tables[2], length, inc[2]);
         s = flush(s);
         const float y = filterSample(b, k, filterSample(a, k, s));
-        const float out = y * amp.level;
+        const float out = limitVoiceOutput(y * amp.level);
         advanceEnvelope(amp, ampStep);
         advanceEnvelope(filterEnv, filterStep);
         mix[i] += out;
@@ -90,7 +90,7 @@ void renderVoiceSamples(Voice& voice, const VoiceContext& ctx, const float inc[3
     voice.ampProgress = amp.progress;
     voice.filterEnvLevel = filterEnv.level;
     voice.filterEnvProgress = filterEnv.progress;
-    clearRunawayFilter(voice, a.peak > b.peak ? a.peak : b.peak);
+    clearRunawayFilter(voice);
 }
 
 using VoiceSampleRenderer = void (*)(Voice&, const VoiceContext&, const float[3], const FilterCoefficients&,

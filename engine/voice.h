@@ -1,4 +1,5 @@
 #pragma once
+#include <cmath>
 #include <cstdint>
 
 #include "engine/control_memo.h"
@@ -32,11 +33,13 @@ struct Voice {
 
 constexpr int32_t kNumVoices = 64;
 
-// The end of a sub-block in which the voice's filter sections reached peak:
-// a filter that met the limit has run away and starts again from rest
-// (the rule is at kFilterLimit).
-inline void clearRunawayFilter(Voice& voice, float peak) {
-    if (peak < kFilterLimit) return;
+// The end of a sub-block: a filter whose history left the limit, or is not
+// finite, has run away and starts again from rest (the rule is at kFilterLimit).
+inline void clearRunawayFilter(Voice& voice) {
+    const float history[4] = {voice.filterAOut2, voice.filterAOut1, voice.filterBOut2, voice.filterBOut1};
+    bool within = true;
+    for (float x : history) within = within && std::fabs(x) < kFilterLimit;
+    if (within) return;
     voice.filterAIn2 = voice.filterAIn1 = voice.filterAOut2 = voice.filterAOut1 = 0.0f;
     voice.filterBIn2 = voice.filterBIn1 = voice.filterBOut2 = voice.filterBOut1 = 0.0f;
 }

@@ -80,19 +80,15 @@ inline __m128 nextOscillatorValues(OscillatorLanes& osc, int32_t tableLength) {
     return value;
 }
 
-// One filter section of four voices, with each lane's largest output
-// magnitude, as FilterSection.
+// One filter section of four voices, as FilterSection.
 struct SectionLanes {
     __m128 in2, in1, out2, out1;
-    __m128 peak = _mm_setzero_ps();
 };
 
 inline __m128 filterSamples(SectionLanes& s, __m128 b, __m128 a1, __m128 a2, __m128 x) {
     const __m128 feed = _mm_mul_ps(b, _mm_add_ps(_mm_add_ps(x, _mm_mul_ps(_mm_set1_ps(2.0f), s.in1)), s.in2));
     __m128 y = _mm_sub_ps(_mm_sub_ps(feed, _mm_mul_ps(a1, s.out1)), _mm_mul_ps(a2, s.out2));
     y = flushLanes(y);
-    s.peak = _mm_max_ps(s.peak, _mm_andnot_ps(_mm_set1_ps(-0.0f), y));
-    y = _mm_max_ps(_mm_min_ps(y, _mm_set1_ps(kFilterLimit)), _mm_set1_ps(-kFilterLimit));
     s.in2 = s.in1;
     s.in1 = x;
     s.out2 = s.out1;
@@ -148,7 +144,9 @@ void renderLanes(Voice* const* voices, const VoiceControls* controls, int32_t co
         if (On3) s = _mm_add_ps(s, nextOscillatorValues(osc[2], tableLength));
         s = flushLanes(s);
         const __m128 y = filterSamples(b, kb, ka1, ka2, filterSamples(a, kb, ka1, ka2, s));
-        const __m128 out = _mm_mul_ps(y, ampLevel);
+        // As limitVoiceOutput.
+        const __m128 out = _mm_max_ps(_mm_min_ps(_mm_mul_ps(y, ampLevel), _mm_set1_ps(kVoiceOutputLimit)),
+                                      _mm_set1_ps(-kVoiceOutputLimit));
         advanceEnvelopes(ampLevel, ampProgress, ampTarget, ampRate);
         advanceEnvelopes(filterLevel, filterProgress, filterTarget, filterRate);
         // Into the mix in voice order, as one voice after another would.
@@ -159,15 +157,15 @@ void renderLanes(Voice* const* voices, const VoiceControls* controls, int32_t co
         mix[i] = sum;
     }
 
-    alignas(16) float f[16][4];
+    alignas(16) float f[15][4];
     alignas(16) int32_t positions[3][4];
     _mm_store_ps(f[0], osc[0].advance);
     _mm_store_ps(f[1], osc[1].advance);
     _mm_store_ps(f[2], osc[2].advance);
     for (int k = 0; k < 3; ++k) _mm_store_si128(reinterpret_cast<__m128i*>(positions[k]), osc[k].position);
     const __m128 rest[] = {a.in2, a.in1, a.out2, a.out1, b.in2, b.in1, b.out2, b.out1,
-                           ampLevel, ampProgress, filterLevel, filterProgress, _mm_max_ps(a.peak, b.peak)};
-    for (int r = 0; r < 13; ++r) _mm_store_ps(f[3 + r], rest[r]);
+                           ampLevel, ampProgress, filterLevel, filterProgress};
+    for (int r = 0; r < 12; ++r) _mm_store_ps(f[3 + r], rest[r]);
     for (int32_t l = 0; l < count; ++l) {
         Voice& v = *voices[l];
         v.osc1Advance = f[0][l];
@@ -188,7 +186,7 @@ void renderLanes(Voice* const* voices, const VoiceControls* controls, int32_t co
         v.ampProgress = f[12][l];
         v.filterEnvLevel = f[13][l];
         v.filterEnvProgress = f[14][l];
-        clearRunawayFilter(v, f[15][l]);
+        clearRunawayFilter(v);
     }
 }
 
