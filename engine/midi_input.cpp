@@ -54,6 +54,26 @@ void Engine::handleMidiMessage(const uint8_t bytes[3]) {
 
 void Engine::noteOn(uint8_t note, uint8_t velocity) {
     if (!bank.hasPrograms()) return;
+    // The pedal's re-strike: a key struck again while its previous note sounds
+    // only because of the sustain pedal (key up, pedal down) takes over that
+    // note's voice, the first such in pool order whatever the voice limit, as
+    // a piano strikes the same string again: the voice takes the new velocity
+    // and the newest start order, its key holds it again, and both envelopes
+    // start their attack again from the levels they have reached; oscillators,
+    // filter and pitch run on. Without the pedal no voice is held by it, so
+    // every note-on takes a voice as below.
+    for (Voice& voice : voices) {
+        if (!voice.active || !voice.heldByPedal || voice.note != note) continue;
+        voice.heldByPedal = 0;
+        voice.velocity = static_cast<float>(velocity) * kVelocityScale;
+        voice.ampStage = 0;
+        voice.ampProgress = 0.0f;
+        voice.filterEnvStage = 0;
+        voice.filterEnvProgress = 0.0f;
+        voice.startOrder = noteCounter;
+        noteCounter += 1;
+        return;
+    }
     const int32_t limit = voiceLimit(ProgramBank::loadValue(bank.currentProgram(), Param::Polyphony));
     const VoiceChoice choice = chooseVoice(voices, limit);
     Voice& voice = voices[choice.index];

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "tests/native/engine_test_support.h"
 
@@ -65,18 +68,70 @@ TEST(EngineSustainPedal, ReleasedVoicesAndOtherNotesAreTreatedAsWithoutIt) {
     EXPECT_FALSE(releasing(plugin->view().voices[1]));
 }
 
-TEST(EngineSustainPedal, RestrikingAHeldNoteTakesAFreshVoice) {
+TEST(EngineSustainPedal, RestrikingAPedalHeldNoteTakesOverItsVoice) {
     auto plugin = makePlugin();
     pedal(*plugin, true);
     noteOn(*plugin, 60);
+    noteOn(*plugin, 64);
+    renderReplacing(*plugin, 20000);   // into the decay
     noteOff(*plugin, 60);
-    noteOn(*plugin, 60);
-    EXPECT_EQ(plugin->view().voices[0].heldByPedal, 1);
-    EXPECT_EQ(plugin->view().voices[1].heldByPedal, 0);
+    const float level = plugin->view().voices[0].ampLevel;
+    noteOn(*plugin, 60, 40);
+    const Voice& voice = plugin->view().voices[0];
     EXPECT_EQ(activeVoices(*plugin), 2);
-    pedal(*plugin, false);   // the first strike ends; the second is held by its key
-    EXPECT_TRUE(releasing(plugin->view().voices[0]));
-    EXPECT_FALSE(releasing(plugin->view().voices[1]));
+    EXPECT_EQ(voice.heldByPedal, 0);
+    EXPECT_EQ(voice.velocity, 40.0f / 128.0f);
+    EXPECT_TRUE(voice.ampStage == 0 && voice.ampProgress == 0.0f && voice.ampLevel == level);
+    EXPECT_TRUE(voice.filterEnvStage == 0 && voice.filterEnvProgress == 0.0f);
+    EXPECT_GT(voice.startOrder, plugin->view().voices[1].startOrder);   // the newest, for stealing
+    pedal(*plugin, false);   // held by its key again
+    EXPECT_FALSE(releasing(voice));
+    noteOn(*plugin, 64);   // held by its key: a second voice, as without the pedal
+    EXPECT_EQ(activeVoices(*plugin), 3);
+}
+
+// A chord struck four times under the pedal, 250 ms apart, is about as loud
+// as one strike: the loudest 100 ms (RMS) against the loudest of the chord
+// struck once at any of the four moments (the cutoff LFO and the chorus are
+// elsewhere in their cycles at each). The same chord struck once differs by
+// a dB or so from moment to moment (beating partials, the envelopes starting
+// from where a re-strike finds them), so: the bank's median within 0.5 dB and
+// every program within 2 dB, where taking new voices made it 6 dB louder.
+TEST(EngineSustainPedal, AChordStruckFourTimesIsAsLoudAsOnce) {
+    auto loudest = [](const std::vector<float>& x) {
+        double most = 0.0;
+        for (size_t start = 0; start + 4410 <= x.size(); start += 1102) {
+            double sum = 0.0;
+            for (size_t i = start; i < start + 4410; ++i) sum += static_cast<double>(x[i]) * x[i];
+            most = std::max(most, sum / 4410.0);
+        }
+        return 10.0 * std::log10(most + 1e-30);
+    };
+    std::vector<double> louder;
+    for (int32_t program = 0; program < ProgramBank::kNumPrograms; ++program) {
+        double once = -1e9, fourTimes = 0.0;
+        for (uint32_t strikes : {1u, 2u, 4u, 8u, 15u}) {   // bit s: a strike at s times 250 ms
+            auto plugin = makePlugin();
+            plugin->selectProgram(program);
+            pedal(*plugin, true);
+            std::vector<float> left;
+            for (uint32_t s = 0; s < 4; ++s) {
+                const bool strike = (strikes >> s) & 1u;
+                for (int32_t frames : {2205, 8820}) {   // 50 ms held by the keys, 200 ms by the pedal
+                    for (uint8_t note : {57, 60, 64})
+                        if (strike) midi(*plugin, frames == 2205 ? 0x90 : 0x80, note, 100);
+                    const Stereo part = renderReplacing(*plugin, frames);
+                    left.insert(left.end(), part.left.begin(), part.left.end());
+                }
+            }
+            if (strikes == 15u) fourTimes = loudest(left);
+            else once = std::max(once, loudest(left));
+        }
+        EXPECT_NEAR(fourTimes, once, 2.0) << "program " << program;
+        louder.push_back(fourTimes - once);
+    }
+    std::nth_element(louder.begin(), louder.begin() + louder.size() / 2, louder.end());
+    EXPECT_NEAR(louder[louder.size() / 2], 0.0, 0.5);
 }
 
 TEST(EngineSustainPedal, AStolenVoiceIsHeldByItsNewKey) {
