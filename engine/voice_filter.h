@@ -1,4 +1,6 @@
 #pragma once
+#include <xmmintrin.h>
+
 #include <cmath>
 
 #include "engine/flush.h"
@@ -98,11 +100,12 @@ inline FilterCoefficients filterCoefficients(float cutoff, float resonance, floa
 constexpr float kVoiceOutputLimit = 16.0f;
 constexpr float kFilterLimit = 4096.0f;
 
-// A voice's output sample held within the limit, as _mm_min_ps then
-// _mm_max_ps do it (a NaN becomes the upper limit).
+// A voice's output sample held within the limit, as the lanes do it: x < 16
+// ? x : 16, then x > -16 ? x : -16 (a NaN becomes the upper limit), in two
+// instructions, where the compiler would branch on the comparisons.
 inline float limitVoiceOutput(float x) {
-    x = x < kVoiceOutputLimit ? x : kVoiceOutputLimit;
-    return x > -kVoiceOutputLimit ? x : -kVoiceOutputLimit;
+    const __m128 held = _mm_min_ss(_mm_set_ss(x), _mm_set_ss(kVoiceOutputLimit));
+    return _mm_cvtss_f32(_mm_max_ss(held, _mm_set_ss(-kVoiceOutputLimit)));
 }
 
 // History of one section: inputs and outputs one and two samples back.

@@ -153,7 +153,14 @@ void renderLanes(Voice* const* voices, const VoiceControls* controls, int32_t co
         alignas(16) float outs[4];
         _mm_store_ps(outs, out);
         float sum = mix[i];
-        for (int32_t l = 0; l < count; ++l) sum += outs[l];
+        if (count == kVoiceLanes) {   // the usual case, without the loop's counting
+            sum += outs[0];
+            sum += outs[1];
+            sum += outs[2];
+            sum += outs[3];
+        } else {
+            for (int32_t l = 0; l < count; ++l) sum += outs[l];
+        }
         mix[i] = sum;
     }
 
