@@ -19,10 +19,8 @@
 
 namespace {
 
-// One voice seen at the output: a voice limit of one, no drive, clip or
-// chorus, a volume gain of 1 and the centre balance, so that the output is the
-// voice's sample times these gains, rounded as the engine rounds them.
-const float kOneVoiceGain = driveGain(0.0f) * volumeGain(0.25f);
+// One voice seen at the output (a voice limit of one, no drive, clip or
+// chorus, the centre balance): its sample times these gains, rounded likewise.
 const float kOneVoiceBound = kVoiceOutputLimit * driveGain(0.0f) * volumeGain(0.25f) * 0.5f;
 
 // An engine on the default program with every oscillator on and a held
@@ -43,7 +41,6 @@ struct Pair {
             engine[i]->setSampleRate(rate);
             engine[i]->renderInLanes(i == 0);
         }
-        EXPECT_EQ(kOneVoiceGain, 0.1f);
     }
     void midi(uint8_t status, uint8_t d1, uint8_t d2) {
         const uint8_t bytes[3] = {status, d1, d2};
@@ -102,51 +99,38 @@ void expectContained(const Pair& pair, bool same, int32_t nonFinite, float peak,
 }  // namespace
 
 TEST(FilterRunaway, CutoffJumpsAtFullResonanceStayFiniteAndRecover) {
-    for (int32_t notes : {1, 5}) {   // the one-voice path, and lanes
-        Pair pair;
+    struct Jumps {
+        int32_t notes;   // 1: the one-voice path; more: lanes
+        bool loud;       // otherwise one voice seen at the output
+        float rate;
+        int32_t frames;   // between cutoff moves
+    };
+    for (const Jumps& j : {Jumps{1, true, 44100.0f, 32}, Jumps{5, true, 44100.0f, 32}, Jumps{1, false, 8000.0f, 64},
+                           Jumps{1, false, 44100.0f, 64}, Jumps{1, false, 192000.0f, 64}}) {
+        const std::string label = std::to_string(j.notes) + " notes, " + std::to_string(j.rate) + " Hz";
+        Pair pair(j.loud, j.rate);
         pair.midi(0xB0, 13, 127);
-        for (int32_t k = 0; k < notes; ++k) pair.midi(0x90, static_cast<uint8_t>(48 + 7 * k), 100);
+        for (int32_t k = 0; k < j.notes; ++k) pair.midi(0x90, static_cast<uint8_t>(48 + 7 * k), 100);
         float peak = 0.0f;
         int32_t nonFinite = 0;
         bool same = true;
-        // Cutoff between 0 and 127 every 32 frames for three seconds.
+        // Cutoff between 0 and 127, 4000 times.
         for (int32_t block = 0; block < 4000; ++block) {
             pair.midi(0xB0, 12, block % 2 ? 127 : 0);
-            same = renderBoth(pair, 32, peak, nonFinite) && same;
+            same = renderBoth(pair, j.frames, peak, nonFinite) && same;
         }
-        expectContained(pair, same, nonFinite, peak, std::to_string(notes) + " notes");
+        expectContained(pair, same, nonFinite, peak, label, j.loud);
 
         // Still cutoff, all sound off, a new note: ordinary sound within a second.
         pair.midi(0xB0, 12, 64);
         pair.midi(0xB0, 120, 0);
         pair.midi(0x90, 60, 100);
         float settling = 0.0f, after = 0.0f;
-        renderBoth(pair, 44100, settling, nonFinite);
-        renderBoth(pair, 4410, after, nonFinite);
-        EXPECT_EQ(nonFinite, 0) << notes;
-        EXPECT_GT(after, 0.01f) << notes;
-        EXPECT_LT(after, 20.0f) << notes;
-    }
-}
-
-// Held notes, resonance near the top, the cutoff moved every 64 frames: one
-// voice never outputs more than the limit, at any rate, yet reaches it.
-TEST(FilterRunaway, OneVoiceStaysWithinItsLimitAtEveryRate) {
-    for (float rate : {8000.0f, 22050.0f, 44100.0f, 96000.0f, 192000.0f}) {
-        for (uint8_t resonance : {120, 127}) {
-            Pair pair(false, rate);
-            pair.midi(0xB0, 13, resonance);
-            pair.midi(0x90, 45, 127);
-            float peak = 0.0f;
-            int32_t nonFinite = 0;
-            bool same = true;
-            for (int32_t block = 0; block < 2000; ++block) {
-                pair.midi(0xB0, 12, static_cast<uint8_t>(block % 2 ? 127 : block % 7 * 9));
-                same = renderBoth(pair, 64, peak, nonFinite) && same;
-            }
-            expectContained(pair, same, nonFinite, peak,
-                            std::to_string(rate) + " Hz, resonance " + std::to_string(resonance), false);
-        }
+        renderBoth(pair, static_cast<int32_t>(j.rate), settling, nonFinite);
+        renderBoth(pair, static_cast<int32_t>(j.rate) / 10, after, nonFinite);
+        EXPECT_EQ(nonFinite, 0) << label;
+        EXPECT_GT(after, 0.01f) << label;
+        EXPECT_LT(after, 20.0f) << label;
     }
 }
 
@@ -157,8 +141,7 @@ TEST(FilterRunaway, RandomControllerSoakStaysFiniteAndBounded) {
         float rate;
     };
     for (const Soak& soak : {Soak{11, true, 44100.0f}, Soak{12, true, 44100.0f}, Soak{13, true, 44100.0f},
-                             Soak{21, false, 8000.0f}, Soak{22, false, 44100.0f}, Soak{23, false, 96000.0f},
-                             Soak{24, false, 192000.0f}}) {
+                             Soak{21, false, 8000.0f}, Soak{22, false, 96000.0f}, Soak{23, false, 192000.0f}}) {
         const uint32_t seed = soak.seed;
         Pair pair(soak.loud, soak.rate);
         std::mt19937 random(seed);
