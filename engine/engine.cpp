@@ -9,6 +9,7 @@
 Engine::Engine(ProgramBank& programBank) : bank(programBank) { bank.setVoiceLimitListener(this); }
 
 Engine::~Engine() {
+    preparerCancel.store(true, std::memory_order_relaxed);
     {
         std::lock_guard<std::mutex> lock(preparerMutex);
         preparerStop = true;
@@ -29,10 +30,10 @@ Engine::~Engine() {
     delete prepared;
 }
 
-WavetableCache* Engine::prepareCache(int32_t length) {
+WavetableCache* Engine::prepareCache(int32_t length, const std::atomic<bool>* cancel) {
     if (!bank.hasPrograms() || length <= 0) return nullptr;
     WavetableCache* cache = new (std::nothrow) WavetableCache;
-    if (cache && !cache->prepare(&bank.program(0), ProgramBank::kNumPrograms, length)) {
+    if (cache && !cache->prepare(&bank.program(0), ProgramBank::kNumPrograms, length, cancel)) {
         delete cache;
         cache = nullptr;
     }
@@ -92,7 +93,7 @@ void Engine::prepareInBackground() {
         prepareLength = 0;
         lock.unlock();
         // Tables nobody took yet are replaced, never in use.
-        delete incoming.exchange(prepareCache(length));
+        delete incoming.exchange(prepareCache(length, &preparerCancel));
         lock.lock();
     }
 }

@@ -165,10 +165,11 @@ private:
     std::condition_variable preparerWake;
     int32_t prepareLength = 0;
     bool preparerStop = false;
+    std::atomic<bool> preparerCancel{false};   // raised when the instance ends: the build in progress stops
     void requestPreparedTables(int32_t length);
     void prepareInBackground();
     // A cache of every program's tables at length; null when memory ran out.
-    WavetableCache* prepareCache(int32_t length);
+    WavetableCache* prepareCache(int32_t length, const std::atomic<bool>* cancel = nullptr);
     // Points the oscillators at the prepared tables of the current program,
     // leaving due only those not prepared. For a holder of the gate.
     void usePreparedTables();

@@ -33,18 +33,25 @@ void WavetableCache::build(float* table, int32_t length, const Shape& shape) {
     for (int32_t k = length; k < length + kSpareEntries; ++k) table[k] = 0.0f;
 }
 
-bool WavetableCache::prepare(const ProgramRecord* programs, int32_t count, int32_t length) {
+bool WavetableCache::prepare(const ProgramRecord* programs, int32_t count, int32_t length,
+                             const std::atomic<bool>* cancel) {
     shapes.clear();
     tables.clear();
     tableLength = length > 0 ? length : 0;
-    return tableLength > 0 && add(programs, count);
+    return tableLength > 0 && add(programs, count, cancel);
 }
 
-bool WavetableCache::add(const ProgramRecord* programs, int32_t count) {
+bool WavetableCache::add(const ProgramRecord* programs, int32_t count, const std::atomic<bool>* cancel) {
     const int32_t length = tableLength;
     if (length <= 0 || (!programs && count > 0)) return false;
     try {
         for (int32_t i = 0; i < count; ++i) {
+            if (cancel && cancel->load(std::memory_order_relaxed)) {
+                shapes.clear();
+                tables.clear();
+                tableLength = 0;
+                return false;
+            }
             for (int32_t t = 0; t < kTablesPerProgram; ++t) {
                 const Shape shape = shapeOf(programs[i], t);
                 if (find(shape)) continue;

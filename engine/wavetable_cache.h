@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -33,11 +34,13 @@ public:
     static void build(float* table, int32_t length, const Shape& shape);
 
     // Builds the tables of every shape the programs' oscillators use; false
-    // (the cache then empty) when memory ran out or length is not positive.
-    bool prepare(const ProgramRecord* programs, int32_t count, int32_t length);
+    // (the cache then empty) when memory ran out, length is not positive or
+    // cancel was raised meanwhile (an instance closing need not wait for it).
+    bool prepare(const ProgramRecord* programs, int32_t count, int32_t length,
+                 const std::atomic<bool>* cancel = nullptr);
     // Adds the shapes of more programs at the same length; false (the cache
-    // then empty) when memory ran out.
-    bool add(const ProgramRecord* programs, int32_t count);
+    // then empty) when memory ran out or cancel was raised.
+    bool add(const ProgramRecord* programs, int32_t count, const std::atomic<bool>* cancel = nullptr);
     // The table of shape; null when it was not prepared.
     const float* find(const Shape& shape) const;
 
