@@ -147,10 +147,12 @@ void Engine::reset() {
 void Engine::resetVoicesAndDelayLines() {
     std::memset(static_cast<void*>(voices), 0, sizeof(voices));
     noteCounter = 0;
+    if (delayLinesClear) return;
     for (DelayLine& line : delayLines) {
         if (!line.buffer) continue;
         for (int32_t i = 0; i < line.length; ++i) line.buffer[i] = 0.0f;
     }
+    delayLinesClear = true;
 }
 
 // A new voice limit stops every voice at once, without release.

@@ -192,6 +192,9 @@ private:
     void voiceLimitChanged() override;
     void rebuildDirtyWavetables();
     void resetVoicesAndDelayLines();   // reset, for a holder of the gate
+    // True while no render has written the delay lines since they were
+    // emptied: a run of program changes empties them once.
+    bool delayLinesClear = false;
     void selectProgramHoldingGate(int32_t program);
     void playPendingMidi();            // for a holder of the gate
     void playTimedMidiNow();           // for a holder of the gate

@@ -193,6 +193,7 @@ void Engine::render(float* left, float* right, int32_t sampleFrames, bool replac
 
 void Engine::renderPiece(float* left, float* right, int32_t sampleFrames, bool replacing) {
     const float sampleRate = currentRate;
+    delayLinesClear = false;
     rebuildDirtyWavetables();
 
     const ProgramRecord& prog = bank.currentProgram();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -40,6 +41,15 @@ BlockSchedule::BlockSchedule(const MidiSong& song, double sampleRate) {
         std::stable_sort(placed_.begin(), placed_.end(), bySample);
     current_.reserve(std::min(placed_.size(), kReservedBlockEvents));
     songFrames_ = std::max<int64_t>(0, framesUntil(song.lengthSeconds, sampleRate));
+    if (!placed_.empty()) songFrames_ = std::max(songFrames_, sampleOf(placed_.back()) + 1);
+}
+
+BlockSchedule::BlockSchedule(std::vector<uint64_t> placed, int64_t songFrames)
+    : placed_(std::move(placed)), songFrames_(std::max<int64_t>(0, songFrames)) {
+    const auto bySample = [](PlacedEvent a, PlacedEvent b) { return sampleOf(a) < sampleOf(b); };
+    if (!std::is_sorted(placed_.begin(), placed_.end(), bySample))
+        std::stable_sort(placed_.begin(), placed_.end(), bySample);
+    current_.reserve(std::min(placed_.size(), kReservedBlockEvents));
     if (!placed_.empty()) songFrames_ = std::max(songFrames_, sampleOf(placed_.back()) + 1);
 }
 

@@ -34,6 +34,11 @@ public:
     // Copies and places the events; all allocation happens here, none per block
     // (but the first block of more than 65,536 events).
     BlockSchedule(const MidiSong& song, double sampleRate);
+    // The events as another schedule placed them (placedEvents), taken over
+    // without reading them again: a song parsed and placed on one thread and
+    // played on another.
+    BlockSchedule(std::vector<uint64_t> placed, int64_t songFrames);
+    std::span<const uint64_t> placedEvents() const { return placed_; }
 
     // Events of the block [position(), position() + frames), in song order; then
     // advances position() by frames. frames outside 1 .. kMaxBlockFrames gives an

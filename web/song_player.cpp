@@ -1,6 +1,7 @@
 #include "web/song_player.h"
 
 #include <algorithm>
+#include <utility>
 
 bool SongPlayer::load(const std::vector<uint8_t>& file, double sampleRate, std::string& error) {
     schedule_.reset();
@@ -13,12 +14,23 @@ bool SongPlayer::load(const std::vector<uint8_t>& file, double sampleRate, std::
         if ((e.bytes[0] & 0xF0) == 0xC0 && std::find(programs_.begin(), programs_.end(), e.bytes[1]) == programs_.end())
             programs_.push_back(e.bytes[1]);
     schedule_ = std::make_unique<BlockSchedule>(song, sampleRate);
+    start(sampleRate);
+    return true;
+}
+
+void SongPlayer::take(std::vector<uint64_t> placed, int64_t songFrames, double sampleRate) {
+    damage_.clear();
+    programs_.clear();
+    schedule_ = std::make_unique<BlockSchedule>(std::move(placed), songFrames);
+    start(sampleRate);
+}
+
+void SongPlayer::start(double sampleRate) {
     limit_ = SongTail::maxFrames(schedule_->songFrames(), sampleRate);
     silence_ = SilenceDetector::forSong(schedule_->songFrames(), sampleRate);
     played_ = 0;
     blockFrames_ = blockRead_ = 0;
     finished_ = false;
-    return true;
 }
 
 // One block as the renderer cuts it, with the tail watched as it watches it:
@@ -28,7 +40,20 @@ bool SongPlayer::renderNextBlock(WebInstrument& instrument) {
     if (start >= limit_) return false;
     const int32_t frames =
         schedule_->framesToNextCut(static_cast<int32_t>(std::min<int64_t>(kBlockFrames, limit_ - start)));
-    for (const BlockEvent& e : schedule_->nextBlock(frames)) instrument.midi(e.bytes[0], e.bytes[1], e.bytes[2]);
+    // A block's program changes all play before it renders: the tables of
+    // the last one are the ones it sounds with, adopted once.
+    // Of program changes in a row only the last plays: each stops every
+    // voice and selects its program, so the ones before it change nothing.
+    bool programChanged = false;
+    const std::span<const BlockEvent> events = schedule_->nextBlock(frames);
+    const auto isProgramChange = [](const BlockEvent& e) { return (e.bytes[0] & 0xF0) == 0xC0; };
+    for (size_t k = 0; k < events.size(); ++k) {
+        const BlockEvent& e = events[k];
+        if (isProgramChange(e) && k + 1 < events.size() && isProgramChange(events[k + 1])) continue;
+        instrument.midi(e.bytes[0], e.bytes[1], e.bytes[2], false);
+        programChanged |= isProgramChange(e);
+    }
+    if (programChanged) instrument.adoptPreparedTables();
     instrument.render(frames);
     blockFrames_ = frames;
     blockRead_ = 0;

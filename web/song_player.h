@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ public:
     // Reads a whole file image (played as far as it is readable, as the
     // renderer does); false with a one-line reason when it cannot be played.
     bool load(const std::vector<uint8_t>& file, double sampleRate, std::string& error);
+    // A song another player loaded at sampleRate, as its placedEvents and
+    // songFrames: nothing parsed or placed here (the audio thread's player
+    // takes what the page's thread read).
+    void take(std::vector<uint64_t> placed, int64_t songFrames, double sampleRate);
+    std::span<const uint64_t> placedEvents() const { return schedule_ ? schedule_->placedEvents() : std::span<const uint64_t>{}; }
     // frames of the song into out (left then right, frames each); the frames
     // after its end are silent. Returns the frames of the song written.
     int32_t play(WebInstrument& instrument, float* left, float* right, int32_t frames);
@@ -35,6 +41,7 @@ public:
     const std::vector<int32_t>& programs() const { return programs_; }
 
 private:
+    void start(double sampleRate);
     bool renderNextBlock(WebInstrument& instrument);
 
     std::unique_ptr<BlockSchedule> schedule_;

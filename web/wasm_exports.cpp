@@ -76,6 +76,15 @@ VZ_EXPORT(vz_prepare_table) void vz_prepare_table(int program, int i) {
     instrument->prepareTable(program, i, reinterpret_cast<const float*>(incoming.data()),
                              static_cast<int32_t>(incoming.size() / sizeof(float)));
 }
+// Table i of program, shared with one already prepared: 0 when none has its shape.
+VZ_EXPORT(vz_prepare_shared) int vz_prepare_shared(int program, int i) { return instrument->prepareShared(program, i); }
+// 1 when program p's table i and program q's table j are the same shape.
+VZ_EXPORT(vz_same_shape) int vz_same_shape(int p, int i, int q, int j) {
+    constexpr int n = Instrument::kNumPrograms, t = Engine::kNumWavetables;
+    if (p < 0 || p >= n || q < 0 || q >= n || i < 0 || i >= t || j < 0 || j >= t) return 0;
+    return WavetableCache::shapeOf(instrument->synth.programRecord(p), i) ==
+           WavetableCache::shapeOf(instrument->synth.programRecord(q), j);
+}
 VZ_EXPORT(vz_take_changed) int vz_take_changed() {
     const bool was = changed.raised;
     changed.raised = false;
@@ -101,6 +110,7 @@ VZ_EXPORT(vz_program_name) const char* vz_program_name(int program) {
 // A buffer of size bytes for the page to fill before a load.
 VZ_EXPORT(vz_buffer) uint8_t* vz_buffer(int size) {
     if (size < 0) return nullptr;
+    if (size == 0) std::vector<uint8_t>().swap(incoming);   // its memory back to the heap
     incoming.assign(static_cast<size_t>(size), 0);
     return incoming.data();
 }
@@ -113,6 +123,29 @@ VZ_EXPORT(vz_song_load) int vz_song_load(float rate) {
     if (!player->load(incoming, rate, message)) return 0;
     message = player->damage();
     return 1;
+}
+// The loaded song's events as its schedule placed them (8 bytes each), for
+// the page's thread to hand to the audio thread's instance.
+VZ_EXPORT(vz_song_event_count) int vz_song_event_count() { return static_cast<int>(player->placedEvents().size()); }
+VZ_EXPORT(vz_song_events) const uint64_t* vz_song_events() { return player->placedEvents().data(); }
+namespace {
+std::vector<uint64_t> handedEvents;
+}  // namespace
+// Room for count placed events (null when there is no room), then the song
+// made of them from its start: the audio thread's instance plays a song the
+// page's instance read, without parsing it.
+VZ_EXPORT(vz_song_take_buffer) uint64_t* vz_song_take_buffer(int count) {
+    player->load({}, 44100.0, message);   // the song playing gives its memory back first
+    instrument->forgetPreparedTables();
+    if (count < 0 || static_cast<size_t>(count) > kMaxSongEvents) return nullptr;
+    handedEvents.clear();
+    handedEvents.shrink_to_fit();
+    handedEvents.resize(static_cast<size_t>(count));
+    return handedEvents.data();
+}
+VZ_EXPORT(vz_song_take) void vz_song_take(double songFrames, float rate) {
+    player->take(std::move(handedEvents), static_cast<int64_t>(songFrames), rate);
+    handedEvents = {};
 }
 namespace {
 float songLeft[WebInstrument::kMaxBlockFrames], songRight[WebInstrument::kMaxBlockFrames];

@@ -5,6 +5,7 @@
 import { bankCategories } from './categories.js';
 import { createPanel } from './panel.js';
 import { setUpPlaying } from './playing.js';
+import { readSong } from './song-handover.js';
 import { wavFile } from './wav-file.js';
 
 const STORAGE_KEY = 'vorzle.bank';
@@ -48,27 +49,10 @@ let context = null, node = null, analyser = null;
 const send = (message) => node?.port.postMessage(message);
 const midi = (status, data1 = 0, data2 = 0) => send({ type: 'midi', data: [status, data1, data2] });
 
-// The tables of the programs a song changes to (the song just loaded here),
-// built on this thread so that its program changes need no rebuild in the
-// worklet either.
-function songTables() {
-  const current = vz.vz_program(), length = vz.vz_table_length(), prepared = [];
-  for (let k = 0; k < vz.vz_song_program_count(); ++k) {
-    const program = vz.vz_song_program(k);
-    vz.vz_select_program(program);
-    const tables = [0, 1, 2].map((i) => new Float32Array(vz.memory.buffer, vz.vz_build_table(i), length).slice());
-    prepared.push({ program, tables });
-  }
-  vz.vz_select_program(current);
-  vz.vz_take_due_tables();
-  return prepared;
-}
-
 function workletNode(ctx, song) {
   return new AudioWorkletNode(ctx, 'vorzle', {
     numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2],
-    processorOptions: { module, bank: bankBytes(), program: vz.vz_program(), song,
-      prepared: song ? songTables() : null },
+    processorOptions: { module, bank: bankBytes(), program: vz.vz_program(), song },
   });
 }
 
@@ -97,6 +81,9 @@ function fromWorklet(m) {
     $('programs').value = String(m.program);
     paint();
     remember();
+  } else if (m.type === 'songRefused') {
+    $('stop').disabled = true;
+    status('The song does not fit the audio thread\'s memory');
   } else if (m.type === 'songEnd') {
     $('stop').disabled = true;
     status('Song ended');
@@ -208,6 +195,7 @@ function openBank(bytes, origin) {
 // beyond these sizes are refused, with the reason, before they are read.
 const MAX_SONG_BYTES = 512 << 10;      // 512 KB of MIDI file: about 175,000 events
 const MAX_BANK_BYTES = 64 << 10;       // a Vorzle bank (.fxb) is 23,228 bytes
+const MAX_SONG_EVENTS = 200000;
 const megabytes = (n) => (n < 1 << 20 ? `${Math.ceil(n / 1024)} KB` : `${(n / (1 << 20)).toFixed(1)} MB`);
 function tooLarge(file, limit, what) {
   if (file.size <= limit) return false;
@@ -266,14 +254,23 @@ async function takeSong(file) {
   if (tooLarge(file, MAX_SONG_BYTES, 'a song')) return;
   const bytes = new Uint8Array(await file.arrayBuffer());
   writeBuffer(bytes);
-  if (!vz.vz_song_load(44100)) {
-    status(`${file.name}: ${text(vz.vz_message())}`);
+  const loaded = vz.vz_song_load(44100);
+  const reason = text(vz.vz_message());
+  const events = vz.vz_song_event_count();
+  vz.vz_song_stop();
+  vz.vz_buffer(0);
+  if (!loaded) {
+    status(`${file.name}: ${reason}`);
     return;
   }
-  const damage = text(vz.vz_message());
+  if (events > MAX_SONG_EVENTS) {
+    status(`${file.name}: too many events for a song (${events.toLocaleString('en')}; this page plays up to ` +
+           `${MAX_SONG_EVENTS.toLocaleString('en')}; vorzle-render plays larger files)`);
+    return;
+  }
   song = { name: file.name, bytes };
   $('song-name').textContent = file.name;
-  status(damage ? `${file.name}: damaged, played as far as it is readable: ${damage}` : `Loaded ${file.name}`);
+  status(reason ? `${file.name}: damaged, played as far as it is readable: ${reason}` : `Loaded ${file.name}`);
   for (const id of ['play', 'render']) $(id).disabled = false;
 }
 
@@ -289,9 +286,7 @@ drop.addEventListener('drop', (e) => {
 
 $('play').addEventListener('click', async () => {
   await startSound();
-  writeBuffer(song.bytes);
-  vz.vz_song_load(context.sampleRate);
-  send({ type: 'song', bytes: song.bytes.slice().buffer, prepared: songTables() });
+  send({ type: 'song', song: readSong(vz, song.bytes, context.sampleRate) });
   $('stop').disabled = false;
   status(`Playing ${song.name}`);
 });
@@ -304,12 +299,12 @@ $('stop').addEventListener('click', () => {
 // The song from the start with the page's bank and program, offline, as
 // vorzle-render plays it: the worklet tells where the tail ended.
 async function renderSong(bytes, rate) {
-  writeBuffer(bytes);
-  if (!vz.vz_song_load(rate)) throw new Error(text(vz.vz_message()));
-  const maxFrames = vz.vz_song_length() + 30 * rate;
+  const read = readSong(vz, bytes, rate);
+  if (!read) throw new Error(text(vz.vz_message()));
+  const maxFrames = read.songFrames + 30 * rate;
   const offline = new OfflineAudioContext({ numberOfChannels: 2, length: maxFrames, sampleRate: rate });
   await offline.audioWorklet.addModule('vorzle-worklet.js');
-  const renderer = workletNode(offline, bytes.slice().buffer);
+  const renderer = workletNode(offline, read);
   const ended = new Promise((resolve) => {
     renderer.port.onmessage = (e) => { if (e.data.type === 'songEnd') resolve(e.data.frames); };
   });

@@ -1,5 +1,9 @@
 // The instrument on the audio thread: the WebAssembly engine renders every
 // quantum; the page sends MIDI, panel changes, banks and songs as messages.
+// Songs come read and placed by the page's instance (song-handover.js): the
+// audio thread only copies their events in.
+import { takeSong } from './song-handover.js';
+
 class VorzleProcessor extends AudioWorkletProcessor {
   constructor(options) {
     super();
@@ -14,7 +18,7 @@ class VorzleProcessor extends AudioWorkletProcessor {
     if (o.bank) this.load(o.bank, 'vz_bank_load');
     this.vz.vz_select_program(o.program);
     this.song = false;
-    if (o.song) this.startSong(o.song, o.prepared);
+    if (o.song) this.startSong(o.song);
     this.port.onmessage = (e) => this.receive(e.data);
   }
 
@@ -31,14 +35,9 @@ class VorzleProcessor extends AudioWorkletProcessor {
   }
 
   // The song from its start, with the tables of the programs it changes to.
-  startSong(bytes, prepared) {
-    this.song = this.load(bytes, 'vz_song_load') === 1;
-    for (const { program, tables } of prepared ?? []) {
-      tables.forEach((table, i) => {
-        new Float32Array(this.vz.memory.buffer, this.vz.vz_buffer(table.byteLength), table.length).set(table);
-        this.vz.vz_prepare_table(program, i);
-      });
-    }
+  startSong(song) {
+    this.song = takeSong(this.vz, song, sampleRate);
+    if (!this.song) this.port.postMessage({ type: 'songRefused' });
   }
 
   receive(m) {
@@ -47,7 +46,7 @@ class VorzleProcessor extends AudioWorkletProcessor {
       case 'parameter': this.vz.vz_set_parameter(m.index, m.value); this.adopt(m.tables); break;
       case 'program': this.vz.vz_select_program(m.index); this.adopt(m.tables); break;
       case 'bank': this.load(m.bytes, 'vz_bank_load'); break;
-      case 'song': this.startSong(m.bytes, m.prepared); break;
+      case 'song': this.startSong(m.song); break;
       case 'stop': this.song = false; this.vz.vz_reset(); break;
     }
   }
