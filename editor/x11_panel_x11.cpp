@@ -249,10 +249,13 @@ void X11Panel::handlePress(int32_t x, int32_t y, unsigned int button, int32_t ro
     const bool knobLike = control->kind == ControlKind::Knob || control->kind == ControlKind::Counter;
     if (knobLike && button == Button1) {
         drag_ = Drag{true, control->id, rootX, rootY};
+        client_.panelEditBegins(control->id);
         XGrabPointer(display_, window_, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
                      GrabModeAsync, None, hiddenCursor_, CurrentTime);
     } else if (control->kind == ControlKind::Button && (button == Button1 || button == Button3)) {
+        client_.panelEditBegins(control->id);
         setParameterFromPanel(control->id, toggledValue(value(control->id)));
+        client_.panelEditEnds(control->id);
         repaintControl(control->id);
     }
 }
@@ -286,7 +289,9 @@ void X11Panel::endDrag() {
     XWarpPointer(display_, None, root_, 0, 0, 0, 0, drag_.anchorX, drag_.anchorY);
     XUngrabPointer(display_, CurrentTime);
     XFlush(display_);
+    const int32_t parameter = drag_.parameter;
     drag_ = Drag{};
+    client_.panelEditEnds(parameter);
 }
 
 void X11Panel::showReadout(int32_t x, int32_t y, int32_t parameter) {
