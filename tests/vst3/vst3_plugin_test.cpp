@@ -1,0 +1,393 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "instrument/instrument.h"
+#include "lv2/port_layout.h"
+#include "tests/shared/signal_checks.h"
+#include "tests/vst3/vst3_test_host.h"
+#include "vsthost/plugin_instance.h"
+#include "vsthost/plugin_module.h"
+
+// The VST 3 plug-in as hosts load it (the bundle's module through its
+// factory), held against the VST 2 module, the LV2 plug-in's names and the
+// format's rules.
+
+using namespace vst3_test;
+
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr int32_t kBlock = 512;
+constexpr ParamID kProgram = 1000;
+
+struct Midi {
+    int32_t frame;
+    uint8_t bytes[3];
+};
+using Song = std::vector<std::vector<Midi>>;
+// A parameter change inside a block: (frame, parameter, stored value).
+struct Change {
+    int32_t frame;
+    int32_t parameter;
+    float value;
+};
+using Automation = std::vector<std::vector<Change>>;
+
+// Notes, a controller that moves a parameter, bend, a program change and a
+// panic message, spread over five blocks, some on a block's first or last frame.
+const Song kSong = {
+    {{0, {0x90, 60, 100}}, {37, {0x90, 64, 90}}, {300, {0xB0, 12, 30}}},
+    {{5, {0x80, 60, 0}}, {200, {0xE0, 0x00, 0x60}}, {511, {0x90, 67, 110}}},
+    {{100, {0xC0, 3}}, {101, {0x90, 48, 100}}, {102, {0xB0, 73, 5}}},
+    {},
+    {{1, {0xB0, 123, 0}}, {400, {0x90, 72, 80}}},
+};
+
+// Cutoff and resonance moved inside blocks, one change on a note's frame.
+const Automation kAutomation = {
+    {{10, Param::Cutoff, 0.2f}, {300, Param::Resonance, 0.7f}},
+    {{0, Param::Cutoff, 0.9f}, {511, Param::Cutoff, 0.1f}},
+    {{101, Param::Cutoff, 0.5f}, {250, Param::Volume, 0.3f}},
+    {{64, Param::Osc1On, 0.0f}},
+    {},
+};
+
+struct Render {
+    std::vector<float> left, right;
+    explicit Render(size_t blocks) : left(blocks * kBlock), right(blocks * kBlock) {}
+    bool operator==(const Render&) const = default;
+};
+
+const std::string kBundleModule = VORZLE_BINARY_DIR "/vst3/Vorzle.vst3/Contents/x86_64-linux/Vorzle.so";
+
+Module& module() {
+    static Module m;
+    static std::string error;
+    static const bool loaded = m.load(kBundleModule, error);
+    EXPECT_TRUE(loaded) << error;
+    return m;
+}
+
+// What a host does with MIDI for a VST 3 instrument: notes go as events;
+// controllers, bend and program changes as the parameters the plug-in maps
+// them to.
+void translate(Plugin& plugin, const std::vector<Midi>& block, Events& events, Changes& changes) {
+    for (const Midi& m : block) {
+        switch (m.bytes[0] & 0xF0) {
+        case 0x90: events.noteOn(m.frame, m.bytes[1], m.bytes[2] / 127.0f); break;
+        case 0x80: events.noteOff(m.frame, m.bytes[1]); break;
+        case 0xB0: changes.add(plugin.mapped(m.bytes[1]), m.frame, m.bytes[2] / 127.0); break;
+        case 0xE0: changes.add(plugin.mapped(kPitchBend), m.frame, (m.bytes[2] * 128 + m.bytes[1]) / 16383.0); break;
+        case 0xC0: changes.add(kProgram, m.frame, m.bytes[1] / 127.0); break;
+        }
+    }
+}
+
+double normalized(int32_t parameter, float stored) {
+    if (parameter == Param::Osc1On) return stored / 2.0;
+    return stored;
+}
+
+Render renderVst3(const Song& song, int32_t program, const Automation& automation = {}) {
+    Plugin plugin(module().factory);
+    Render out(song.size());
+    if (!plugin.ready() || !plugin.start(kRate, kBlock)) return out;
+    for (size_t b = 0; b < song.size(); ++b) {
+        Events events;
+        Changes changes;
+        if (b == 0) changes.add(kProgram, 0, program / 127.0);
+        translate(plugin, song[b], events, changes);
+        if (b < automation.size())
+            for (const Change& c : automation[b]) changes.add(c.parameter, c.frame, normalized(c.parameter, c.value));
+        plugin.process(&out.left[b * kBlock], &out.right[b * kBlock], kBlock, &events, &changes);
+    }
+    return out;
+}
+
+// The VST 2 module.
+Render renderVst2(const Song& song, int32_t program) {
+    PluginModule vst2;
+    std::string error;
+    Render out(song.size());
+    EXPECT_TRUE(vst2.load(VORZLE_BINARY_DIR "/bin/Vorzle.so", error)) << error;
+    auto vst = PluginInstance::create(vst2.entry(), error);
+    if (!vst) return ADD_FAILURE() << error, out;
+    vst->dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
+    vst->dispatch(effMainsChanged, 0, 1);
+    vst->dispatch(effSetProgram, 0, program);
+    for (size_t b = 0; b < song.size(); ++b) {
+        std::vector<MidiMessage> messages;
+        for (const Midi& m : song[b]) messages.push_back({m.bytes[0], m.bytes[1], m.bytes[2], m.frame});
+        if (!messages.empty()) vst->sendMidi(messages);
+        vst->processReplacing(&out.left[b * kBlock], &out.right[b * kBlock], kBlock);
+    }
+    vst->close();
+    return out;
+}
+
+// The instrument itself, each block rendered in pieces with every message
+// played and every value stored between them: what a change on its sample means.
+Render renderPiecewise(const Song& song, int32_t program, const Automation& automation) {
+    Instrument synth(static_cast<float>(kRate));
+    synth.selectProgram(program);
+    Render out(song.size());
+    for (size_t b = 0; b < song.size(); ++b) {
+        int32_t done = 0;
+        auto renderTo = [&](int32_t to) {
+            synth.render(&out.left[b * kBlock + done], &out.right[b * kBlock + done], to - done, true);
+            done = to;
+        };
+        const std::vector<Change> changes = b < automation.size() ? automation[b] : std::vector<Change>{};
+        size_t c = 0;
+        auto changesUpTo = [&](int32_t frame) {
+            for (; c < changes.size() && changes[c].frame <= frame; ++c) {
+                renderTo(changes[c].frame);
+                synth.setParameter(changes[c].parameter, changes[c].value);
+            }
+        };
+        for (const Midi& m : song[b]) {
+            // A program change plays before the values of its frame, other messages after them.
+            if ((m.bytes[0] & 0xF0) != 0xC0) changesUpTo(m.frame);
+            renderTo(m.frame);
+            synth.playMidiNow(m.bytes);
+        }
+        changesUpTo(kBlock);
+        renderTo(kBlock);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Vst3Plugin, FactoryDescribesOneInstrumentWithItsBuses) {
+    IPluginFactory* factory = module().factory;
+    ASSERT_TRUE(factory);
+    PFactoryInfo info{};
+    ASSERT_EQ(factory->getFactoryInfo(&info), kResultOk);
+    EXPECT_STREQ(info.vendor, "Harvane");
+    ASSERT_EQ(factory->countClasses(), 1);
+    auto* factory3 = query<IPluginFactory3>(factory);
+    ASSERT_TRUE(factory3);
+    PClassInfoW wide{};
+    ASSERT_EQ(factory3->getClassInfoUnicode(0, &wide), kResultOk);
+    EXPECT_EQ(text(wide.name), "Vorzle");
+    EXPECT_STREQ(wide.category, "Audio Module Class");
+    EXPECT_STREQ(wide.subCategories, "Instrument|Synth");
+
+    Plugin plugin(factory);
+    ASSERT_TRUE(plugin.ready());
+    struct Bus { MediaType type; BusDirection dir; int32_t count; int32_t channels; } buses[] = {
+        {kAudio, kOutput, 1, 2}, {kEvent, kInput, 1, 16}, {kAudio, kInput, 0, 0}, {kEvent, kOutput, 0, 0}};
+    for (const Bus& bus : buses) {
+        EXPECT_EQ(plugin.component->getBusCount(bus.type, bus.dir), bus.count);
+        BusInfo busInfo{};
+        const tresult r = plugin.component->getBusInfo(bus.type, bus.dir, 0, busInfo);
+        EXPECT_EQ(r == kResultOk, bus.count == 1);
+        if (r == kResultOk) EXPECT_EQ(busInfo.channelCount, bus.channels);
+    }
+    SpeakerArrangement arrangement = 0;
+    EXPECT_EQ(plugin.processor->getBusArrangement(kOutput, 0, arrangement), kResultOk);
+    EXPECT_EQ(arrangement, kStereo);
+}
+
+// The 39 parameters under the panel's names (the LV2 plug-in's), automatable,
+// switches stepped; the program as the one program-change parameter whose
+// unit's list names the 128 programs; MIDI helpers hidden from automation.
+TEST(Vst3Plugin, ParametersAndProgramListAreWhatHostsShow) {
+    Plugin plugin(module().factory);
+    ASSERT_TRUE(plugin.ready());
+    const int32_t count = plugin.controller->getParameterCount();
+    int32_t programChanges = 0, automatable = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        vst3::ParameterInfo info{};
+        ASSERT_EQ(plugin.controller->getParameterInfo(i, info), kResultOk);
+        if (info.flags & vst3::ParameterInfo::kCanAutomate) ++automatable;
+        if (info.flags & vst3::ParameterInfo::kIsProgramChange) {
+            ++programChanges;
+            EXPECT_EQ(info.stepCount, 127);
+            EXPECT_EQ(info.id, kProgram);
+        }
+        if (i >= kNumParameters) continue;
+        EXPECT_EQ(info.id, static_cast<ParamID>(i));
+        EXPECT_EQ(text(info.title), kPortInfo[i].name);
+        const int32_t steps[] = {0, 1, 2, 63};   // by LV2 port kind
+        EXPECT_EQ(info.stepCount, steps[static_cast<int>(kPortInfo[i].kind)]) << kPortInfo[i].name;
+    }
+    EXPECT_EQ(programChanges, 1);
+    EXPECT_EQ(automatable, kNumParameters + 1);
+
+    auto* units = query<IUnitInfo>(plugin.component);
+    ASSERT_TRUE(units);
+    UnitInfo unit{};
+    ASSERT_EQ(units->getUnitInfo(0, unit), kResultOk);
+    ProgramListInfo list{};
+    ASSERT_EQ(units->getProgramListInfo(0, list), kResultOk);
+    EXPECT_EQ(list.id, unit.programListId);
+    EXPECT_EQ(list.programCount, 128);
+    PluginModule vst2;
+    std::string error;
+    ASSERT_TRUE(vst2.load(VORZLE_BINARY_DIR "/bin/Vorzle.so", error)) << error;
+    auto vst = PluginInstance::create(vst2.entry(), error);
+    ASSERT_TRUE(vst);
+    for (int32_t p = 0; p < 128; ++p) {
+        String128 name{};
+        ASSERT_EQ(units->getProgramName(list.id, p, name), kResultOk);
+        EXPECT_EQ(text(name), vst->programName(p)) << p;
+    }
+    // The display text is the panel's, as the VST 2 module shows it.
+    for (int32_t p : {Param::Cutoff, Param::Osc1Pitch, Param::LfoRate, Param::Osc2On}) {
+        String128 shown{};
+        plugin.controller->getParamStringByValue(p, plugin.controller->getParamNormalized(p), shown);
+        EXPECT_EQ(text(shown), vst->paramDisplay(p)) << p;
+    }
+    units->release();
+    vst->close();
+}
+
+// Same events at the same frames: the same samples as the VST 2 module for
+// MIDI through the host's mapping, and automation inside blocks taking
+// effect on its sample.
+TEST(Vst3Plugin, RendersWhatTheVst2ModuleRendersForTheSameEventsAtTheSameFrames) {
+    for (int32_t program : {0, 57, 101}) {
+        const Render vst3 = renderVst3(kSong, program);
+        EXPECT_GT(signal_checks::peak(vst3.left), 0.05f) << program;
+        EXPECT_TRUE(vst3 == renderVst2(kSong, program)) << "program " << program;
+    }
+    // Parameters do nothing through the VST 2 module: the instrument itself
+    // is the reference for automation.
+    const Render automated = renderVst3(kSong, 7, kAutomation);
+    EXPECT_TRUE(automated == renderPiecewise(kSong, 7, kAutomation)) << "automation inside blocks";
+    Automation atStarts = kAutomation;
+    for (auto& block : atStarts)
+        for (Change& c : block) c.frame = 0;
+    EXPECT_FALSE(renderVst3(kSong, 7, atStarts) == automated) << "the frames of the changes must matter";
+}
+
+// A host change writes its parameter; MIDI moves it until the host next
+// changes it; what MIDI or a program moved goes back to the host.
+TEST(Vst3Plugin, HostChangesAndMidiFollowTheLv2Rule) {
+    Plugin plugin(module().factory);
+    ASSERT_TRUE(plugin.ready() && plugin.start(kRate, 64));
+    std::vector<float> left(64), right(64);
+    const ParamID cc12 = plugin.mapped(12);
+    struct Step { const char* what; std::vector<std::pair<ParamID, double>> changes; ParamID reported; double value; } steps[] = {
+        {"controller 12 moves the cutoff and says so", {{cc12, 30 / 127.0}}, Param::Cutoff, 30 * 0.007874016f},
+        {"the host takes it back", {{Param::Cutoff, 0.25}}, Param::Cutoff, -1.0},
+        {"a program moves every value and says so", {{kProgram, 5 / 127.0}}, Param::Cutoff, -2.0},
+    };
+    for (const Step& step : steps) {
+        Changes in, out;
+        for (auto [id, value] : step.changes) in.add(id, 0, value);
+        ASSERT_EQ(plugin.process(left.data(), right.data(), 64, nullptr, &in, &out), kResultOk);
+        if (step.value == -1.0) {
+            EXPECT_EQ(out.last(step.reported), -1.0) << step.what << ": no echo of the host's own change";
+            EXPECT_EQ(plugin.controller->getParamNormalized(step.reported), 0.25) << step.what;
+        } else if (step.value == -2.0) {
+            EXPECT_EQ(out.last(kProgram), 5 / 127.0) << step.what;
+            EXPECT_EQ(out.last(step.reported), plugin.controller->getParamNormalized(step.reported)) << step.what;
+        } else {
+            EXPECT_FLOAT_EQ(out.last(step.reported), step.value) << step.what;
+        }
+    }
+}
+
+// The component state is the VST 2 module's bank chunk; a session restored
+// from it plays the same; damaged or foreign state changes nothing.
+TEST(Vst3Plugin, StateIsTheVst2ChunkAndDamagedStateIsRefusedWhole) {
+    Plugin saved(module().factory);
+    ASSERT_TRUE(saved.ready() && saved.start(kRate, kBlock));
+    Changes edits;
+    edits.add(kProgram, 0, 42 / 127.0);
+    edits.add(Param::Cutoff, 0, 0.33);
+    edits.add(Param::Polyphony, 0, 3 / 63.0);
+    std::vector<float> left(kBlock), right(kBlock);
+    saved.process(left.data(), right.data(), kBlock, nullptr, &edits);
+    const std::vector<uint8_t> state = saved.state();
+
+    PluginModule vst2;
+    std::string error;
+    ASSERT_TRUE(vst2.load(VORZLE_BINARY_DIR "/bin/Vorzle.so", error)) << error;
+    auto vst = PluginInstance::create(vst2.entry(), error);
+    ASSERT_TRUE(vst);
+    ASSERT_EQ(vst->dispatch(effSetChunk, 0, static_cast<intptr_t>(state.size()), const_cast<uint8_t*>(state.data())), 1);
+    void* chunk = nullptr;
+    const intptr_t size = vst->dispatch(effGetChunk, 0, 0, &chunk);
+    EXPECT_EQ(std::vector<uint8_t>(static_cast<uint8_t*>(chunk), static_cast<uint8_t*>(chunk) + size), state);
+    vst->close();
+
+    Plugin restored(module().factory);
+    ASSERT_TRUE(restored.ready());
+    MemoryStream stream(state);
+    ASSERT_EQ(restored.component->setState(&stream), kResultOk);
+    EXPECT_EQ(restored.state(), state);
+    EXPECT_EQ(restored.controller->getParamNormalized(kProgram), 42 / 127.0);
+    EXPECT_FLOAT_EQ(restored.controller->getParamNormalized(Param::Cutoff), 0.33f);
+
+    std::vector<uint8_t> foreign(state.size(), 0x5A), flipped = state, truncated(state.begin(), state.begin() + state.size() / 2);
+    flipped[state.size() / 3] ^= 0xFF;
+    for (const std::vector<uint8_t>& damaged : {foreign, flipped, truncated, std::vector<uint8_t>(3, 0)}) {
+        MemoryStream bad(damaged);
+        EXPECT_EQ(restored.component->setState(&bad), kResultFalse);
+        EXPECT_EQ(restored.state(), state) << "a refused state changes nothing";
+    }
+}
+
+// Hostile hosts: each call gets a clear refusal or a clamp, never a crash,
+// and what plays stays finite.
+TEST(Vst3Plugin, HostileCallsAreRefusedOrClamped) {
+    Plugin plugin(module().factory);
+    ASSERT_TRUE(plugin.ready());
+    std::vector<float> left(8192, 1.0f), right(8192, 1.0f);
+    void* none = &plugin;
+    const char unknown[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    EXPECT_EQ(plugin.component->queryInterface(unknown, &none), kNoInterface);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(plugin.process(left.data(), right.data(), 64), kNotInitialized) << "process before set-up";
+    EXPECT_EQ(plugin.component->setActive(true), kNotInitialized) << "activation before set-up";
+
+    struct Setup { double rate; int32_t block; tresult expected; } setups[] = {
+        {0.0, 512, kInvalidArgument}, {-44100.0, 512, kInvalidArgument}, {NAN, 512, kInvalidArgument},
+        {1e9, 512, kInvalidArgument}, {44100.0, 0, kInvalidArgument}, {44100.0, -5, kInvalidArgument},
+        {8000.0, 1, kResultOk}, {384000.0, 8192, kResultOk}, {48000.0, 8192, kResultOk}};
+    for (const Setup& s : setups) EXPECT_EQ(plugin.setUp(s.rate, s.block), s.expected) << s.rate << " " << s.block;
+    ProcessSetup doubles{kRealtime, kSample64, 512, 44100.0};
+    EXPECT_EQ(plugin.processor->setupProcessing(doubles), kInvalidArgument);
+    EXPECT_EQ(plugin.processor->canProcessSampleSize(kSample64), kResultFalse);
+    SpeakerArrangement mono = 1;
+    EXPECT_EQ(plugin.processor->setBusArrangements(nullptr, 0, &mono, 1), kResultFalse);
+    BusInfo bus{};
+    EXPECT_EQ(plugin.component->getBusInfo(kAudio, kOutput, 5, bus), kInvalidArgument);
+    vst3::ParameterInfo info{};
+    EXPECT_EQ(plugin.controller->getParameterInfo(-1, info), kInvalidArgument);
+    EXPECT_EQ(plugin.controller->getParameterInfo(9999, info), kInvalidArgument);
+    EXPECT_EQ(plugin.controller->setParamNormalized(12345, 0.5), kInvalidArgument);
+    EXPECT_EQ(plugin.controller->createView("no such view"), nullptr);
+    EXPECT_EQ(plugin.component->setState(nullptr), kInvalidArgument);
+
+    ASSERT_EQ(plugin.component->setActive(true), kResultOk);
+    EXPECT_EQ(plugin.component->setActive(true), kResultFalse) << "activated twice";
+    EXPECT_EQ(plugin.setUp(44100.0, 512), kResultFalse) << "set-up while active";
+    EXPECT_EQ(plugin.process(left.data(), right.data(), -1), kInvalidArgument);
+
+    Events wild;
+    wild.noteOn(-50, 60, 1.0f);
+    wild.noteOn(100000, 64, 2.0f);
+    wild.noteOn(3, 300, 0.5f);
+    wild.noteOff(7, -4);
+    Changes beyond;
+    for (double v : {-1.0, 2.0, double(NAN), 1e300}) beyond.add(Param::Cutoff, 10, v), beyond.add(kProgram, 5, v);
+    beyond.add(Param::Resonance, -9, 0.5);
+    beyond.add(Param::Volume, 99999, 0.8);
+    beyond.add(777, 0, 0.5);
+    EXPECT_EQ(plugin.process(left.data(), right.data(), 8192, &wild, &beyond), kResultOk);
+    EXPECT_TRUE(signal_checks::allFinite(left) && signal_checks::allFinite(right));
+    EXPECT_GT(signal_checks::peak(left), 0.0f) << "clamped notes play";
+    EXPECT_EQ(plugin.controller->getParamNormalized(Param::Cutoff), 1.0) << "1e300 clamped to the top";
+    EXPECT_EQ(plugin.controller->getParamNormalized(Param::Volume), 0.8f) << "a late change lands on the last frame";
+    for (int32_t frames : {1, 0, 7, 8192}) EXPECT_EQ(plugin.process(left.data(), right.data(), frames), kResultOk);
+    EXPECT_EQ(plugin.process(nullptr, nullptr, 64, &wild), kResultOk) << "no buffers";
+    EXPECT_EQ(plugin.component->setActive(false), kResultOk);
+    EXPECT_EQ(plugin.process(left.data(), right.data(), 64), kNotInitialized) << "process after deactivation";
+}

@@ -1,0 +1,307 @@
+#pragma once
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "vst3/vst3_abi.h"
+
+// A small VST 3 host for tests: it loads a module, walks its factory, makes
+// an instance, sets up its buses and processing, and hands it blocks with
+// events and parameter changes. The host's objects live on the test's stack
+// and count no references.
+namespace vst3_test {
+
+using namespace vst3;
+
+// Answers every query about itself, and no other.
+template <typename Interface>
+class HostObject : public Interface {
+public:
+    tresult VST3_API queryInterface(const TUID iid, void** obj) override {
+        if (!obj) return kInvalidArgument;
+        if (FUnknown::iid == iid || Interface::iid == iid) {
+            *obj = static_cast<Interface*>(this);
+            return kResultOk;
+        }
+        *obj = nullptr;
+        return kNoInterface;
+    }
+    uint32_t VST3_API addRef() override { return 1; }
+    uint32_t VST3_API release() override { return 1; }
+};
+
+class Context : public HostObject<FUnknown> {};
+
+class MemoryStream : public HostObject<IBStream> {
+public:
+    MemoryStream() = default;
+    explicit MemoryStream(std::vector<uint8_t> data) : bytes(std::move(data)) {}
+    tresult VST3_API read(void* buffer, int32_t n, int32_t* got) override {
+        if (n < 0 || !buffer) return kInvalidArgument;
+        const size_t count = std::min(static_cast<size_t>(n), bytes.size() - position);
+        if (count) std::memcpy(buffer, bytes.data() + position, count);
+        position += count;
+        if (got) *got = static_cast<int32_t>(count);
+        return kResultOk;
+    }
+    tresult VST3_API write(void* buffer, int32_t n, int32_t* written) override {
+        if (n < 0 || (!buffer && n)) return kInvalidArgument;
+        const uint8_t* p = static_cast<const uint8_t*>(buffer);
+        if (position + n > bytes.size()) bytes.resize(position + n);
+        if (n) std::memcpy(bytes.data() + position, p, n);
+        position += n;
+        if (written) *written = n;
+        return kResultOk;
+    }
+    tresult VST3_API seek(int64_t pos, int32_t mode, int64_t* result) override {
+        const int64_t base = mode == kIBSeekSet ? 0 : mode == kIBSeekCur ? static_cast<int64_t>(position)
+                                                                         : static_cast<int64_t>(bytes.size());
+        if (base + pos < 0) return kInvalidArgument;
+        position = static_cast<size_t>(std::min<int64_t>(base + pos, static_cast<int64_t>(bytes.size())));
+        if (result) *result = static_cast<int64_t>(position);
+        return kResultOk;
+    }
+    tresult VST3_API tell(int64_t* pos) override {
+        if (!pos) return kInvalidArgument;
+        *pos = static_cast<int64_t>(position);
+        return kResultOk;
+    }
+    std::vector<uint8_t> bytes;
+    size_t position = 0;
+};
+
+class ValueQueue : public HostObject<IParamValueQueue> {
+public:
+    explicit ValueQueue(ParamID id) : id(id) {}
+    ParamID VST3_API getParameterId() override { return id; }
+    int32_t VST3_API getPointCount() override { return static_cast<int32_t>(points.size()); }
+    tresult VST3_API getPoint(int32_t i, int32_t& offset, ParamValue& value) override {
+        if (i < 0 || i >= getPointCount()) return kInvalidArgument;
+        offset = points[i].first;
+        value = points[i].second;
+        return kResultOk;
+    }
+    tresult VST3_API addPoint(int32_t offset, ParamValue value, int32_t& index) override {
+        index = getPointCount();
+        points.emplace_back(offset, value);
+        return kResultOk;
+    }
+    ParamID id;
+    std::vector<std::pair<int32_t, double>> points;
+};
+
+class Changes : public HostObject<IParameterChanges> {
+public:
+    int32_t VST3_API getParameterCount() override { return static_cast<int32_t>(queues.size()); }
+    IParamValueQueue* VST3_API getParameterData(int32_t i) override {
+        return i >= 0 && i < getParameterCount() ? &queues[i] : nullptr;
+    }
+    IParamValueQueue* VST3_API addParameterData(const ParamID& id, int32_t& index) override {
+        for (size_t i = 0; i < queues.size(); ++i)
+            if (queues[i].id == id) return index = static_cast<int32_t>(i), &queues[i];
+        index = getParameterCount();
+        return &queues.emplace_back(id);
+    }
+    void add(ParamID id, int32_t offset, double value) {
+        int32_t index = 0;
+        addParameterData(id, index)->addPoint(offset, value, index);
+    }
+    // The last value the plug-in reported for id, or -1.
+    double last(ParamID id) const {
+        for (const ValueQueue& q : queues)
+            if (q.id == id && !q.points.empty()) return q.points.back().second;
+        return -1.0;
+    }
+    std::deque<ValueQueue> queues;   // stable addresses
+};
+
+class Events : public HostObject<IEventList> {
+public:
+    int32_t VST3_API getEventCount() override { return static_cast<int32_t>(list.size()); }
+    tresult VST3_API getEvent(int32_t i, Event& e) override {
+        if (i < 0 || i >= getEventCount()) return kInvalidArgument;
+        e = list[i];
+        return kResultOk;
+    }
+    tresult VST3_API addEvent(Event& e) override {
+        list.push_back(e);
+        return kResultOk;
+    }
+    void noteOn(int32_t offset, int16_t pitch, float velocity) {
+        Event e{};
+        e.sampleOffset = offset;
+        e.type = Event::kNoteOnEvent;
+        e.noteOn = NoteOnEvent{0, pitch, 0.0f, velocity, 0, -1};
+        list.push_back(e);
+    }
+    void noteOff(int32_t offset, int16_t pitch) {
+        Event e{};
+        e.sampleOffset = offset;
+        e.type = Event::kNoteOffEvent;
+        e.noteOff = NoteOffEvent{0, pitch, 0.0f, -1, 0.0f};
+        list.push_back(e);
+    }
+    std::vector<Event> list;
+};
+
+// Records the edits the plug-in reports, as "begin 8", "perform 8", "end 8".
+class Handler : public HostObject<IComponentHandler> {
+public:
+    tresult VST3_API beginEdit(ParamID id) override { return log("begin", id); }
+    tresult VST3_API performEdit(ParamID id, ParamValue value) override {
+        lastValue = value;
+        return log("perform", id);
+    }
+    tresult VST3_API endEdit(ParamID id) override { return log("end", id); }
+    tresult VST3_API restartComponent(int32_t) override { return log("restart", 0); }
+    tresult log(const char* what, ParamID id) {
+        calls.push_back(std::string(what) + " " + std::to_string(id));
+        return kResultOk;
+    }
+    std::vector<std::string> calls;
+    double lastValue = -1.0;
+};
+
+// A module and its factory; Linux modules get ModuleEntry/ModuleExit,
+// Windows ones InitDll/ExitDll.
+class Module {
+public:
+    bool load(const std::string& path, std::string& error) {
+#if defined(_WIN32)
+        handle = LoadLibraryA(path.c_str());
+        if (!handle) return error = "cannot load " + path, false;
+        auto init = reinterpret_cast<bool (*)()>(GetProcAddress(static_cast<HMODULE>(handle), "InitDll"));
+        auto get = reinterpret_cast<GetFactoryProc>(GetProcAddress(static_cast<HMODULE>(handle), "GetPluginFactory"));
+        exit = reinterpret_cast<bool (*)()>(GetProcAddress(static_cast<HMODULE>(handle), "ExitDll"));
+        if (!init || !get || !exit) return error = "missing InitDll, ExitDll or GetPluginFactory", false;
+        if (!init()) return error = "InitDll failed", false;
+#else
+        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return error = dlerror(), false;
+        auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));
+        auto get = reinterpret_cast<GetFactoryProc>(dlsym(handle, "GetPluginFactory"));
+        exit = reinterpret_cast<bool (*)()>(dlsym(handle, "ModuleExit"));
+        if (!entry || !get || !exit) return error = "missing ModuleEntry, ModuleExit or GetPluginFactory", false;
+        if (!entry(handle)) return error = "ModuleEntry failed", false;
+#endif
+        factory = get();
+        if (!factory) return error = "no factory", false;
+        return true;
+    }
+    ~Module() {
+        if (exit) exit();
+#if defined(_WIN32)
+        if (handle) FreeLibrary(static_cast<HMODULE>(handle));
+#else
+        if (handle) dlclose(handle);
+#endif
+    }
+    IPluginFactory* factory = nullptr;
+
+private:
+    void* handle = nullptr;
+    bool (*exit)() = nullptr;
+};
+
+template <typename T>
+T* query(FUnknown* object) {
+    void* p = nullptr;
+    if (!object || object->queryInterface(T::iid.bytes, &p) != kResultOk) return nullptr;
+    return static_cast<T*>(p);
+}
+
+// One instance, from the factory's first audio module class to processing.
+struct Plugin {
+    explicit Plugin(IPluginFactory* factory) {
+        PClassInfo info{};
+        for (int32_t i = 0; factory && i < factory->countClasses(); ++i)
+            if (factory->getClassInfo(i, &info) == kResultOk && std::strcmp(info.category, "Audio Module Class") == 0)
+                break;
+        void* p = nullptr;
+        if (!factory || factory->createInstance(info.cid, IComponent::iid.bytes, &p) != kResultOk) return;
+        component = static_cast<IComponent*>(p);
+        if (component->initialize(&context) != kResultOk) return;
+        processor = query<IAudioProcessor>(component);
+        controller = query<IEditController>(component);
+        if (controller) controller->setComponentHandler(&handler);
+    }
+    ~Plugin() {
+        if (!component) return;
+        component->setActive(false);
+        if (controller) controller->setComponentHandler(nullptr), controller->release();
+        if (processor) processor->release();
+        component->terminate();
+        component->release();
+    }
+    bool ready() const { return component && processor && controller; }
+
+    tresult setUp(double rate, int32_t maxBlock) {
+        SpeakerArrangement stereo = kStereo;
+        processor->setBusArrangements(nullptr, 0, &stereo, 1);
+        ProcessSetup setup{kRealtime, kSample32, maxBlock, rate};
+        return processor->setupProcessing(setup);
+    }
+    bool start(double rate, int32_t maxBlock) {
+        return setUp(rate, maxBlock) == kResultOk && component->setActive(true) == kResultOk &&
+               processor->setProcessing(true) == kResultOk;
+    }
+
+    // One block into left and right from offset `at` of each.
+    tresult process(float* left, float* right, int32_t frames, Events* events = nullptr, Changes* changes = nullptr,
+                    Changes* out = nullptr) {
+        float* channels[2] = {left, right};
+        AudioBusBuffers bus{};
+        bus.numChannels = 2;
+        bus.channelBuffers32 = channels;
+        ProcessData data{};
+        data.processMode = kRealtime;
+        data.symbolicSampleSize = kSample32;
+        data.numSamples = frames;
+        data.numOutputs = 1;
+        data.outputs = &bus;
+        data.inputParameterChanges = changes;
+        data.outputParameterChanges = out;
+        data.inputEvents = events;
+        return processor->process(data);
+    }
+
+    // The parameter a host maps MIDI controller number to.
+    ParamID mapped(int16_t controller) {
+        ParamID id = 0xFFFFFFFF;
+        if (auto* mapping = query<IMidiMapping>(component)) {
+            mapping->getMidiControllerAssignment(0, 0, controller, id);
+            mapping->release();
+        }
+        return id;
+    }
+
+    std::vector<uint8_t> state() {
+        MemoryStream stream;
+        component->getState(&stream);
+        return stream.bytes;
+    }
+
+    Context context;
+    Handler handler;
+    IComponent* component = nullptr;
+    IAudioProcessor* processor = nullptr;
+    IEditController* controller = nullptr;
+};
+
+inline std::string text(const char16* s) {
+    std::string out;
+    for (; s && *s; ++s) out += static_cast<char>(*s < 128 ? *s : '?');
+    return out;
+}
+
+}  // namespace vst3_test
