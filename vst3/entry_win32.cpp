@@ -4,6 +4,6 @@
 // definition file): hosts call InitDll after loading it and ExitDll before
 // freeing it. The editor's window classes are made at process attach, by
 // the same DllMain the VST 2 module has.
-extern "C" __declspec(dllexport) bool InitDll() { return true; }
-extern "C" __declspec(dllexport) bool ExitDll() { return true; }
-extern "C" __declspec(dllexport) vst3::IPluginFactory* VST3_API GetPluginFactory() { return vorzleFactory(); }
+extern "C" bool InitDll() { return true; }
+extern "C" bool ExitDll() { return true; }
+extern "C" vst3::IPluginFactory* VST3_API GetPluginFactory() { return vorzleFactory(); }

@@ -4,15 +4,18 @@
 #include <functional>
 
 #include "instrument/instrument.h"
+#if !defined(_WIN32)
 #include "lv2/port_layout.h"
+#endif
 #include "tests/shared/signal_checks.h"
 #include "tests/vst3/vst3_test_host.h"
 #include "vsthost/plugin_instance.h"
 #include "vsthost/plugin_module.h"
 
 // The VST 3 plug-in as hosts load it (the bundle's module through its
-// factory), held against the VST 2 module, the LV2 plug-in's names and the
-// format's rules.
+// factory), held against the VST 2 module of the same build, the LV2
+// plug-in's names and the format's rules. Built natively and for Windows,
+// where it loads both Windows modules under Wine.
 
 using namespace vst3_test;
 
@@ -60,7 +63,14 @@ struct Render {
     bool operator==(const Render&) const = default;
 };
 
+#if defined(_WIN32)
+const std::string kBundleModule = programDirectory() + "..\\vst3\\Vorzle.vst3\\Contents\\" +
+                                  (sizeof(void*) == 8 ? "x86_64-win" : "x86-win") + "\\Vorzle.vst3";
+const std::string kVst2Module = defaultPluginPath();
+#else
 const std::string kBundleModule = VORZLE_BINARY_DIR "/vst3/Vorzle.vst3/Contents/x86_64-linux/Vorzle.so";
+const std::string kVst2Module = kVst2Module;
+#endif
 
 Module& module() {
     static Module m;
@@ -111,7 +121,7 @@ Render renderVst2(const Song& song, int32_t program) {
     PluginModule vst2;
     std::string error;
     Render out(song.size());
-    EXPECT_TRUE(vst2.load(VORZLE_BINARY_DIR "/bin/Vorzle.so", error)) << error;
+    EXPECT_TRUE(vst2.load(kVst2Module, error)) << error;
     auto vst = PluginInstance::create(vst2.entry(), error);
     if (!vst) return ADD_FAILURE() << error, out;
     vst->dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
@@ -211,9 +221,11 @@ TEST(Vst3Plugin, ParametersAndProgramListAreWhatHostsShow) {
         }
         if (i >= kNumParameters) continue;
         EXPECT_EQ(info.id, static_cast<ParamID>(i));
+#if !defined(_WIN32)
         EXPECT_EQ(text(info.title), kPortInfo[i].name);
         const int32_t steps[] = {0, 1, 2, 63};   // by LV2 port kind
         EXPECT_EQ(info.stepCount, steps[static_cast<int>(kPortInfo[i].kind)]) << kPortInfo[i].name;
+#endif
     }
     EXPECT_EQ(programChanges, 1);
     EXPECT_EQ(automatable, kNumParameters + 1);
@@ -228,7 +240,7 @@ TEST(Vst3Plugin, ParametersAndProgramListAreWhatHostsShow) {
     EXPECT_EQ(list.programCount, 128);
     PluginModule vst2;
     std::string error;
-    ASSERT_TRUE(vst2.load(VORZLE_BINARY_DIR "/bin/Vorzle.so", error)) << error;
+    ASSERT_TRUE(vst2.load(kVst2Module, error)) << error;
     auto vst = PluginInstance::create(vst2.entry(), error);
     ASSERT_TRUE(vst);
     for (int32_t p = 0; p < 128; ++p) {
@@ -308,7 +320,7 @@ TEST(Vst3Plugin, StateIsTheVst2ChunkAndDamagedStateIsRefusedWhole) {
 
     PluginModule vst2;
     std::string error;
-    ASSERT_TRUE(vst2.load(VORZLE_BINARY_DIR "/bin/Vorzle.so", error)) << error;
+    ASSERT_TRUE(vst2.load(kVst2Module, error)) << error;
     auto vst = PluginInstance::create(vst2.entry(), error);
     ASSERT_TRUE(vst);
     ASSERT_EQ(vst->dispatch(effSetChunk, 0, static_cast<intptr_t>(state.size()), const_cast<uint8_t*>(state.data())), 1);
