@@ -21,7 +21,7 @@ tsan="$root/build/tsan"
 asan="$root/build/asan"
 fuzz="$root/build/fuzz"
 checked_build "$tsan" ThreadSanitizer concurrency_tests -DVORZLE_SANITIZE=thread
-checked_build "$asan" AddressSanitizer "native_tests engine_tests x11_editor_tests vorzle-render vorzle_vst lv2_tests lv2_ui_tests vst3_tests vorzle_vst3_module" -DVORZLE_SANITIZE=address,undefined
+checked_build "$asan" AddressSanitizer "native_tests engine_tests x11_editor_tests vorzle-render vorzle_vst lv2_tests lv2_ui_tests vst3_tests vst3_editor_tests vorzle_vst3_module" -DVORZLE_SANITIZE=address,undefined
 checked_build "$fuzz" fuzz fuzzers -DVORZLE_FUZZ=ON -DVORZLE_FUZZ_SECONDS=20 \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
 
