@@ -16,7 +16,9 @@ void paint(HWND window) {
 }
 
 void toggle(HWND window) {
+    tellEditor(window, EditorMessage::EditBegins);
     writeControlValue(window, toggledValue(readControlValue(window)));
+    tellEditor(window, EditorMessage::EditEnds);
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
 }

@@ -8,6 +8,8 @@
 namespace EditorMessage {
 constexpr UINT GetValue = WM_USER + 100;   // result: the value
 constexpr UINT SetValue = WM_USER + 101;   // lParam: the new value; result 1
+constexpr UINT EditBegins = WM_USER + 102;  // a gesture on the control starts (press)
+constexpr UINT EditEnds = WM_USER + 103;    // ...and ends (release)
 }  // namespace EditorMessage
 
 inline LPARAM valueToMessage(float value) {
@@ -27,6 +29,11 @@ inline int32_t controlParameter(HWND control) {
 inline float readControlValue(HWND control) {
     return valueFromMessage(
         SendMessageA(GetParent(control), EditorMessage::GetValue, static_cast<WPARAM>(controlParameter(control)), 0));
+}
+
+// A gesture on the control starts or ends, for hosts that record edits.
+inline void tellEditor(HWND control, UINT message) {
+    SendMessageA(GetParent(control), message, static_cast<WPARAM>(controlParameter(control)), 0);
 }
 
 inline void writeControlValue(HWND control, float value) {

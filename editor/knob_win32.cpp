@@ -37,6 +37,8 @@ void startDrag(HWND window) {
     // A press that arrives while a drag is still recorded (its release went
     // elsewhere) must not hide the cursor a second time.
     if (!knobDrag.dragging) ShowCursor(FALSE);
+    else if (knobDrag.knob) tellEditor(knobDrag.knob, EditorMessage::EditEnds);
+    tellEditor(window, EditorMessage::EditBegins);
     knobDrag.dragging = true;
     knobDrag.knob = window;
     GetCursorPos(&knobDrag.anchor);
@@ -46,6 +48,7 @@ void startDrag(HWND window) {
 void finishDrag() {
     if (!knobDrag.dragging) return;
     SetCursorPos(knobDrag.anchor.x, knobDrag.anchor.y);
+    if (knobDrag.knob) tellEditor(knobDrag.knob, EditorMessage::EditEnds);
     knobDrag.dragging = false;
     knobDrag.knob = nullptr;
     ShowCursor(TRUE);

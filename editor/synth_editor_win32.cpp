@@ -67,6 +67,14 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         if (editor) editor->setParameterFromPanel(parameter, valueFromMessage(lParam));
         return 1;
     }
+    if (message == EditorMessage::EditBegins || message == EditorMessage::EditEnds) {
+        if (editor && editor->client) {
+            const int32_t parameter = static_cast<int32_t>(wParam);
+            if (message == EditorMessage::EditBegins) editor->client->panelEditBegins(parameter);
+            else editor->client->panelEditEnds(parameter);
+        }
+        return 1;
+    }
     if (message == WM_NCDESTROY) RemovePropA(window, kEditorProperty);
     if (message == WM_NCDESTROY && editor) {
         // The window may go down with the host's window, without effEditClose:

@@ -2,10 +2,12 @@
 """Writes the two release archives from finished builds:
 
   Vorzle-VERSION-windows.zip         Vorzle-VERSION-windows/{INSTALL.txt, LICENSE.txt,
-                                     CHANGELOG.txt, Vorzle-factory.fxb, x86/, x64/}
-                                     with Vorzle.dll and vorzle-render.exe in each folder
+                                     CHANGELOG.txt, Vorzle-factory.fxb, x86/, x64/,
+                                     Vorzle.vst3/Contents/{x86-win,x86_64-win}/Vorzle.vst3}
+                                     with Vorzle.dll and vorzle-render.exe in x86/ and x64/
   Vorzle-VERSION-linux-x86_64.tar.gz Vorzle-VERSION-linux-x86_64/{INSTALL.txt, LICENSE,
                                      CHANGELOG.md, Vorzle-factory.fxb, Vorzle.lv2/,
+                                     Vorzle.vst3/Contents/x86_64-linux/Vorzle.so,
                                      Vorzle.so, vorzle-render, web/}
 
 The archives depend on the files' contents only: every entry has the same
@@ -14,7 +16,8 @@ order, so the same inputs give the same bytes.
 
   make_packages.py --version V --win32 DIR --win64 DIR --linux DIR
                    --lv2 BUNDLE_DIR --web SITE_DIR --install FILE --license FILE
-                   --changelog FILE --bank FXB --epoch SECONDS --out DIR
+                   --changelog FILE --bank FXB --vst3-win32 FILE --vst3-win64 FILE
+                   --vst3-linux FILE --epoch SECONDS --out DIR
 """
 import argparse
 import gzip
@@ -36,6 +39,9 @@ def windows_entries(args):
     for folder, bin_dir in (("x64", args.win64), ("x86", args.win32)):
         entries.append((folder + "/Vorzle.dll", os.path.join(bin_dir, "Vorzle.dll"), EXECUTABLE, False))
         entries.append((folder + "/vorzle-render.exe", os.path.join(bin_dir, "vorzle-render.exe"), EXECUTABLE, False))
+    # One VST 3 bundle holds both Windows modules, as hosts expect.
+    for arch, module in (("x86-win", args.vst3_win32), ("x86_64-win", args.vst3_win64)):
+        entries.append(("Vorzle.vst3/Contents/%s/Vorzle.vst3" % arch, module, EXECUTABLE, False))
     return entries
 
 
@@ -49,6 +55,7 @@ def linux_entries(args):
     return [("INSTALL.txt", args.install, PLAIN, True), ("LICENSE", args.license, PLAIN, True),
             ("CHANGELOG.md", args.changelog, PLAIN, True), ("Vorzle-factory.fxb", args.bank, PLAIN, False)] + \
         folder_entries("Vorzle.lv2", args.lv2) + [
+            ("Vorzle.vst3/Contents/x86_64-linux/Vorzle.so", args.vst3_linux, PLAIN, False),
             ("Vorzle.so", os.path.join(args.linux, "Vorzle.so"), PLAIN, False),
             ("vorzle-render", os.path.join(args.linux, "vorzle-render"), EXECUTABLE, False)] + \
         folder_entries("web", args.web)
@@ -66,7 +73,8 @@ def write_zip(path, top, entries, epoch):
     # Zip stores local broken-down time with 2-second steps, from 1980 on.
     stamp = time.gmtime(max(epoch, 315532800))
     date_time = (stamp.tm_year, stamp.tm_mon, stamp.tm_mday, stamp.tm_hour, stamp.tm_min, stamp.tm_sec & ~1)
-    folders = sorted({top + "/"} | {top + "/" + name.rsplit("/", 1)[0] + "/" for name, *_ in entries if "/" in name})
+    folders = sorted({top + "/"} | {top + "/" + "/".join(name.split("/")[:depth]) + "/"
+                                    for name, *_ in entries for depth in range(1, name.count("/") + 1)})
     with zipfile.ZipFile(path, "w") as archive:
         def add(name, data, mode):
             info = zipfile.ZipInfo(name, date_time)
@@ -92,10 +100,11 @@ def write_tar_gz(path, top, entries, epoch):
         add(top, b"", EXECUTABLE, tarfile.DIRTYPE)
         folders = set()
         for name, source, mode, _ in entries:
-            folder = name.rsplit("/", 1)[0] if "/" in name else None
-            if folder and folder not in folders:
-                folders.add(folder)
-                add(top + "/" + folder, b"", EXECUTABLE, tarfile.DIRTYPE)
+            for depth in range(1, name.count("/") + 1):   # each folder once, before what it holds
+                folder = "/".join(name.split("/")[:depth])
+                if folder not in folders:
+                    folders.add(folder)
+                    add(top + "/" + folder, b"", EXECUTABLE, tarfile.DIRTYPE)
             add(top + "/" + name, read(source), mode)
     # No file name and a fixed time in the gzip header.
     with open(path, "wb") as f, gzip.GzipFile(filename="", mode="wb", fileobj=f, mtime=epoch, compresslevel=9) as z:
@@ -105,7 +114,7 @@ def write_tar_gz(path, top, entries, epoch):
 def main():
     parser = argparse.ArgumentParser(description="Write Vorzle's release archives.")
     for name in ("--version", "--win32", "--win64", "--linux", "--lv2", "--web", "--install", "--license",
-                 "--changelog", "--bank", "--out"):
+                 "--changelog", "--bank", "--vst3-win32", "--vst3-win64", "--vst3-linux", "--out"):
         parser.add_argument(name, required=True)
     parser.add_argument("--epoch", type=int, required=True, help="timestamp of every entry, seconds since 1970")
     args = parser.parse_args()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything, then writes the release packages into dist/ (or OUTDIR):
 #   Vorzle-VERSION-windows.zip          x64\ and x86\ Vorzle.dll and vorzle-render.exe,
+#                                       Vorzle.vst3\ (both Windows modules),
 #                                       Vorzle-factory.fxb, INSTALL.txt, LICENSE.txt, CHANGELOG.txt
-#   Vorzle-VERSION-linux-x86_64.tar.gz  Vorzle.lv2/, Vorzle.so, vorzle-render, the web page web/,
+#   Vorzle-VERSION-linux-x86_64.tar.gz  Vorzle.lv2/, Vorzle.vst3/, Vorzle.so, vorzle-render, the web page web/,
 #                                       Vorzle-factory.fxb, INSTALL.txt, LICENSE, CHANGELOG.md
 # VERSION is the project version of CMakeLists.txt. The archives are
 # reproducible: every entry is dated SOURCE_DATE_EPOCH, or else the last
@@ -24,4 +25,7 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || e
   --win32 "$root/build/win32/bin" --win64 "$root/build/win64/bin" --linux "$root/build/native/bin" \
   --lv2 "$root/build/native/lv2/Vorzle.lv2" --web "$root/build/web" \
   --bank "$root/build/native/bin/Vorzle-factory.fxb" --install "$root/docs/install.txt" \
-  --license "$root/LICENSE" --changelog "$root/CHANGELOG.md" --out "$out"
+  --license "$root/LICENSE" --changelog "$root/CHANGELOG.md" \
+  --vst3-win32 "$root/build/win32/vst3/Vorzle.vst3/Contents/x86-win/Vorzle.vst3" \
+  --vst3-win64 "$root/build/win64/vst3/Vorzle.vst3/Contents/x86_64-win/Vorzle.vst3" \
+  --vst3-linux "$root/build/native/vst3/Vorzle.vst3/Contents/x86_64-linux/Vorzle.so" --out "$out"

@@ -46,9 +46,17 @@ done
 cp -r "$root/build/web" copies/web && chmod 600 copies/web/*
 for file in docs/install.txt LICENSE CHANGELOG.md; do tr -d '\r' < "$root/$file" > "copies/${file##*/}"; done
 cp "$builds/native/bin/Vorzle-factory.fxb" copies/factory.fxb
+vst3_modules="win32/vst3/Vorzle.vst3/Contents/x86-win/Vorzle.vst3 win64/vst3/Vorzle.vst3/Contents/x86_64-win/Vorzle.vst3
+              native/vst3/Vorzle.vst3/Contents/x86_64-linux/Vorzle.so"
+for module in $vst3_modules; do
+  mkdir -p "copies/$(dirname "$module")" && cp "$builds/$module" "copies/$module" && chmod 600 "copies/$module"
+done
 "$python3" "$root/scripts/make_packages.py" --version "$version" --epoch $epoch --out second \
   --win32 copies/win32 --win64 copies/win64 --linux copies/native --lv2 copies/Vorzle.lv2 --web copies/web \
-  --install copies/install.txt --license copies/LICENSE --changelog copies/CHANGELOG.md --bank copies/factory.fxb >/dev/null
+  --install copies/install.txt --license copies/LICENSE --changelog copies/CHANGELOG.md --bank copies/factory.fxb \
+  --vst3-win32 copies/win32/vst3/Vorzle.vst3/Contents/x86-win/Vorzle.vst3 \
+  --vst3-win64 copies/win64/vst3/Vorzle.vst3/Contents/x86_64-win/Vorzle.vst3 \
+  --vst3-linux copies/native/vst3/Vorzle.vst3/Contents/x86_64-linux/Vorzle.so >/dev/null
 for package in "$windows.zip" "$linux.tar.gz"; do
   cmp "first/$package" "second/$package" || fail "$package differs when packaged again"
 done
@@ -77,15 +85,21 @@ def same_bytes(data, path):
         assert data == f.read(), "%s differs from the build's file" % path
 with zipfile.ZipFile(os.path.join(first, windows + ".zip")) as z:
     names = z.namelist()
-    want = [windows + "/" + n for n in ("", "x64/", "x86/", "INSTALL.txt", "LICENSE.txt", "CHANGELOG.txt",
+    vst3 = "Vorzle.vst3/Contents/"
+    want = [windows + "/" + n for n in ("", "Vorzle.vst3/", vst3, vst3 + "x86-win/", vst3 + "x86_64-win/", "x64/", "x86/",
+                                           "INSTALL.txt", "LICENSE.txt", "CHANGELOG.txt",
                                            "Vorzle-factory.fxb", "x64/Vorzle.dll", "x64/vorzle-render.exe",
-                                           "x86/Vorzle.dll", "x86/vorzle-render.exe")]
+                                           "x86/Vorzle.dll", "x86/vorzle-render.exe",
+                                           vst3 + "x86-win/Vorzle.vst3", vst3 + "x86_64-win/Vorzle.vst3")]
     assert names == want, names
     for info in z.infolist():
         assert info.date_time == time.gmtime(epoch)[:6], (info.filename, info.date_time)
     for arch, tree in (("x64", "win64"), ("x86", "win32")):
         for name in ("Vorzle.dll", "vorzle-render.exe"):
             same_bytes(z.read(windows + "/%s/%s" % (arch, name)), os.path.join(builds, tree, "bin", name))
+    for arch, tree in (("x86_64-win", "win64"), ("x86-win", "win32")):
+        module = vst3 + arch + "/Vorzle.vst3"
+        same_bytes(z.read(windows + "/" + module), os.path.join(builds, tree, "vst3", module))
     assert b"\r\n" in z.read(windows + "/INSTALL.txt") and z.read(windows + "/Vorzle-factory.fxb") == bank
     check_texts(lambda n: z.read(windows + "/" + n), {"INSTALL": "INSTALL.txt", "LICENSE": "LICENSE.txt",
                                                       "CHANGELOG": "CHANGELOG.txt"})
@@ -94,17 +108,20 @@ with tarfile.open(os.path.join(first, linux + ".tar.gz")) as t:
     bundle = sorted(os.listdir(os.path.join(builds, "native", "lv2", "Vorzle.lv2")))
     assert "vorzle_dsp.so" in bundle and "manifest.ttl" in bundle, bundle
     lv2 = ["Vorzle.lv2"] + ["Vorzle.lv2/" + n for n in bundle]
+    vst3 = ["Vorzle.vst3", "Vorzle.vst3/Contents", "Vorzle.vst3/Contents/x86_64-linux",
+            "Vorzle.vst3/Contents/x86_64-linux/Vorzle.so"]
     assert [m.name for m in members] == [linux] + [linux + "/" + n for n in
-        ["INSTALL.txt", "LICENSE", "CHANGELOG.md", "Vorzle-factory.fxb"] + lv2 + ["Vorzle.so", "vorzle-render"] +
+        ["INSTALL.txt", "LICENSE", "CHANGELOG.md", "Vorzle-factory.fxb"] + lv2 + vst3 + ["Vorzle.so", "vorzle-render"] +
         ["web"] + ["web/" + n for n in site]], [m.name for m in members]
     assert t.extractfile(linux + "/Vorzle-factory.fxb").read() == bank
+    same_bytes(t.extractfile(linux + "/" + vst3[-1]).read(), os.path.join(builds, "native", "vst3", vst3[-1]))
     check_texts(lambda n: t.extractfile(linux + "/" + n).read(), {"INSTALL": "INSTALL.txt", "LICENSE": "LICENSE",
                                                                   "CHANGELOG": "CHANGELOG.md"})
     for name in site:
         same_bytes(t.extractfile(linux + "/web/" + name).read(), os.path.join(root, "build", "web", name))
     for m in members:
         assert (m.mtime, m.uid, m.gid) == (epoch, 0, 0), (m.name, m.mtime, m.uid)
-    modes = {m.name.split("/")[-1]: m.mode for m in members}
+    modes = {m.name.split("/")[-1]: m.mode for m in members if "Vorzle.vst3" not in m.name}
     assert modes["vorzle-render"] == 0o755 and modes["Vorzle.so"] == 0o644 and modes["INSTALL.txt"] == 0o644, modes
     for name in ("Vorzle.so", "vorzle-render"):
         same_bytes(t.extractfile(linux + "/" + name).read(), os.path.join(builds, "native", "bin", name))
