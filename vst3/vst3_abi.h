@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -512,5 +513,13 @@ public:
 };
 
 using GetFactoryProc = IPluginFactory* (VST3_API*)();
+
+// The records' sizes as the format lays them out, on 32-bit and 64-bit builds.
+static_assert(sizeof(PFactoryInfo) == 452 && sizeof(PClassInfo) == 116 && sizeof(PClassInfo2) == 440 &&
+              sizeof(PClassInfoW) == 696);
+static_assert(sizeof(BusInfo) == 276 && sizeof(ParameterInfo) == 792 && sizeof(UnitInfo) == 268 &&
+              sizeof(ProgramListInfo) == 264);
+static_assert(sizeof(ProcessSetup) == 24 && sizeof(AudioBusBuffers) == 24 && sizeof(Event) == 48);
+static_assert(sizeof(ProcessData) == (sizeof(void*) == 8 ? 80 : 48) && sizeof(ViewRect) == 16);
 
 }  // namespace vst3
