@@ -69,7 +69,7 @@ const std::string kBundleModule = programDirectory() + "..\\vst3\\Vorzle.vst3\\C
 const std::string kVst2Module = defaultPluginPath();
 #else
 const std::string kBundleModule = VORZLE_BINARY_DIR "/vst3/Vorzle.vst3/Contents/x86_64-linux/Vorzle.so";
-const std::string kVst2Module = kVst2Module;
+const std::string kVst2Module = VORZLE_BINARY_DIR "/bin/Vorzle.so";
 #endif
 
 Module& module() {
