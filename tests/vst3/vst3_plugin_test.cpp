@@ -195,7 +195,9 @@ TEST(Vst3Plugin, FactoryDescribesOneInstrumentWithItsBuses) {
         BusInfo busInfo{};
         const tresult r = plugin.component->getBusInfo(bus.type, bus.dir, 0, busInfo);
         EXPECT_EQ(r == kResultOk, bus.count == 1);
-        if (r == kResultOk) EXPECT_EQ(busInfo.channelCount, bus.channels);
+        if (r == kResultOk) {
+            EXPECT_EQ(busInfo.channelCount, bus.channels);
+        }
     }
     SpeakerArrangement arrangement = 0;
     EXPECT_EQ(plugin.processor->getBusArrangement(kOutput, 0, arrangement), kResultOk);
