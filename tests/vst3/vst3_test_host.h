@@ -180,9 +180,12 @@ public:
 #if defined(_WIN32)
         handle = LoadLibraryA(path.c_str());
         if (!handle) return error = "cannot load " + path, false;
-        auto init = reinterpret_cast<bool (*)()>(GetProcAddress(static_cast<HMODULE>(handle), "InitDll"));
-        auto get = reinterpret_cast<GetFactoryProc>(GetProcAddress(static_cast<HMODULE>(handle), "GetPluginFactory"));
-        exit = reinterpret_cast<bool (*)()>(GetProcAddress(static_cast<HMODULE>(handle), "ExitDll"));
+        auto symbol = [this](const char* name) {
+            return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+        };
+        auto init = reinterpret_cast<bool (*)()>(symbol("InitDll"));
+        auto get = reinterpret_cast<GetFactoryProc>(symbol("GetPluginFactory"));
+        exit = reinterpret_cast<bool (*)()>(symbol("ExitDll"));
         if (!init || !get || !exit) return error = "missing InitDll, ExitDll or GetPluginFactory", false;
         if (!init()) return error = "InitDll failed", false;
 #else
