@@ -405,3 +405,69 @@ TEST(Vst3Plugin, HostileCallsAreRefusedOrClamped) {
     EXPECT_EQ(plugin.component->setActive(false), kResultOk);
     EXPECT_EQ(plugin.process(left.data(), right.data(), 64), kNotInitialized) << "process after deactivation";
 }
+
+#if defined(_WIN32)
+namespace {
+
+struct Search {
+    const char* name;
+    int32_t parameter;
+    HWND found;
+};
+
+BOOL CALLBACK matchControl(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    char name[64] = {};
+    GetClassNameA(w, name, sizeof name);
+    if (std::strcmp(name, s->name) == 0 && GetWindowLongPtrA(w, GWLP_USERDATA) == s->parameter) s->found = w;
+    return !s->found;
+}
+
+// The panel's control of class name for parameter, or null.
+HWND controlOf(HWND editor, const char* className, int32_t parameter) {
+    Search search{className, parameter, nullptr};
+    EnumChildWindows(editor, matchControl, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+// The panel as the plug-in's view in a host's HWND: a button's click and a
+// knob's drag reach the host as begin/perform/end edits.
+TEST(Vst3Plugin, PanelOpensInAHostWindowAndReportsEdits) {
+    Plugin plugin(module().factory);
+    ASSERT_TRUE(plugin.ready());
+    IPlugView* view = plugin.controller->createView("editor");
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultTrue);
+    HWND host = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 800, 600,
+                                nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(host);
+    ASSERT_EQ(view->attached(host, kPlatformTypeHWND), kResultOk);
+    HWND editor = GetWindow(host, GW_CHILD);
+    ASSERT_TRUE(editor);
+
+    HWND chorus = controlOf(editor, "TRELLUXMUTTONCLASS", Param::Chorus);
+    ASSERT_TRUE(chorus);
+    SendMessageA(chorus, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    EXPECT_EQ(plugin.handler.calls, (std::vector<std::string>{"begin 6", "perform 6", "end 6"}));
+
+    plugin.handler.calls.clear();
+    HWND cutoff = controlOf(editor, "TRELLUXMKNOBCLASS", Param::Cutoff);
+    ASSERT_TRUE(cutoff);
+    RECT r;
+    GetWindowRect(cutoff, &r);
+    SetCursorPos(r.left + 20, r.top + 20);
+    SendMessageA(cutoff, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SetCursorPos(r.left + 20, r.top);
+    SendMessageA(cutoff, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    SendMessageA(cutoff, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(plugin.handler.calls, (std::vector<std::string>{"begin 8", "perform 8", "end 8"}));
+    EXPECT_EQ(plugin.handler.lastValue, plugin.controller->getParamNormalized(Param::Cutoff));
+
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_FALSE(GetWindow(host, GW_CHILD)) << "the panel leaves the host's window";
+    view->release();
+    DestroyWindow(host);
+}
+#endif
