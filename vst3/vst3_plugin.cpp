@@ -67,7 +67,8 @@ uint32_t Vst3Plugin::release() {
 // second call finds the work done.
 tresult Vst3Plugin::initialize(FUnknown*) {
     if (initialized) return kResultOk;
-    if (!synth.usable()) return kOutOfMemory;
+    // Every program's tables built here, so that a program change builds none on the audio thread.
+    if (!synth.usable() || !synth.keepProgramTablesPrepared()) return kOutOfMemory;
     events.reset(new (std::nothrow) BlockEvent[kMaxBlockEvents]);
     if (!events) return kOutOfMemory;
     for (int32_t i = 0; i < kNumParameters; ++i) reported[i] = synth.parameter(i);
