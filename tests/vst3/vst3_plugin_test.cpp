@@ -7,6 +7,9 @@
 #if !defined(_WIN32)
 #include "lv2/port_layout.h"
 #endif
+#if !defined(_WIN32)
+#include "tests/native/allocation_hooks.h"
+#endif
 #include "tests/shared/signal_checks.h"
 #include "tests/vst3/vst3_test_host.h"
 #include "vsthost/plugin_instance.h"
@@ -278,6 +281,35 @@ TEST(Vst3Plugin, RendersWhatTheVst2ModuleRendersForTheSameEventsAtTheSameFrames)
         for (Change& c : block) c.frame = 0;
     EXPECT_FALSE(renderVst3(kSong, 7, atStarts) == automated) << "the frames of the changes must matter";
 }
+
+#if !defined(_WIN32)
+// The audio path as a real-time probe sees it: blocks with notes, mapped
+// controllers and bend, program changes and automation inside them neither
+// allocate, lock nor wait.
+TEST(Vst3Plugin, ProcessNeitherAllocatesLocksNorWaits) {
+    Plugin plugin(module().factory);
+    ASSERT_TRUE(plugin.ready() && plugin.start(kRate, kBlock));
+    Render out(kSong.size());
+    std::vector<Events> events(kSong.size());
+    std::vector<Changes> changes(kSong.size());
+    for (size_t b = 0; b < kSong.size(); ++b) {
+        translate(plugin, kSong[b], events[b], changes[b]);
+        for (const Change& c : kAutomation[b]) changes[b].add(c.parameter, c.frame, normalized(c.parameter, c.value));
+        changes[b].add(kProgram, 7, (b * 29 % 128) / 127.0);
+        changes[b].add(Param::Polyphony, 9, b / 63.0);
+    }
+    uint64_t allocations = 0, locks = 0, waits = 0;
+    for (size_t b = 0; b < kSong.size(); ++b) {
+        AudioPathProbe probe;
+        plugin.process(&out.left[b * kBlock], &out.right[b * kBlock], kBlock, &events[b], &changes[b]);
+        allocations += probe.allocations(), locks += probe.locks(), waits += probe.waits();
+    }
+    EXPECT_GT(signal_checks::peak(out.left), 0.05f);
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_EQ(locks, 0u);
+    EXPECT_EQ(waits, 0u);
+}
+#endif
 
 // A host change writes its parameter; MIDI moves it until the host next
 // changes it; what MIDI or a program moved goes back to the host.
