@@ -198,7 +198,6 @@ tresult Vst3Plugin::setupProcessing(ProcessSetup& setup) {
         return kInvalidArgument;
     const float rate = static_cast<float>(setup.sampleRate);
     if (rate != synth.sampleRate()) synth.setSampleRate(rate);
-    maxBlock = setup.maxSamplesPerBlock;
     setUp = true;
     return kResultOk;
 }

@@ -174,7 +174,6 @@ private:
     bool setUp = false;
     bool active = false;
     bool transportRolling = false;
-    int32_t maxBlock = 0;
     std::unique_ptr<BlockEvent[]> events;
     int32_t eventCount = 0;
     // What the host last heard of each value; changes made by MIDI or the
