@@ -61,6 +61,14 @@ def dbfs(samples):
     return 20 * math.log10(max(abs(x) for x in samples) or 1e-30)
 
 
+def brightness(samples, start, end):
+    """High-frequency share of a stretch of the left channel: RMS of the first difference over RMS."""
+    left = samples[2 * start:2 * end:2]
+    energy = sum(x * x for x in left)
+    diff = sum((left[i] - left[i - 1]) ** 2 for i in range(1, len(left)))
+    return math.sqrt(diff / energy) if energy > 0 else 0.0
+
+
 def demo_song(rate, start=0.0):
     """examples/demo.mid's channel messages as (sample, status, data...), START
     seconds in: at one tick in track order, then file order, as vorzle-render plays them."""

@@ -13,10 +13,9 @@ before.
 
   lv2_in_ardour.py SOURCE_DIR BUILD_DIR
 """
-import math
 import sys
 
-from ardour_driver import Ardour, demo_song, fail
+from ardour_driver import Ardour, brightness, demo_song, fail
 
 RATE = 44100
 URI = "urn:harvane:vorzle"
@@ -29,14 +28,6 @@ CHORD_PRESET = URI + ":preset:031"   # a pad: the chord holds
 CHORD_PORTS = {"Osc 2 Shift": 0.25, "Drive": 0.0, "Resonance": 0.2, "Filter Env Amount": 0.5,
                "LFO Amount": 0.5, "Volume": 0.3, "Amp Sustain": 1.0}
 CUTOFF_CLOSED, CUTOFF_OPEN = 0.3, 0.85
-
-
-def brightness(samples, start, end):
-    """High-frequency share of a stretch of the left channel: RMS of the first difference over RMS."""
-    left = samples[2 * start:2 * end:2]
-    energy = sum(x * x for x in left)
-    diff = sum((left[i] - left[i - 1]) ** 2 for i in range(1, len(left)))
-    return math.sqrt(diff / energy) if energy > 0 else 0.0
 
 
 build = sys.argv[2]

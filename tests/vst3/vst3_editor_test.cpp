@@ -1,5 +1,7 @@
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "editor/panel_layout.h"
 #include "programs/parameter_table.h"
 #include "tests/shared/x11_host_window.h"
@@ -28,20 +30,11 @@ public:
     tresult VST3_API registerEventHandler(IEventHandler*, int) override { return kResultOk; }
     tresult VST3_API unregisterEventHandler(IEventHandler*) override { return kResultOk; }
     tresult VST3_API registerTimer(ITimerHandler* handler, uint64_t) override { return timer = handler, kResultOk; }
-    tresult VST3_API unregisterTimer(ITimerHandler* handler) override {
-        if (handler == timer) timer = nullptr;
-        return kResultOk;
-    }
+    tresult VST3_API unregisterTimer(ITimerHandler* handler) override { return timer = handler == timer ? nullptr : timer, kResultOk; }
     ITimerHandler* timer = nullptr;
 };
 
-Module& module() {
-    static Module m;
-    static std::string error;
-    static const bool loaded = m.load(VORZLE_BINARY_DIR "/vst3/Vorzle.vst3/Contents/x86_64-linux/Vorzle.so", error);
-    EXPECT_TRUE(loaded) << error;
-    return m;
-}
+Module& module() { return Module::once(VORZLE_BINARY_DIR "/vst3/Vorzle.vst3/Contents/x86_64-linux/Vorzle.so"); }
 
 class Vst3Panel : public X11HostWindow {
 protected:
@@ -56,10 +49,8 @@ protected:
 };
 
 const PanelControl& control(ControlKind kind, int32_t id) {
-    const PanelControl* controls = panelControls();
-    for (size_t i = 0; i < kPanelControlCount; ++i)
-        if (controls[i].kind == kind && controls[i].id == id) return controls[i];
-    return controls[0];
+    const PanelControl* c = panelControls();
+    return *std::find_if(c, c + kPanelControlCount, [&](const PanelControl& p) { return p.kind == kind && p.id == id; });
 }
 
 }  // namespace
@@ -73,8 +64,7 @@ TEST_F(Vst3Panel, DragAndClickReachTheHostAsEdits) {
     EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
     ViewRect size{};
     ASSERT_EQ(view->getSize(&size), kResultOk);
-    EXPECT_EQ(size.right - size.left, kEditorWidth);
-    EXPECT_EQ(size.bottom - size.top, kEditorHeight);
+    EXPECT_EQ(std::pair(size.right - size.left, size.bottom - size.top), std::pair(kEditorWidth, kEditorHeight));
     view->setFrame(&frame);
     const Window host = newHostWindow();
     ASSERT_EQ(view->attached(asParent(host), kPlatformTypeX11EmbedWindowID), kResultOk);

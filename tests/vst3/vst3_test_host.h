@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #else
 #include <dlfcn.h>
 #endif
+
+#include <gtest/gtest.h>
 
 #include "vst3/vst3_abi.h"
 
@@ -40,8 +43,6 @@ public:
     uint32_t VST3_API release() override { return 1; }
 };
 
-class Context : public HostObject<FUnknown> {};
-
 class MemoryStream : public HostObject<IBStream> {
 public:
     MemoryStream() = default;
@@ -63,19 +64,9 @@ public:
         if (written) *written = n;
         return kResultOk;
     }
-    tresult VST3_API seek(int64_t pos, int32_t mode, int64_t* result) override {
-        const int64_t base = mode == kIBSeekSet ? 0 : mode == kIBSeekCur ? static_cast<int64_t>(position)
-                                                                         : static_cast<int64_t>(bytes.size());
-        if (base + pos < 0) return kInvalidArgument;
-        position = static_cast<size_t>(std::min<int64_t>(base + pos, static_cast<int64_t>(bytes.size())));
-        if (result) *result = static_cast<int64_t>(position);
-        return kResultOk;
-    }
-    tresult VST3_API tell(int64_t* pos) override {
-        if (!pos) return kInvalidArgument;
-        *pos = static_cast<int64_t>(position);
-        return kResultOk;
-    }
+    // The plug-in reads and writes front to back only.
+    tresult VST3_API seek(int64_t, int32_t, int64_t*) override { return kNotImplemented; }
+    tresult VST3_API tell(int64_t* pos) override { return pos ? (*pos = static_cast<int64_t>(position), kResultOk) : kInvalidArgument; }
     std::vector<uint8_t> bytes;
     size_t position = 0;
 };
@@ -87,14 +78,12 @@ public:
     int32_t VST3_API getPointCount() override { return static_cast<int32_t>(points.size()); }
     tresult VST3_API getPoint(int32_t i, int32_t& offset, ParamValue& value) override {
         if (i < 0 || i >= getPointCount()) return kInvalidArgument;
-        offset = points[i].first;
-        value = points[i].second;
+        std::tie(offset, value) = points[i];
         return kResultOk;
     }
     tresult VST3_API addPoint(int32_t offset, ParamValue value, int32_t& index) override {
         index = getPointCount();
-        points.emplace_back(offset, value);
-        return kResultOk;
+        return points.emplace_back(offset, value), kResultOk;
     }
     ParamID id;
     std::vector<std::pair<int32_t, double>> points;
@@ -129,27 +118,16 @@ class Events : public HostObject<IEventList> {
 public:
     int32_t VST3_API getEventCount() override { return static_cast<int32_t>(list.size()); }
     tresult VST3_API getEvent(int32_t i, Event& e) override {
-        if (i < 0 || i >= getEventCount()) return kInvalidArgument;
-        e = list[i];
-        return kResultOk;
+        return i < 0 || i >= getEventCount() ? kInvalidArgument : (e = list[i], kResultOk);
     }
-    tresult VST3_API addEvent(Event& e) override {
-        list.push_back(e);
-        return kResultOk;
-    }
+    tresult VST3_API addEvent(Event& e) override { return list.push_back(e), kResultOk; }
     void noteOn(int32_t offset, int16_t pitch, float velocity) {
-        Event e{};
-        e.sampleOffset = offset;
-        e.type = Event::kNoteOnEvent;
+        Event& e = list.emplace_back(Event{0, offset, 0.0, 0, Event::kNoteOnEvent, {}});
         e.noteOn = NoteOnEvent{0, pitch, 0.0f, velocity, 0, -1};
-        list.push_back(e);
     }
     void noteOff(int32_t offset, int16_t pitch) {
-        Event e{};
-        e.sampleOffset = offset;
-        e.type = Event::kNoteOffEvent;
+        Event& e = list.emplace_back(Event{0, offset, 0.0, 0, Event::kNoteOffEvent, {}});
         e.noteOff = NoteOffEvent{0, pitch, 0.0f, -1, 0.0f};
-        list.push_back(e);
     }
     std::vector<Event> list;
 };
@@ -158,16 +136,10 @@ public:
 class Handler : public HostObject<IComponentHandler> {
 public:
     tresult VST3_API beginEdit(ParamID id) override { return log("begin", id); }
-    tresult VST3_API performEdit(ParamID id, ParamValue value) override {
-        lastValue = value;
-        return log("perform", id);
-    }
+    tresult VST3_API performEdit(ParamID id, ParamValue value) override { return lastValue = value, log("perform", id); }
     tresult VST3_API endEdit(ParamID id) override { return log("end", id); }
     tresult VST3_API restartComponent(int32_t) override { return log("restart", 0); }
-    tresult log(const char* what, ParamID id) {
-        calls.push_back(std::string(what) + " " + std::to_string(id));
-        return kResultOk;
-    }
+    tresult log(const char* what, ParamID id) { return calls.push_back(what + (" " + std::to_string(id))), kResultOk; }
     std::vector<std::string> calls;
     double lastValue = -1.0;
 };
@@ -180,9 +152,7 @@ public:
 #if defined(_WIN32)
         handle = LoadLibraryA(path.c_str());
         if (!handle) return error = "cannot load " + path, false;
-        auto symbol = [this](const char* name) {
-            return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
-        };
+        auto symbol = [this](const char* name) { return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name)); };
         auto init = reinterpret_cast<bool (*)()>(symbol("InitDll"));
         auto get = reinterpret_cast<GetFactoryProc>(symbol("GetPluginFactory"));
         exit = reinterpret_cast<bool (*)()>(symbol("ExitDll"));
@@ -198,8 +168,7 @@ public:
         if (!entry(handle)) return error = "ModuleEntry failed", false;
 #endif
         factory = get();
-        if (!factory) return error = "no factory", false;
-        return true;
+        return factory ? true : (error = "no factory", false);
     }
     ~Module() {
         if (exit) exit();
@@ -208,6 +177,14 @@ public:
 #else
         if (handle) dlclose(handle);
 #endif
+    }
+    // The module at path, loaded once for the test program.
+    static Module& once(const std::string& path) {
+        static Module m;
+        static std::string error;
+        static const bool loaded = m.load(path, error);
+        EXPECT_TRUE(loaded) << path << ": " << error;
+        return m;
     }
     IPluginFactory* factory = nullptr;
 
@@ -219,8 +196,7 @@ private:
 template <typename T>
 T* query(FUnknown* object) {
     void* p = nullptr;
-    if (!object || object->queryInterface(T::iid.bytes, &p) != kResultOk) return nullptr;
-    return static_cast<T*>(p);
+    return object && object->queryInterface(T::iid.bytes, &p) == kResultOk ? static_cast<T*>(p) : nullptr;
 }
 
 // One instance, from the factory's first audio module class to processing.
@@ -243,8 +219,7 @@ struct Plugin {
         component->setActive(false);
         if (controller) controller->setComponentHandler(nullptr), controller->release();
         if (processor) processor->release();
-        component->terminate();
-        component->release();
+        component->terminate(), component->release();
     }
     bool ready() const { return component && processor && controller; }
 
@@ -259,42 +234,27 @@ struct Plugin {
                processor->setProcessing(true) == kResultOk;
     }
 
-    // One block into left and right from offset `at` of each.
+    // One block into left and right.
     tresult process(float* left, float* right, int32_t frames, Events* events = nullptr, Changes* changes = nullptr,
                     Changes* out = nullptr) {
         float* channels[2] = {left, right};
-        AudioBusBuffers bus{};
-        bus.numChannels = 2;
-        bus.channelBuffers32 = channels;
-        ProcessData data{};
-        data.processMode = kRealtime;
-        data.symbolicSampleSize = kSample32;
-        data.numSamples = frames;
-        data.numOutputs = 1;
-        data.outputs = &bus;
-        data.inputParameterChanges = changes;
-        data.outputParameterChanges = out;
-        data.inputEvents = events;
+        AudioBusBuffers bus{2, 0, {channels}};
+        ProcessData data{kRealtime, kSample32, frames, 0, 1, nullptr, &bus, changes, out, events, nullptr, nullptr};
         return processor->process(data);
     }
 
     // The parameter a host maps MIDI controller number to.
     ParamID mapped(int16_t controller) {
         ParamID id = 0xFFFFFFFF;
-        if (auto* mapping = query<IMidiMapping>(component)) {
-            mapping->getMidiControllerAssignment(0, 0, controller, id);
-            mapping->release();
-        }
+        if (auto* mapping = query<IMidiMapping>(component)) mapping->getMidiControllerAssignment(0, 0, controller, id), mapping->release();
         return id;
     }
-
     std::vector<uint8_t> state() {
         MemoryStream stream;
-        component->getState(&stream);
-        return stream.bytes;
+        return component->getState(&stream), stream.bytes;
     }
 
-    Context context;
+    HostObject<FUnknown> context;   // a host that offers nothing beyond itself
     Handler handler;
     IComponent* component = nullptr;
     IAudioProcessor* processor = nullptr;

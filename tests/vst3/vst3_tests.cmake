@@ -1,5 +1,4 @@
-# The VST 3 plug-in through its bundle's module and a small host of our own,
-# held against the VST 2 module.
+# The VST 3 bundle's module in a small host of our own, beside the VST 2 module.
 add_executable(vst3_tests tests/vst3/vst3_plugin_test.cpp tests/native/allocation_hooks.cpp)
 target_link_libraries(vst3_tests PRIVATE vorzle_lv2 vsthost gtest_main ${CMAKE_DL_LIBS})
 target_include_directories(vst3_tests PRIVATE ${CMAKE_SOURCE_DIR})
@@ -8,8 +7,7 @@ add_dependencies(vst3_tests vorzle_vst vorzle_vst3_module)
 vorzle_options(vst3_tests)
 vorzle_gtest(vst3_tests)
 
-# The panel as the plug-in's view in a host window under a virtual X server,
-# driven with XTest input events.
+# Its panel in a host window under a virtual X server, driven with XTest input.
 add_executable(vst3_editor_tests tests/vst3/vst3_editor_test.cpp)
 target_link_libraries(vst3_editor_tests PRIVATE vorzle_editor gtest_main X11::X11 X11::Xtst ${CMAKE_DL_LIBS})
 target_include_directories(vst3_editor_tests PRIVATE ${CMAKE_SOURCE_DIR})
