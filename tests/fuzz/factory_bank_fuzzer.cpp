@@ -14,6 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size) std::memcpy(copy.get(), data, size);
     bank->parseBank(copy.get(), size);
     for (int32_t p = 0; p < ProgramBank::kNumPrograms; ++p)
-        if (!std::memchr(bank->programs[p].name, 0, ProgramRecord::kNameSize)) std::abort();
+        if (!std::memchr(bank->program(p).name, 0, ProgramRecord::kNameSize)) std::abort();
     return 0;
 }
