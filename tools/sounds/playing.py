@@ -38,7 +38,7 @@ SHAPES = {
     "major spread": ("spread", SPREAD_CHORD),
     "minor spread": ("spread", (0, 7, 15, 24, 27, 31)),
 }
-RELEASE_MARGIN = 0.2            # seconds after a voice's release ends for the chorus to die away
+RELEASE_MARGIN = 0.3            # seconds after a voice's release ends for the chorus to die away
 MIDDLE_NOTE, MIDDLE_HOLD = 69, 1.0
 LONGEST_TAIL = 14.0             # seconds of release rendered at most
 FULL, PLAYED = 127, 100         # velocities
