@@ -73,7 +73,7 @@ def nearest(playing_figs, n):
 
 def playing_columns(f, playing_figs):
     spread = max(f.range.values()) - min(f.range.values())
-    peaks = "%.0f/%.0f/%.0f" % (f.single_peak, f.close_chord_peak(), f.chord_peaks["spread"])
+    peaks = "%.0f/%.0f/%.0f" % (f.single_peak, f.close_chord_peak(), f.spread_chord_peak())
     end = "open" if f.stop is None else "%.0f" % f.stop
     return "%.1f (%.0f) | %s | %.1f | %.0f | %s / %.0f | %s" % (
         spread, min(f.range.values()), peaks, f.swing, f.clarity, end, f.dc, nearest(playing_figs, f.number))
@@ -86,7 +86,11 @@ def playing_section(programs, figures, playing_figs):
         "## Played across the keyboard",
         "",
         "Each program is also played as a musician plays it (`tools/sounds/playing.py`), on its",
-        "category's range, single notes every %d semitones:" % playing.STEP,
+        "category's range: single notes every %d semitones at velocity 100, every note at 127 with its"
+        % playing.STEP,
+        "release, and a draw of %d chords at 127 seeded by the program's number (%s, each on %d"
+        % (playing.VOICINGS * len(playing.SHAPES), ", ".join(playing.SHAPES), playing.VOICINGS),
+        "roots across the range):",
         "",
         "| Category | Notes |",
         "|---|---|",
@@ -97,11 +101,13 @@ def playing_section(programs, figures, playing_figs):
         "- *Range*: the spread in dB between the loudest and the quietest single note of the range",
         "  at velocity 100 (each its loudest 400 ms), and in brackets the quietest, in dBFS;",
         "  [the range map](sounds-range.png) shows every note.",
-        "- *Full velocity*: sample peaks in dBFS at velocity 127 of the loudest single note of",
-        "  the range / the loudest close four-note chord (%s above the lowest note, the middle"
+        "- *Full velocity*: sample peaks in dBFS at velocity 127 of the loudest note of the range /",
+        "  the loudest close chord (the drawn triads with and without their octave, and the",
+        "  four-note chords %s above the lowest note, the middle and the top of the range) / the"
         % ", ".join(str(i) for i in playing.CLOSE_CHORD[1:]),
-        "  and the top of the range) / a six-note spread chord (%s semitones above its root)."
-        % ", ".join(str(i) for i in playing.SPREAD_CHORD[1:]),
+        "  loudest six-note spread chord (major: %s semitones above its root; minor: %s)."
+        % (", ".join(str(i) for i in playing.SPREAD_CHORD[1:]),
+           ", ".join(str(i) for i in playing.SHAPES["minor spread"][1][1:])),
         "- *Swing*: the middle chord at velocity 100 started at %d moments spread evenly over one"
         % playing.MOMENTS,
         "  period of the program's cutoff LFO (over the bank's slowest, %.1f s, when it has no sweep):"
@@ -110,10 +116,11 @@ def playing_section(programs, figures, playing_figs):
         "- *Top*: at the top %d notes of the range, the energy at the partials of the oscillators'"
         % playing_figures.TOP_NOTES,
         "  pitches against the energy between them, in dB (the worse of the two).",
-        "- *End / DC*: how far below its held level (or its peak, for a sound that fades while held)",
-        "  note 69's sound is when it stops, in dB (\"open\": still sounding %.0f s after note-off);"
+        "- *End / DC*: over every note of the range at velocity 127, the highest level, against its",
+        "  held level (or its peak, for a sound that fades while held), at which a note's sound stops,",
+        "  in dB (\"open\": one still sounding %.0f s after note-off); the largest DC offset of a held"
         % playing.LONGEST_TAIL,
-        "  the DC offset of its held sound, in dBFS.",
+        "  note, in dBFS.",
         "- *Nearest*: the program whose held spectrum of note 69 (third-octave bands) lies nearest,",
         "  and the mean difference in dB.",
         "",
@@ -125,6 +132,17 @@ def playing_section(programs, figures, playing_figs):
     failing = criteria.failures(programs, figures, playing_figs, excused=False)
     for c in criteria.CRITERIA:
         lines.append("| %s | %s | %s |" % (c.name, c.rule, ", ".join(str(n) for n in failing[c.name]) or "none"))
+    lines += [
+        "",
+        "The tail rule of driven programs: the engine ends a voice when its release has fallen 50 dB",
+        "from where it began, before the master stage, whose clipper holds a driven note's held sound",
+        "down by up to 20 dB; so with Drive at %g or more (a gain of %.1f into the clipper) a note must"
+        % (criteria.DRIVEN, 10 * criteria.DRIVEN + 0.1),
+        "stop %g dB below its held level rather than %g. The sound that stops there follows a clipped"
+        % (-criteria.ENDS_DRIVEN, -criteria.ENDS),
+        "held sound, dense in partials, and has fallen clean below the clipper's knee; a cut that far",
+        "below it is masked as well as one %g dB below a clean held sound." % -criteria.ENDS,
+    ]
     shared = criteria.context(figures, playing_figs)
     stored = [n for n in range(len(programs)) if n not in criteria.DESIGNED]
     lines += ["", "Programs %s are stored as the instrument first shipped them and are not held to these;"

@@ -1,8 +1,8 @@
 """Figures of one program played as a musician plays it (the score in playing.py):
-loudness across its range, peaks at full velocity, the loudness swing of one chord over
-the LFO's sweep, how clearly its top notes carry their pitch, how far below its held
-level a note ends, its DC offset, and a held note's spectral and level envelopes, by
-which programs are compared."""
+loudness across its range, peaks at full velocity of every note and every voicing, the
+loudness swing of one chord over the LFO's sweep, how clearly its top notes carry their
+pitch, how far below its held level each note ends and its DC offset, and a held note's
+spectral and level envelopes, by which programs are compared."""
 import numpy as np
 
 import measure
@@ -65,8 +65,11 @@ def ending(x, hold):
     sounding = np.nonzero(levels > SILENCE)[0]
     last = sounding[-1] if len(sounding) else 0
     stop = None if last >= len(levels) - 2 else float(levels[max(0, last - 1)] - reference)
+    # A Blackman-weighted mean: a low note's partials leak into a plain mean over a
+    # window of a few periods, into this one by less than -80 dB.
     steady = x[round(0.2 * SAMPLE_RATE):round(hold * SAMPLE_RATE)]
-    dc = measure.db(float(np.abs(steady.mean(axis=0)).max()) ** 2)
+    weights = np.blackman(len(steady))
+    dc = measure.db(float(np.abs(weights @ steady / weights.sum()).max()) ** 2)
     return stop, dc
 
 
@@ -101,18 +104,31 @@ class PlayingFigures:
 
     def __init__(self, program, x, parts):
         self.number = program.number
+        self.drive = program["Drive"]
         takes = [(part, samples(x, part)) for part in parts]
         self.range = {p.key: measure.loudest_window(s)[0] for p, s in takes if p.kind == "note" and p.velocity == playing.PLAYED}
         self.median = float(np.median(list(self.range.values())))
-        self.single_peak = max(measure.peak_db(s) for p, s in takes if p.kind == "note" and p.velocity == playing.FULL)
+        full = [(p, s) for p, s in takes if p.kind == "full"]
+        self.single_peak = max(measure.peak_db(s) for p, s in full)
         self.chord_peaks = {p.key: measure.peak_db(s) for p, s in takes if p.kind == "chord"}
+        # The loudest close and spread voicing, the fixed chords among them: (peak, notes).
+        self.voicing_peaks = {}
+        for p, s in takes:
+            if p.kind in ("chord", "voicing"):
+                kind = "spread" if p.key == "spread" else "close" if p.kind == "chord" else p.key
+                self.voicing_peaks[kind] = max(self.voicing_peaks.get(kind, (measure.FLOOR_DB, [])),
+                                               (measure.peak_db(s), p.notes))
+        # Every note's ending: the worst stop (None when one did not stop) and offset.
+        endings = {p.key: ending(s, p.hold) for p, s in full}
+        stops = [stop for stop, _ in endings.values()]
+        self.stop = None if None in stops else max(stops)
+        self.dc_note, (_, self.dc) = max(endings.items(), key=lambda item: item[1][1])
         moments = [measure.loudest_window(s)[0] for p, s in takes if p.kind == "moment"]
         self.swing = max(moments) - min(moments)
         top = sorted(self.range)[-TOP_NOTES:]
         self.clarity = min(harmonic_clarity(s, program, p.key) for p, s in takes
                            if p.kind == "note" and p.velocity == playing.PLAYED and p.key in top)
         middle, held = next((p, s) for p, s in takes if p.kind == "middle")
-        self.stop, self.dc = ending(held, middle.hold)
         self.spectrum = spectral_envelope(held, middle.hold)
         self.envelope = level_envelope(held, middle.hold)
 
@@ -121,4 +137,7 @@ class PlayingFigures:
         return max(abs(v - self.median) for v in self.range.values())
 
     def close_chord_peak(self):
-        return max(v for k, v in self.chord_peaks.items() if k != "spread")
+        return self.voicing_peaks["close"][0]
+
+    def spread_chord_peak(self):
+        return self.voicing_peaks["spread"][0]
