@@ -5,18 +5,7 @@
 # into a pipe, devices, FIFOs and closed pipes, refused output names, a plug-in
 # named without a folder, --version.
 set -uo pipefail
-root=$1
-build=$2
-exe="$build/bin/vorzle-render"
-python3=/usr/bin/python3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-cp "$root/tools/render/float_wav.py" .
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-ok() { echo "ok   $*"; }
+source "$(dirname "$0")/render_script_setup.sh"
 # run ARGS...: runs the renderer, stdout to out.txt, stderr to err.txt; sets $status.
 run() { "$exe" "$@" >out.txt 2>err.txt; status=$?; }
 lines() { grep -c . "$1"; }

@@ -5,17 +5,7 @@
 # in the stems' names, drums are left out unless asked for, and a loudness
 # target and true-peak ceiling hold as ffmpeg's ebur128 filter measures them.
 set -uo pipefail
-root=$1
-build=$2
-exe="$build/bin/vorzle-render"
-python3=/usr/bin/python3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-cp "$root/tools/render/float_wav.py" .
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-ok() { echo "ok   $*"; }
+source "$(dirname "$0")/render_script_setup.sh"
 check() { local what=$1; shift; if "$@"; then ok "$what"; else fail "$what"; fi; }
 
 "$python3" - "$root/examples" <<'EOF2'

@@ -112,6 +112,23 @@ bool openPlugin(const std::string& path, OpenPlugin& plugin, std::string& error)
     return true;
 }
 
+// Why the output cannot go where it is asked to, and the name that says
+// where; false when it can.
+bool outputPlaceProblem(const RenderOptions& options, const std::string& pluginPath, bool toStdout,
+                        std::string& subject, std::string& problem) {
+    std::error_code ec;
+    subject = toStdout ? "-o -" : options.outputPath;
+    if (toStdout)
+        problem = isTerminal(stdout) ? "standard output is a terminal; pipe it into a program or redirect it to a file" : "";
+    else if (sameFile(options.midiPath, options.outputPath))
+        problem = "is the MIDI file itself; choose another output name";
+    else if (sameFile(pluginPath, options.outputPath))
+        problem = "is the plug-in itself; choose another output name";
+    else if (fs::is_directory(options.outputPath, ec))
+        problem = "is a directory";
+    return !problem.empty();
+}
+
 int runInfo(const RenderOptions& options, const std::string& pluginPath) {
     OpenPlugin plugin;
     std::string error;
@@ -222,17 +239,8 @@ int runPartsRender(const RenderOptions& options, const std::string& pluginPath) 
     MidiSong song;
     const MidiDamagePolicy policy = options.strict ? MidiDamagePolicy::Refuse : MidiDamagePolicy::PlayReadablePart;
     if (!error.empty() || !readMidiFile(options.midiPath, song, error, policy)) return report(options.midiPath, error);
-    std::error_code ec;
-    if (toStdout) {
-        if (isTerminal(stdout))
-            return report("-o -", "standard output is a terminal; pipe it into a program or redirect it to a file");
-    } else {
-        if (sameFile(options.midiPath, options.outputPath))
-            return report(options.outputPath, "is the MIDI file itself; choose another output name");
-        if (sameFile(pluginPath, options.outputPath))
-            return report(options.outputPath, "is the plug-in itself; choose another output name");
-        if (fs::is_directory(options.outputPath, ec)) return report(options.outputPath, "is a directory");
-    }
+    if (std::string subject, problem; outputPlaceProblem(options, pluginPath, toStdout, subject, problem))
+        return report(subject, problem);
 
     OpenPlugin plugin;
     if (!openPlugin(pluginPath, plugin, error)) return report(pluginPath, error);
@@ -284,6 +292,7 @@ int runPartsRender(const RenderOptions& options, const std::string& pluginPath) 
 
     // Every file is made before the render, so that a problem shows at once.
     const bool stems = !options.stemsFolder.empty();
+    std::error_code ec;
     if (stems && !fs::is_directory(options.stemsFolder, ec) && !fs::create_directories(options.stemsFolder, ec))
         return report(options.stemsFolder, "cannot make the folder: " + ec.message());
     fs::path spoolBase = options.outputPath;
@@ -548,17 +557,8 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
                  std::to_string(prepared.transpose) + " left out");
     }
 
-    std::error_code ec;
-    if (toStdout) {
-        if (isTerminal(stdout))
-            return report("-o -", "standard output is a terminal; pipe it into a program or redirect it to a file");
-    } else {
-        if (sameFile(options.midiPath, options.outputPath))
-            return report(options.outputPath, "is the MIDI file itself; choose another output name");
-        if (sameFile(pluginPath, options.outputPath))
-            return report(options.outputPath, "is the plug-in itself; choose another output name");
-        if (fs::is_directory(options.outputPath, ec)) return report(options.outputPath, "is a directory");
-    }
+    if (std::string subject, problem; outputPlaceProblem(options, pluginPath, toStdout, subject, problem))
+        return report(subject, problem);
     OutputTarget target;
     const bool toFile = !toStdout && !toDevice;
     if (toFile && !resolveOutputTarget(options.outputPath, options.replaceProtected, target, error))
