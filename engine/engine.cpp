@@ -98,14 +98,17 @@ void Engine::prepareInBackground() {
     }
 }
 
+// The tables are taken before they are looked at: the preparing thread may
+// replace and delete whatever still waits in incoming.
 void Engine::takeIncomingTables() {
     if (retired.load(std::memory_order_acquire) != nullptr) return;
-    WavetableCache* cache = incoming.load(std::memory_order_acquire);
-    if (!cache || cache->length() != tableLength) return;
-    cache = incoming.exchange(nullptr, std::memory_order_acq_rel);
+    WavetableCache* cache = incoming.exchange(nullptr, std::memory_order_acq_rel);
     if (!cache) return;
     if (cache->length() != tableLength) {
-        retired.store(cache, std::memory_order_release);
+        // Built for another rate: back where it waited, unless newer tables came meanwhile.
+        WavetableCache* none = nullptr;
+        if (!incoming.compare_exchange_strong(none, cache, std::memory_order_acq_rel))
+            retired.store(cache, std::memory_order_release);
         return;
     }
     retired.store(prepared, std::memory_order_release);

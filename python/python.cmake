@@ -41,7 +41,7 @@ add_dependencies(vorzle_python vorzle_python_files)
 
 # pytest with the tree's module, against the tree's renderer and plug-in. A
 # module built with a sanitizer cannot be loaded by Python.
-if(VORZLE_TESTS AND NOT VORZLE_PYTHON_ONLY AND NOT VORZLE_SANITIZE)
+if(VORZLE_TESTS AND NOT VORZLE_PYTHON_ONLY AND NOT VORZLE_SANITIZE AND NOT VORZLE_FUZZ)
   set(VORZLE_PYTHON_TEST_ENV "PYTHONPATH=${CMAKE_BINARY_DIR}/python" "VORZLE_RENDER=$<TARGET_FILE:vorzle-render>"
       "VORZLE_SOURCE_DIR=${CMAKE_SOURCE_DIR}" "PYTHONDONTWRITEBYTECODE=1")
   add_test(NAME python_module_tests

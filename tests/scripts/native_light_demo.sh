@@ -24,9 +24,9 @@ targets=$(cmake --build "$work/light" --target help)
 for t in vorzle_vst vorzle-render; do grep -qw "$t" <<<"$targets" || fail "the light tree has no $t"; done
 
 # The system headers the demo's objects read, by package, within the light set and what it pulls in.
-mapfile -t headers < <(find "$build/CMakeFiles" -path '*/vorzle_*.dir/*' -name '*.o.d' -o \
-    \( -path '*/vsthost.dir/*' -o -path '*/render_support.dir/*' -o -path '*/vorzle-render.dir/*' \) -name '*.o.d' |
-  grep -v "/vorzle_lv2" | xargs cat | tr ' \\' '\n\n' | grep '^/usr/' | xargs -r realpath -q | sort -u)
+# The objects of the plug-in module's layers and the renderer's, no other front end's.
+demo_dirs='/(vorzle_(programs|engine|instrument|editor|vst2|vst|song)|vsthost|render_support|vorzle-render)\.dir/'
+mapfile -t headers < <(find "$build/CMakeFiles" -name '*.o.d' | grep -E "$demo_dirs" | xargs cat | tr ' \\' '\n\n' | grep '^/usr/' | xargs -r realpath -q | sort -u)
 [ ${#headers[@]} -gt 50 ] || fail "only ${#headers[@]} system headers found in $build's dependency files"
 owners=$(dpkg -S "${headers[@]}" 2>/dev/null | sed 's/: .*//; s/, /\n/g; s/:amd64//g' | sort -u)
 closure=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks --no-replaces \

@@ -191,7 +191,9 @@ for normalize in "" --normalize; do
 done
 
 # --help is not an error.
-if wine "$exe" --help 2>/dev/null </dev/null | tr -d '\r' | grep -q '^Usage: vorzle-render SONG.mid -o OUT.wav'; then
+# Whole output first: grep -q closing the pipe early would fail the pipeline.
+help=$(wine "$exe" --help 2>/dev/null </dev/null | tr -d '\r')
+if grep -q '^Usage: vorzle-render SONG.mid -o OUT.wav' <<<"$help"; then
   echo "ok   --help"
 else
   echo "FAIL: --help"; failures=$((failures + 1))
