@@ -3,31 +3,15 @@
 #include "engine/engine.h"
 #include "engine/sample_rate.h"
 #include "engine/wave_shape.h"
+#include "engine/wavetable_cache.h"
 
 namespace {
-
-// The five shape parameters of each wavetable, in waveShape's argument order.
-struct ShapeParameters {
-    int32_t sineMix, square, symmetry, level, phaseOffset;
-};
-
-constexpr ShapeParameters kShapes[Engine::kNumWavetables] = {
-    {Param::Osc1Sine, Param::Osc1Width, Param::Osc1Center, Param::Osc1Level, Param::Osc1Shift},
-    {Param::Osc2Sine, Param::Osc2Width, Param::Osc2Center, Param::Osc2Level, Param::Osc2Shift},
-    {Param::Osc3Sine, Param::Osc3Width, Param::Osc3Center, Param::Osc3Level, Param::Osc3Shift},
-};
 
 constexpr int32_t kSpareTableEntries = 30;
 constexpr int32_t kSpareDelayEntries = 10;
 
 void fillWavetable(float* table, int32_t length, int32_t i, const ProgramRecord& program) {
-    const ShapeParameters& s = kShapes[i];
-    const float sineMix = program.valueOf(s.sineMix);
-    const float square = program.valueOf(s.square);
-    const float symmetry = program.valueOf(s.symmetry);
-    const float level = program.valueOf(s.level);
-    const float phaseOffset = program.valueOf(s.phaseOffset);
-    waveShapeTable(table, length, sineMix, square, symmetry, level, phaseOffset);
+    WavetableCache::build(table, length, WavetableCache::shapeOf(program, i));
 }
 
 float* allocateZeroed(int32_t count) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/voice_allocation.h"
+#include "instrument/instrument.h"
 #include "programs/program_bank.h"
 
 using PK = PortKind;
@@ -68,14 +69,6 @@ float portFromStored(int32_t parameter, float stored) {
 // A fresh instance plays program 0, as the other formats start: a host that
 // writes the defaults must hear program 0 unchanged.
 float portDefault(int32_t parameter) {
-    static const ProgramRecord program0 = [] {
-        ProgramBank bank;
-        if (bank.hasPrograms()) bank.loadFactoryBank();
-        ProgramRecord record;
-        for (int32_t p = 0; p < kNumParameters; ++p)
-            ProgramBank::writeValue(record, p,
-                                    bank.hasPrograms() ? ProgramBank::loadValue(bank.program(0), p) : kParameters[p].defaultValue);
-        return record;
-    }();
+    static const ProgramRecord program0 = Instrument().programRecord(0);
     return portFromStored(parameter, program0.valueOf(parameter));
 }

@@ -15,7 +15,7 @@
 
 #include "lv2/lv2_uris.h"
 #include "lv2/port_layout.h"
-#include "programs/program_bank.h"
+#include "instrument/instrument.h"
 
 namespace {
 
@@ -141,11 +141,11 @@ bool readCategories(const char* path, std::map<int32_t, std::string>& categories
     return true;
 }
 
-bool writePresets(std::ostream& out, ProgramBank& bank, const std::map<int32_t, std::string>& categories) {
+bool writePresets(std::ostream& out, const Instrument& factory, const std::map<int32_t, std::string>& categories) {
     out << kPrefixes;
     std::map<std::string, bool> banks;
     for (int32_t k = 0; k < ProgramBank::kNumPrograms; ++k) {
-        const ProgramRecord& program = bank.program(k);
+        const ProgramRecord program = factory.programRecord(k);
         const auto category = categories.find(k);
         if (category == categories.end() || category->second.empty()) {
             std::cerr << "lv2_ttl: program " << k << " has no category in the bank source\n";
@@ -206,13 +206,12 @@ int main(int argc, char** argv) {
         std::cerr << "lv2_ttl: cannot read " << argv[2] << "\n";
         return 1;
     }
-    ProgramBank bank;
-    if (bank.allocationFailed()) return 1;
-    bank.loadFactoryBank();
+    const Instrument factory;
+    if (!factory.usable()) return 1;
 
     std::ostringstream plugin, presets, manifest;
     writePlugin(plugin);
-    if (!writePresets(presets, bank, categories)) return 1;
+    if (!writePresets(presets, factory, categories)) return 1;
     writeManifest(manifest);
     if (!writeFile(dir + "/vorzle.ttl", plugin.str()) || !writeFile(dir + "/presets.ttl", presets.str()) ||
         !writeFile(dir + "/manifest.ttl", manifest.str())) {

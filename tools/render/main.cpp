@@ -143,6 +143,20 @@ std::string plural(uint64_t count, const std::string& one, const std::string& ma
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// --channels and --ignore-program-changes, with the warning when the song's
+// program changes would override --program.
+FilterCounts filterSongAsAsked(const RenderOptions& options, MidiSong& song, int32_t program) {
+    SongFilter filter;
+    filter.channels = options.channels;
+    filter.keepProgramChanges = !options.ignoreProgramChanges;
+    const FilterCounts counts = filterSong(song, filter);
+    if (program >= 0 && counts.programChangesLeft > 0)
+        warn(options.midiPath + " has " + plural(counts.programChangesLeft, "program change", "program changes") +
+             ", which switch programs after --program selects " + std::to_string(program) +
+             "; --ignore-program-changes skips them");
+    return counts;
+}
+
 // The program --program asks for, checked against the plug-in; -1 for none.
 bool resolveProgram(const RenderOptions& options, PluginInstance& plugin, int32_t& program, std::string& error) {
     const int32_t count = plugin.effect()->numPrograms;
@@ -267,14 +281,7 @@ int runPartsRender(const RenderOptions& options, const std::string& pluginPath) 
     if (prepared.notesOutOfRange > 0)
         warn(plural(prepared.notesOutOfRange, "note", "notes") + " shifted beyond the keyboard by --transpose " +
              std::to_string(prepared.transpose) + " left out");
-    SongFilter filter;
-    filter.channels = options.channels;
-    filter.keepProgramChanges = !options.ignoreProgramChanges;
-    const FilterCounts counts = filterSong(song, filter);
-    if (program >= 0 && counts.programChangesLeft > 0)
-        warn(options.midiPath + " has " + plural(counts.programChangesLeft, "program change", "program changes") +
-             ", which switch programs after --program selects " + std::to_string(program) +
-             "; --ignore-program-changes skips them");
+    const FilterCounts counts = filterSongAsAsked(options, song, program);
 
     std::vector<SongPart> parts = songParts(song, options.perChannel);
     if (parts.empty()) parts = songParts(song, false);   // nothing sounds: the silence of the song's length
@@ -575,14 +582,7 @@ int runRender(const RenderOptions& options, const std::string& pluginPath) {
     if (!song.damage.empty())
         warn(options.midiPath + ": damaged, played as far as it is readable: " + song.damage +
              "; --strict refuses such files");
-    SongFilter filter;
-    filter.channels = options.channels;
-    filter.keepProgramChanges = !options.ignoreProgramChanges;
-    const FilterCounts counts = filterSong(song, filter);
-    if (program >= 0 && counts.programChangesLeft > 0)
-        warn(options.midiPath + " has " + plural(counts.programChangesLeft, "program change", "program changes") +
-             ", which switch programs after --program selects " + std::to_string(program) +
-             "; --ignore-program-changes skips them");
+    const FilterCounts counts = filterSongAsAsked(options, song, program);
 
     RenderSettings settings;
     settings.sampleRate = options.sampleRate;
